@@ -1,0 +1,96 @@
+// How a run ends early. Two kinds, as the user sees them:
+//  - RunFailure: a file or console operation failed, or a computation faulted. Printed as the
+//    two-line report "Exception <class> in module <program> at <site>." / "<text>." and exit 1;
+//    nothing is cleaned up, so a partial output stays where it is.
+//  - Rejection: a condition the program checks itself (not a WAV, no data chunk, name-file
+//    errors, missing inputs). Printed as its own message, followed by the clean-up of the current
+//    source where one is open, and ends with the condition's own exit code.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace brumlet {
+
+/// Identifies the operation that failed; shown as the eight hex digits of the failure report.
+/// The values are stable so that a report can be traced back to the place in the program.
+enum class Site : std::uint32_t {
+  kConsoleWrite = 0x0101,
+  kConsoleRead = 0x0102,
+  kNameFileOpen = 0x0201,
+  kNameFileRead = 0x0202,
+  kNameFileRewind = 0x0203,
+  kNameFileClose = 0x0204,
+  kSourceOpen = 0x0301,
+  kSourceClose = 0x0302,
+  kSourceSize = 0x0303,
+  kSourceSeek = 0x0304,
+  kWavHeadRead = 0x0311,
+  kChunkHeaderRead = 0x0312,
+  kSmplRead = 0x0313,
+  kListEntryRead = 0x0314,
+  kInamRead = 0x0315,
+  kListPadRead = 0x0316,
+  kOutputCreate = 0x0401,
+  kOutputClose = 0x0402,
+  kHeaderWrite = 0x0403,
+  kSampleRead = 0x0411,
+  kSampleWrite = 0x0412,
+  kOutputSeek = 0x0413,
+  kOutputTruncate = 0x0414,
+  kPitch = 0x0501,
+};
+
+/// Failure codes beyond the operating system's: a read that could not fill its buffer and a
+/// write that transferred fewer bytes than asked.
+inline constexpr int kShortRead = 100;
+inline constexpr int kShortWrite = 101;
+
+/// A failed file or console operation, or a computation fault; always exit code 1.
+class RunFailure : public std::runtime_error {
+ public:
+  RunFailure(std::string class_name, std::string text, Site site)
+      : std::runtime_error(text), class_name_(std::move(class_name)), site_(site) {}
+
+  const std::string& class_name() const { return class_name_; }
+  Site site() const { return site_; }
+
+ private:
+  std::string class_name_;
+  Site site_;
+};
+
+/// The report of a failed file or console operation with the given failure code (an errno value
+/// or kShortRead / kShortWrite).
+RunFailure IoFailure(int code, Site site);
+
+/// The report of a floating-point fault (a pitch of a rate that has no logarithm).
+RunFailure InvalidFloatOp(Site site);
+
+/// The user-facing text of a failure code: "File not found", "Disk full", "I/O error 22", ...
+std::string FailureText(int code);
+
+/// The two-line report, line ends included, for a failure raised in program `module`.
+std::string FormatFailureReport(const RunFailure& failure, std::string_view module);
+
+/// A condition the program checks itself. `message` is printed as it stands (line ends
+/// included), then the current source is cleaned up when `abort_current_file` is set, then the
+/// process ends with `exit_code`.
+class Rejection : public std::runtime_error {
+ public:
+  Rejection(int exit_code, std::string message, bool abort_current_file)
+      : std::runtime_error(std::move(message)),
+        exit_code_(exit_code),
+        abort_current_file_(abort_current_file) {}
+
+  int exit_code() const { return exit_code_; }
+  bool abort_current_file() const { return abort_current_file_; }
+
+ private:
+  int exit_code_;
+  bool abort_current_file_;
+};
+
+}  // namespace brumlet

@@ -1,0 +1,87 @@
+// Every text the program prints of its own, and the exit code that goes with each condition.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "failure.h"
+
+namespace brumlet {
+
+inline constexpr std::string_view kBanner =
+    "\nBrumlet 0.26 - WAV to XI instrument converter\n\n";
+
+inline constexpr std::string_view kUsage =
+    "usage: Brumlet <input file(s)> [namefile]\n"
+    "\n"
+    "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
+    "you're also advised to use my tagsmith.exe ! :)\n"
+    "\n";
+
+// Concatenates message pieces (a helper rather than chains of operator+, which also keeps g++ 12
+// from a false -Wrestrict alarm on "literal" + std::string).
+inline std::string Text(std::initializer_list<std::string_view> pieces) {
+  std::string text;
+  for (std::string_view piece : pieces) text.append(piece);
+  return text;
+}
+
+namespace exit_code {
+inline constexpr int kSuccess = 0;
+inline constexpr int kRunFailure = 1;
+inline constexpr int kNoDataChunk = 248;
+inline constexpr int kBadSampleNumber = 249;
+inline constexpr int kBadSampleIdentifier = 250;
+inline constexpr int kBadInstrumentIdentifier = 251;
+inline constexpr int kNameFileEmpty = 252;
+inline constexpr int kNotAWav = 253;
+inline constexpr int kNoMatch = 254;
+inline constexpr int kNoNameFile = 255;
+}  // namespace exit_code
+
+inline std::string ProcessingLine(std::string_view pattern, const std::string* name_file) {
+  if (name_file == nullptr) return Text({"Processing \"", pattern, "\"\n\n"});
+  return Text({"Processing \"", pattern, "\", using namefile \"", *name_file, "\"\n\n"});
+}
+
+// The conditions the program checks itself. Those raised while a source is open clean it up.
+
+inline Rejection NameFileNotFound(std::string_view argument) {
+  return Rejection(exit_code::kNoNameFile,
+                   Text({"couldn't find namefile ", argument, "\n"}), false);
+}
+
+inline Rejection NothingMatches(std::string_view pattern) {
+  return Rejection(exit_code::kNoMatch, Text({"couldn't find ", pattern, "\n"}), false);
+}
+
+inline Rejection NotAStandardWav(std::string_view source_name) {
+  return Rejection(exit_code::kNotAWav,
+                   Text({"\n", source_name, ": not a standard WAV!\n\n"}), true);
+}
+
+inline Rejection DataChunkNotFound(std::string_view source_name) {
+  return Rejection(exit_code::kNoDataChunk,
+                   Text({"error: data chunk not found in ", source_name, "\n"}), true);
+}
+
+inline Rejection NameFileEmpty() {
+  return Rejection(exit_code::kNameFileEmpty, "error: namefile is empty!\n", true);
+}
+
+inline Rejection BadInstrumentIdentifier() {
+  return Rejection(exit_code::kBadInstrumentIdentifier,
+                   "namefile error: invalid instrument name identifier!\n", true);
+}
+
+inline Rejection BadSampleIdentifier() {
+  return Rejection(exit_code::kBadSampleIdentifier,
+                   "namefile error: invalid sample name identifier!\n", true);
+}
+
+inline Rejection BadSampleNumber() {
+  return Rejection(exit_code::kBadSampleNumber, "namefile error: bad sample number!\n", true);
+}
+
+}  // namespace brumlet

@@ -1,0 +1,175 @@
+#include "platform/posix_platform.h"
+
+#include <fcntl.h>
+#include <glob.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <ctime>
+
+namespace brumlet {
+namespace {
+
+class PosixFile : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  std::size_t Read(Byte* buffer, std::size_t count, Site site) override {
+    std::size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::read(fd_, buffer + done, count - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw IoFailure(errno, site);
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+  void Write(const Byte* data, std::size_t count, Site site) override {
+    std::size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::write(fd_, data + done, count - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw IoFailure(errno, site);
+      }
+      if (n == 0) throw IoFailure(kShortWrite, site);
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+  void Seek(std::int64_t position, Site site) override {
+    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) throw IoFailure(errno, site);
+  }
+
+  std::int64_t Position(Site site) override {
+    off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+    if (pos < 0) throw IoFailure(errno, site);
+    return pos;
+  }
+
+  std::int64_t Size(Site site) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) throw IoFailure(errno, site);
+    return st.st_size;
+  }
+
+  void Truncate(Site site) override {
+    off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+    if (pos < 0 || ::ftruncate(fd_, pos) != 0) throw IoFailure(errno, site);
+  }
+
+  void Close(Site site) override {
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw IoFailure(errno, site);
+  }
+
+  FileId Id() const override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return {};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+void PosixConsole::Write(std::string_view text) {
+  while (!text.empty()) {
+    ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw IoFailure(errno, Site::kConsoleWrite);
+    }
+    if (n == 0) throw IoFailure(kShortWrite, Site::kConsoleWrite);
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+int PosixConsole::ReadByte() {
+  unsigned char c;
+  for (;;) {
+    ssize_t n = ::read(STDIN_FILENO, &c, 1);
+    if (n == 1) return c;
+    if (n == 0) return -1;
+    if (errno == EINTR) continue;
+    if (errno == EBADF) return -1;  // no standard input at all: an empty answer
+    throw IoFailure(errno, Site::kConsoleRead);
+  }
+}
+
+PosixPlatform::PosixPlatform() {
+  const char* name = std::setlocale(LC_TIME, "");
+  if (name == nullptr) name = std::setlocale(LC_TIME, nullptr);
+  std::string locale = name ? name : "C";
+  plain_date_format_ = locale == "C" || locale == "POSIX";
+}
+
+bool PosixPlatform::IsExistingFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> PosixPlatform::Search(const std::string& pattern) {
+  std::vector<std::string> matches;
+  glob_t found{};
+  if (::glob(pattern.c_str(), 0, nullptr, &found) == 0) {
+    for (std::size_t i = 0; i < found.gl_pathc; ++i) {
+      struct stat st;
+      // A dangling link is kept: opening it reports the missing file.
+      if (::stat(found.gl_pathv[i], &st) == 0 && S_ISDIR(st.st_mode)) continue;
+      matches.emplace_back(found.gl_pathv[i]);
+    }
+  }
+  ::globfree(&found);
+  return matches;
+}
+
+std::unique_ptr<File> PosixPlatform::OpenRead(const std::string& path, Site site) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw IoFailure(errno, site);
+  return std::make_unique<PosixFile>(fd);
+}
+
+std::unique_ptr<File> PosixPlatform::Create(const std::string& path, Site site) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw IoFailure(errno, site);
+  return std::make_unique<PosixFile>(fd);
+}
+
+std::optional<FileId> PosixPlatform::IdOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+void PosixPlatform::Remove(const std::string& path) { ::unlink(path.c_str()); }
+
+std::string PosixPlatform::DateText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[128];
+  if (plain_date_format_) {
+    std::snprintf(text, sizeof text, "%d/%d/%02d", local.tm_mon + 1, local.tm_mday,
+                  local.tm_year % 100);
+    return text;
+  }
+  std::size_t n = std::strftime(text, sizeof text, "%x", &local);
+  return std::string(text, n);
+}
+
+}  // namespace brumlet

@@ -1,0 +1,34 @@
+// The Platform over POSIX system calls: file descriptors, glob(3), standard input and output.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace brumlet {
+
+class PosixConsole : public Console {
+ public:
+  void Write(std::string_view text) override;
+  int ReadByte() override;
+};
+
+class PosixPlatform : public Platform {
+ public:
+  /// Takes the date format from the environment's LC_TIME (and no other locale category, so that
+  /// upper-casing and numbers never depend on the user's locale).
+  PosixPlatform();
+
+  bool IsExistingFile(const std::string& path) override;
+  std::vector<std::string> Search(const std::string& pattern) override;
+  std::unique_ptr<File> OpenRead(const std::string& path, Site site) override;
+  std::unique_ptr<File> Create(const std::string& path, Site site) override;
+  std::optional<FileId> IdOf(const std::string& path) override;
+  void Remove(const std::string& path) override;
+  Console& console() override { return console_; }
+  std::string DateText() override;
+
+ private:
+  PosixConsole console_;
+  bool plain_date_format_ = true;
+};
+
+}  // namespace brumlet

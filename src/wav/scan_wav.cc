@@ -1,0 +1,182 @@
+#include "wav/scan_wav.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <limits>
+
+#include "bytes.h"
+#include "messages.h"
+
+namespace brumlet {
+namespace {
+
+// The file head is read in one piece and interpreted at fixed offsets, whatever size the fmt
+// chunk declares:
+//
+//   0 "RIFF"   4 RIFF size (ignored)   8 "WAVE"   12 "fmt "   16 fmt size
+//   20 format tag (ignored)   22 channels   24 sample rate   28 bytes/s (ignored)
+//   32 block align (ignored)   34 bits per sample
+constexpr int kHeadSize = 36;
+constexpr int kRiffIdOffset = 0;
+constexpr int kWaveIdOffset = 8;
+constexpr int kFmtIdOffset = 12;
+constexpr int kFmtSizeOffset = 16;
+constexpr int kChannelsOffset = 22;
+constexpr int kSampleRateOffset = 24;
+constexpr int kBitsPerSampleOffset = 34;
+// The chunk after the fmt chunk starts 20 + fmt size bytes into the file (no pad byte).
+constexpr std::int64_t kFmtDataStart = kFmtSizeOffset + 4;
+static_assert(kBitsPerSampleOffset + 2 == kHeadSize);
+
+// A LIST chunk's data starts with a four-byte list type, then entries laid out as chunks.
+constexpr std::int64_t kListTypeSize = 4;
+
+// Positions and sizes are signed 32-bit quantities in this format; a size with the top bit set
+// is never stepped over, and a walk never passes this position.
+constexpr std::int64_t kMaxPosition = std::numeric_limits<std::int32_t>::max();
+
+ChunkHeader ReadChunkHeader(File& file, Site site) {
+  Byte raw[ChunkHeader::kSize];
+  file.ReadExact(raw, sizeof raw, site);
+  ChunkHeader header;
+  std::copy_n(raw + ChunkHeader::kIdOffset, 4, header.id.begin());
+  header.size = LoadU32(raw + ChunkHeader::kSizeOffset);
+  return header;
+}
+
+bool Is(const ChunkHeader& header, const char (&id)[5]) { return IdEquals(header.id.data(), id); }
+
+class ChunkWalk {
+ public:
+  ChunkWalk(File& file, std::int64_t file_size, WavInfo& info, SmplImage& smpl)
+      : file_(file), file_size_(file_size), info_(info), smpl_(smpl) {}
+
+  void Run(std::int64_t position) {
+    for (;;) {
+      file_.Seek(position, Site::kSourceSeek);
+      const ChunkHeader header = ReadChunkHeader(file_, Site::kChunkHeaderRead);
+      const std::int64_t data_start = position + ChunkHeader::kSize;
+      const std::int64_t size = header.size;
+      if (Is(header, "data") && size > kMaxPosition) {
+        // What streaming writers leave when the length was unknown: the data runs to the end.
+        info_.DataOffset = static_cast<std::int32_t>(data_start);
+        info_.DataLength = static_cast<std::int32_t>(file_size_ - data_start);
+        return;
+      }
+      if (size > kMaxPosition) return;
+      std::int64_t step = size;
+      if (Is(header, "data")) {
+        info_.DataOffset = static_cast<std::int32_t>(data_start);
+        info_.DataLength = static_cast<std::int32_t>(size);
+        // RIFF pads odd-sized chunks to even length; only 8-bit mono data can be odd-sized in a
+        // well-formed file, so only there is the pad byte stepped over.
+        if (!info_.Stereo && !info_.SixteenBit && size % 2 != 0) ++step;
+      } else if (Is(header, "smpl")) {
+        CopySmpl(size);
+      } else if (Is(header, "LIST")) {
+        WalkList(data_start, size);
+      }
+      position = data_start + step;
+      if (position > kMaxPosition || position > file_size_ - ChunkHeader::kSize) return;
+    }
+  }
+
+ private:
+  void CopySmpl(std::int64_t size) {
+    const auto count = static_cast<std::size_t>(std::min<std::int64_t>(size, SmplImage::kSize));
+    file_.ReadExact(smpl_.bytes.data(), count, Site::kSmplRead);
+    if (LoadU32(smpl_.bytes.data() + SmplImage::kLoopCountOffset) == 0) {
+      StoreU32(smpl_.bytes.data() + SmplImage::kLoopTypeOffset,
+               static_cast<std::uint32_t>(LoopKind::NoLoop));
+    }
+  }
+
+  void WalkList(std::int64_t data_start, std::int64_t size) {
+    const std::int64_t list_end = data_start + size;
+    std::int64_t position = data_start + kListTypeSize;  // the list type is not tested
+    for (;;) {
+      file_.Seek(position, Site::kSourceSeek);
+      const ChunkHeader entry = ReadChunkHeader(file_, Site::kListEntryRead);
+      const std::int64_t entry_start = position + ChunkHeader::kSize;
+      const std::int64_t entry_size = entry.size;
+      if (entry_size > kMaxPosition) return;
+      if (Is(entry, "INAM")) ReadTitle(entry_start, entry_size);
+      position = entry_start + entry_size;
+      if (position > kMaxPosition) return;
+      // Writers pad odd entries with a zero byte, and some pad even ones too: a zero byte right
+      // after an entry is taken as padding, whatever the entry's size.
+      if (position < file_size_) {
+        file_.Seek(position, Site::kSourceSeek);
+        Byte pad;
+        file_.ReadExact(&pad, 1, Site::kListPadRead);
+        if (pad == 0) ++position;
+      }
+      if (position > list_end - ChunkHeader::kSize ||
+          position > file_size_ - ChunkHeader::kSize) {
+        return;
+      }
+    }
+  }
+
+  // The entry's size counts the text's terminating zero, so its last byte is dropped unread; a
+  // zero that is still last then is dropped as well.
+  void ReadTitle(std::int64_t entry_start, std::int64_t entry_size) {
+    info_.Title.clear();
+    if (entry_size < 2) return;
+    const std::int64_t count = entry_size - 1;
+    // Never allocate for more than the file holds: such an entry is a short read.
+    if (count > file_size_ - entry_start) throw IoFailure(kShortRead, Site::kInamRead);
+    info_.Title.resize(static_cast<std::size_t>(count));
+    file_.ReadExact(reinterpret_cast<Byte*>(info_.Title.data()), info_.Title.size(),
+                    Site::kInamRead);
+    if (info_.Title.back() == '\0') info_.Title.pop_back();
+  }
+
+  File& file_;
+  const std::int64_t file_size_;
+  WavInfo& info_;
+  SmplImage& smpl_;
+};
+
+}  // namespace
+
+void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplImage& smpl) {
+  Byte head[kHeadSize];
+  source.ReadExact(head, kHeadSize, Site::kWavHeadRead);
+  const std::uint16_t channels = LoadU16(head + kChannelsOffset);
+  if (!IdEquals(head + kRiffIdOffset, "RIFF") || !IdEquals(head + kWaveIdOffset, "WAVE") ||
+      !IdEquals(head + kFmtIdOffset, "fmt ") || channels > 2) {
+    throw NotAStandardWav(source_name);
+  }
+  info.Stereo = channels == 2;
+  info.BitsPerSample = LoadU16(head + kBitsPerSampleOffset);
+  info.SixteenBit = info.BitsPerSample == 16;
+  info.SampleRate = LoadI32(head + kSampleRateOffset);
+
+  const std::int64_t file_size = source.Size(Site::kSourceSize);
+  // Positions in this format are 32-bit; a larger file is refused as a 32-bit reader would.
+  if (file_size > kMaxPosition) throw IoFailure(EOVERFLOW, Site::kSourceSize);
+
+  info.DataOffset = 0;
+  info.DataLength = 0;
+  info.Title.clear();
+  Byte* image = smpl.bytes.data();
+  StoreU32(image + SmplImage::kLoopTypeOffset, static_cast<std::uint32_t>(LoopKind::NoLoop));
+  StoreU32(image + SmplImage::kLoopStartOffset, 0);
+  StoreU32(image + SmplImage::kLoopEndOffset, 0);
+
+  const std::int64_t walk_start = kFmtDataStart + LoadU32(head + kFmtSizeOffset);
+  if (LoadU32(head + kFmtSizeOffset) <= kMaxPosition && walk_start <= kMaxPosition) {
+    ChunkWalk(source, file_size, info, smpl).Run(walk_start);
+  }
+
+  info.LoopType = static_cast<LoopKind>(LoadU32(image + SmplImage::kLoopTypeOffset));
+  info.LoopStart = LoadI32(image + SmplImage::kLoopStartOffset);
+  info.LoopEnd = LoadI32(image + SmplImage::kLoopEndOffset);
+
+  if (info.DataOffset == 0) throw DataChunkNotFound(source_name);
+  source.Seek(info.DataOffset, Site::kSourceSeek);
+}
+
+}  // namespace brumlet

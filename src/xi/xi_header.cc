@@ -1,0 +1,134 @@
+#include "xi/xi_header.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "xi/pitch.h"
+#include "xi/sampleinit.h"
+
+namespace brumlet {
+namespace {
+
+constexpr std::string_view kMagic = "Extended Instrument: ";
+constexpr std::string_view kTrackerName = "Brumlet";
+static_assert(kMagic.size() == xi::kInstrumentNameOffset);
+
+constexpr std::uint16_t kFormatVersion = 0x0102;
+constexpr std::uint16_t kFadeOut = 261;
+constexpr std::uint8_t kFullVolume = 64;
+constexpr std::uint8_t kCentre = 128;
+constexpr std::uint8_t kHardLeft = 0;
+constexpr std::uint8_t kHardRight = 255;
+
+// Sample type: bits 0-1 the loop mode, bit 4 16-bit data.
+constexpr std::uint8_t kNoLoopType = 0;
+constexpr std::uint8_t kForwardLoopType = 1;
+constexpr std::uint8_t kPingPongLoopType = 2;
+constexpr std::uint8_t kSixteenBitType = 16;
+
+// A short plucked decay: full volume at once, falling quickly to silence. Only the first six
+// points are in use (count 6, sustain on point 0); the rest are stored all the same.
+struct EnvelopePoint {
+  std::uint16_t tick;
+  std::uint16_t volume;
+};
+constexpr EnvelopePoint kVolumeEnvelope[xi::kEnvelopePoints] = {
+    {0, 64}, {5, 16},  {14, 13}, {25, 7},  {40, 6},   {102, 0},
+    {60, 0}, {70, 0},  {80, 0},  {90, 0},  {100, 0},  {110, 0},
+};
+constexpr std::uint8_t kVolumePointCount = 6;
+constexpr std::uint8_t kVolumeEnvelopeOnWithSustain = 3;
+
+constexpr std::array<Byte, xi::kTemplateSize> MakeHeaderTemplate() {
+  std::array<Byte, xi::kTemplateSize> t{};
+  auto at = [](int offset) { return static_cast<std::size_t>(offset - xi::kTemplateOffset); };
+  auto put16 = [&t](std::size_t i, std::uint16_t v) {
+    t[i] = static_cast<Byte>(v & 0xFF);
+    t[i + 1] = static_cast<Byte>(v >> 8);
+  };
+  put16(at(xi::kVersionOffset), kFormatVersion);
+  for (int p = 0; p < xi::kEnvelopePoints; ++p) {
+    put16(at(xi::kVolumeEnvelopeOffset + 4 * p), kVolumeEnvelope[p].tick);
+    put16(at(xi::kVolumeEnvelopeOffset + 4 * p + 2), kVolumeEnvelope[p].volume);
+  }
+  t[at(xi::kVolumePointCountOffset)] = kVolumePointCount;
+  t[at(xi::kVolumeTypeOffset)] = kVolumeEnvelopeOnWithSustain;
+  put16(at(xi::kFadeOutOffset), kFadeOut);
+  return t;
+}
+
+}  // namespace
+
+const std::array<Byte, xi::kTemplateSize> HeaderTemplate = MakeHeaderTemplate();
+
+XiSampleHeader SampleHeaderAt(XiHeaderBlock& image, int slot) {
+  return XiSampleHeader(&image.bytes[xi::kInstrumentHeaderSize + slot * xi::kSampleHeaderSize],
+                        xi::kSampleHeaderSize);
+}
+
+void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image) {
+  image.bytes.fill(0);
+  for (int slot = 0; slot < xi::kSampleSlots; ++slot) {
+    InitSampleHeader(SampleHeaderAt(image, slot), 0, 0, 0, kFullVolume, 0, kNoLoopType, kCentre, 0);
+  }
+  Byte* b = image.bytes.data();
+  std::copy(kMagic.begin(), kMagic.end(), b + xi::kMagicOffset);
+  std::fill_n(b + xi::kInstrumentNameOffset, xi::kNameSize, Byte{' '});
+  b[xi::kEndOfTextOffset] = 0x1A;
+  std::fill_n(b + xi::kTrackerNameOffset, xi::kTrackerNameSize, Byte{' '});
+  std::copy(kTrackerName.begin(), kTrackerName.end(), b + xi::kTrackerNameOffset);
+  std::copy(HeaderTemplate.begin(), HeaderTemplate.end(), b + xi::kTemplateOffset);
+
+  const Pitch pitch = ComputePitch(info.SampleRate);
+  if (info.Stereo) {
+    std::fill(b + xi::kKeyMapOffset + xi::kFirstRightChannelKey, b + xi::kKeyMapOffset + xi::kKeyCount,
+              Byte{1});
+  }
+
+  std::uint8_t type = kForwardLoopType;  // every loop kind without a word of its own loops forward
+  if (info.LoopType == LoopKind::PingPong) type = kPingPongLoopType;
+  if (info.LoopType == LoopKind::NoLoop) type = kNoLoopType;
+  if (info.SixteenBit) type += kSixteenBitType;
+
+  // Each channel becomes a sample of its own, so the loop is measured in one channel's bytes.
+  const std::int32_t bytes_per_sample = info.SixteenBit ? 2 : 1;
+  std::int32_t loop_start = 0;
+  std::int32_t loop_length = 0;
+  if (info.LoopType != LoopKind::NoLoop) {
+    // Loop points come straight from the file and are not checked; the arithmetic wraps rather
+    // than overflows.
+    loop_start = static_cast<std::int32_t>(static_cast<std::uint32_t>(info.LoopStart) *
+                                           static_cast<std::uint32_t>(bytes_per_sample));
+    const std::uint32_t frames =
+        static_cast<std::uint32_t>(info.LoopEnd) - static_cast<std::uint32_t>(info.LoopStart) + 1u;
+    loop_length = static_cast<std::int32_t>(frames * static_cast<std::uint32_t>(bytes_per_sample));
+  }
+
+  if (!info.Stereo) {
+    InitSampleHeader(SampleHeaderAt(image, 0), info.DataLength, loop_start, loop_length,
+                     kFullVolume, pitch.finetune, type, kCentre, pitch.relative_note);
+    return;
+  }
+  const std::int32_t half = info.DataLength / 2;
+  InitSampleHeader(SampleHeaderAt(image, 0), half, loop_start, loop_length, kFullVolume,
+                   pitch.finetune, type, kHardLeft, pitch.relative_note);
+  // The right channel's sample is tuned an octave below the left's.
+  const auto right_note = static_cast<std::int8_t>(static_cast<std::uint8_t>(pitch.relative_note) - 12u);
+  InitSampleHeader(SampleHeaderAt(image, 1), half, loop_start, loop_length, kFullVolume,
+                   pitch.finetune, type, kHardRight, right_note);
+}
+
+int WrittenSampleCount(std::uint8_t sample_count, bool stereo) {
+  return std::clamp<int>(sample_count, stereo ? 2 : 1, xi::kSampleSlots);
+}
+
+std::int64_t WriteHeaderImage(std::uint8_t sample_count, bool stereo, XiHeaderBlock& image,
+                              File& output) {
+  const int count = WrittenSampleCount(sample_count, stereo);
+  StoreU16(&image.bytes[xi::kSampleCountOffset], static_cast<std::uint16_t>(count));
+  const int length = xi::kInstrumentHeaderSize + count * xi::kSampleHeaderSize;
+  output.Write(image.bytes.data(), static_cast<std::size_t>(length), Site::kHeaderWrite);
+  return length;
+}
+
+}  // namespace brumlet

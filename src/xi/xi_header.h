@@ -1,0 +1,92 @@
+// The XI instrument header, built in memory for every source and written in one piece.
+//
+// Layout of the image (all integers little-endian):
+//
+//     0  21  magic "Extended Instrument: "
+//    21  22  instrument name, blank-padded, no length byte
+//    43   1  0x1A, so that typing the file on a console stops after the name
+//    44  20  tracker name, blank-padded
+//    64 232  the constant template: version, key map, envelopes, their counts and types,
+//            vibrato, fade-out, reserved bytes (HeaderTemplate)
+//   296   2  number of sample headers that follow
+//   298 640  16 sample headers of 40 bytes, slot n at 298 + 40 n; only the first
+//            "number of samples" of them are written
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "bytes.h"
+#include "platform/platform.h"
+#include "wav/wav_info.h"
+
+namespace brumlet {
+
+namespace xi {
+inline constexpr int kMagicOffset = 0;
+inline constexpr int kInstrumentNameOffset = 21;
+inline constexpr int kNameSize = 22;
+inline constexpr int kEndOfTextOffset = 43;
+inline constexpr int kTrackerNameOffset = 44;
+inline constexpr int kTrackerNameSize = 20;
+inline constexpr int kTemplateOffset = 64;
+inline constexpr int kTemplateSize = 232;
+inline constexpr int kVersionOffset = 64;
+inline constexpr int kKeyMapOffset = 66;
+inline constexpr int kKeyCount = 96;
+inline constexpr int kVolumeEnvelopeOffset = 162;
+inline constexpr int kPanningEnvelopeOffset = 210;
+inline constexpr int kEnvelopePoints = 12;
+inline constexpr int kVolumePointCountOffset = 258;
+inline constexpr int kVolumeTypeOffset = 266;
+inline constexpr int kFadeOutOffset = 272;
+inline constexpr int kReservedOffset = 274;
+inline constexpr int kSampleCountOffset = 296;
+inline constexpr int kInstrumentHeaderSize = 298;
+inline constexpr int kSampleHeaderSize = 40;
+inline constexpr int kSampleSlots = 16;
+inline constexpr int kImageSize = kInstrumentHeaderSize + kSampleSlots * kSampleHeaderSize;
+
+static_assert(kInstrumentNameOffset + kNameSize == kEndOfTextOffset);
+static_assert(kTrackerNameOffset + kTrackerNameSize == kTemplateOffset);
+static_assert(kKeyMapOffset + kKeyCount == kVolumeEnvelopeOffset);
+static_assert(kVolumeEnvelopeOffset + kEnvelopePoints * 4 == kPanningEnvelopeOffset);
+static_assert(kPanningEnvelopeOffset + kEnvelopePoints * 4 == kVolumePointCountOffset);
+static_assert(kTemplateOffset + kTemplateSize == kSampleCountOffset);
+static_assert(kSampleCountOffset + 2 == kInstrumentHeaderSize);
+static_assert(kImageSize == 938);
+
+/// A stereo source plays its right channel (sample 1) on the top 24 notes.
+inline constexpr int kFirstRightChannelKey = 72;
+}  // namespace xi
+
+/// The 938-byte header image: the instrument header and room for all 16 sample headers.
+struct XiHeaderBlock {
+  std::array<Byte, xi::kImageSize> bytes{};
+};
+
+/// One 40-byte sample header inside the image.
+using XiSampleHeader = std::span<Byte, xi::kSampleHeaderSize>;
+
+/// The sample header of `slot` (0..15).
+XiSampleHeader SampleHeaderAt(XiHeaderBlock& image, int slot);
+
+/// The constant instrument settings copied to offsets 64..295 of every image.
+extern const std::array<Byte, xi::kTemplateSize> HeaderTemplate;
+
+/// Rebuilds `image` from nothing for the source `info` describes: magic, blank name, template,
+/// pitch, key map and the sample headers of one (mono) or two (stereo) samples. Throws
+/// RunFailure for a rate that has no pitch.
+void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image);
+
+/// The number of sample headers actually written for `sample_count`: never fewer than the
+/// samples that carry sound (1 for mono, 2 for stereo), so no sound is left without a header.
+int WrittenSampleCount(std::uint8_t sample_count, bool stereo);
+
+/// Stores the written sample count and writes the used part of the image to `output` in one
+/// write. Returns the number of bytes written, where the sample data starts.
+std::int64_t WriteHeaderImage(std::uint8_t sample_count, bool stereo, XiHeaderBlock& image,
+                              File& output);
+
+}  // namespace brumlet

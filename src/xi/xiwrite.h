@@ -1,0 +1,53 @@
+// The sample data behind the XI header.
+//
+// XI stores each sample as deltas between neighbouring values. This program stores the previous
+// value minus the current one, starting from -1 (16-bit) or 127 (8-bit), so a reader that sums
+// the deltas from 0 gets the bitwise complement of each source sample: the waveform inverted,
+// and for 8-bit data the unsigned WAV byte turned into a signed one on the way (u XOR 0x7F).
+//
+// A stereo source becomes two samples, the left channel first, each written by a pass of its
+// own over the whole data. A pass reads from the data chunk to the end of the file, whatever
+// follows the data, and then cuts (or extends with zeros) the output to the length the header
+// declares, so whatever it encoded past the data chunk is removed again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "bytes.h"
+#include "platform/platform.h"
+
+namespace brumlet {
+
+/// Which channel of a stereo frame a pass takes.
+enum class ChannelPick { Left = 1, Right = 2 };
+
+/// The encoders' buffers, allocated once per run. A full input block fills the output exactly.
+struct EncoderBuffers {
+  static constexpr std::size_t kInputSize = 131072;
+  static constexpr std::size_t kOutputSize = 65536;
+  EncoderBuffers() : input(new Byte[kInputSize]), output(new Byte[kOutputSize]) {}
+  std::unique_ptr<Byte[]> input;
+  std::unique_ptr<Byte[]> output;
+};
+
+/// What every pass works on.
+struct EncodeJob {
+  File& source;
+  File& output;            ///< positioned behind the header, or behind the left channel
+  std::int32_t data_offset;
+  std::int32_t data_length;
+  std::int64_t header_length;
+  EncoderBuffers& buffers;
+};
+
+void EncodeStereo16(EncodeJob& job, ChannelPick channel);
+void EncodeMono16(EncodeJob& job);
+void EncodeStereo8(EncodeJob& job, ChannelPick channel);
+void EncodeMono8(EncodeJob& job);
+
+/// Runs the passes a source needs: one for mono, a left and a right one for stereo; 16-bit
+/// sources through the 16-bit encoders and every other width through the 8-bit ones.
+void EncodeSampleData(EncodeJob& job, bool stereo, bool sixteen_bit);
+
+}  // namespace brumlet
