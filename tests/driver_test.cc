@@ -1,0 +1,151 @@
+// The driver over an in-memory platform: the run's order, its clean-up and every failure path,
+// including those a real disk cannot produce on demand (a failing close, a refused create).
+#include "brumlet.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "riff_builder.h"
+
+namespace brumlet {
+namespace {
+
+using namespace brumlet::testing;
+
+const std::string kBanner = "\nBrumlet 0.26 - WAV to XI instrument converter\n\n";
+
+Bytes SmallWav() { return Wav(FmtData(1, 8363, 8), {Chunk("data", {0x80, 0x81})}); }
+
+class Driver : public ::testing::Test {
+ protected:
+  int Run(std::vector<std::string> args) { return RunBrumlet(args, "brumlet", platform_); }
+  const std::string& Output() { return platform_.fake_console().output; }
+
+  FakePlatform platform_;
+};
+
+TEST_F(Driver, UsageForNoneOrMoreThanTwoArgumentsEmptyOnesNotCounted) {
+  const std::string usage = kBanner +
+                            "usage: Brumlet <input file(s)> [namefile]\n\n"
+                            "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
+                            "you're also advised to use my tagsmith.exe ! :)\n\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {""}, {"a", "b", "c"}, {"", "", ""}}) {
+    FakePlatform fresh;
+    EXPECT_EQ(RunBrumlet(args, "brumlet", fresh), 0);
+    EXPECT_EQ(fresh.fake_console().output, usage);
+  }
+  platform_.AddFile("a.wav", SmallWav());
+  EXPECT_EQ(Run({"", "a.wav", ""}), 0);
+  EXPECT_EQ(Output(), kBanner + "Processing \"a.wav\"\n\na.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n");
+}
+
+TEST_F(Driver, MissingNameFileComesBeforeAMissingPattern) {
+  platform_.directories.insert("names");
+  EXPECT_EQ(Run({"*.wav", "names"}), 255);
+  EXPECT_EQ(Output(), kBanner + "couldn't find namefile names\n");
+}
+
+TEST_F(Driver, SourcesAreOpenedWhereTheSearchFoundThemAndOutputsGoHere) {
+  platform_.AddFile("sounds/kick.wav", SmallWav());
+  platform_.AddFile("kick.wav", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v'});
+  EXPECT_EQ(Run({"sounds/*.wav"}), 0);
+  EXPECT_EQ(Output(), kBanner + "Processing \"sounds/*.wav\"\n\n"
+                                "kick.wav  ->  kick.xi  (8 bit, mono, 8363 Hz, no loop)\n");
+  EXPECT_EQ(platform_.Contents("kick.xi").size(), 298u + 3 * 40 + 2);
+}
+
+TEST_F(Driver, ARejectedSourceEndsTheRunAndDeletesOnlyItsOwnOutput) {
+  platform_.AddFile("a.wav", SmallWav());
+  platform_.AddFile("b.wav", Bytes(40, 'x'));
+  platform_.AddFile("c.wav", SmallWav());
+  EXPECT_EQ(Run({"*.wav"}), 253);
+  EXPECT_TRUE(platform_.Has("a.xi"));
+  EXPECT_FALSE(platform_.Has("b.xi"));
+  EXPECT_FALSE(platform_.Has("c.xi"));
+  EXPECT_EQ(Output(), kBanner + "Processing \"*.wav\"\n\n"
+                                "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                                "\nb.wav: not a standard WAV!\n\n");
+}
+
+TEST_F(Driver, NeverReplacesAnInputOfTheRun) {
+  // "a.xi" matched by "*" would be its own output; so would a name file beside its source.
+  platform_.AddFile("a.xi", SmallWav());
+  EXPECT_EQ(Run({"*"}), 1);
+  EXPECT_EQ(platform_.Contents("a.xi"), SmallWav());
+  EXPECT_EQ(Output(), kBanner + "Processing \"*\"\n\n"
+                                "Exception EInOutError in module brumlet at 00000401.\n"
+                                "File access denied.\n");
+
+  FakePlatform other;
+  other.AddFile("drum.wav", SmallWav());
+  other.AddTextFile("drum.xi", "INSTR: x\n");
+  EXPECT_EQ(RunBrumlet({"drum.wav", "drum.xi"}, "brumlet", other), 1);
+  EXPECT_EQ(other.Contents("drum.xi"), Bytes({'I', 'N', 'S', 'T', 'R', ':', ' ', 'x', '\n'}));
+}
+
+TEST_F(Driver, FailedFileOperationsReportTheirCauseAndLeaveThePartialOutput) {
+  struct Case {
+    Site site;
+    int error;
+    std::string text;
+  };
+  for (const Case& c : {Case{Site::kOutputCreate, EACCES, "File access denied."},
+                        Case{Site::kSourceOpen, ENOENT, "File not found."},
+                        Case{Site::kHeaderWrite, ENOSPC, "Disk full."},
+                        Case{Site::kOutputClose, EIO, "I/O error 5."},
+                        Case{Site::kSourceOpen, EMFILE, "Too many open files."}}) {
+    FakePlatform p;
+    p.AddFile("a.wav", SmallWav());
+    p.faults[c.site] = c.error;
+    EXPECT_EQ(RunBrumlet({"a.wav"}, "brumlet", p), 1);
+    char site[9];
+    std::snprintf(site, sizeof site, "%08X", static_cast<unsigned>(c.site));
+    const std::string& out = p.fake_console().output;
+    EXPECT_EQ(out.substr(out.find("Exception")),
+              "Exception EInOutError in module brumlet at " + std::string(site) + ".\n" + c.text + "\n");
+    EXPECT_EQ(p.Has("a.xi"), c.site != Site::kOutputCreate && c.site != Site::kSourceOpen);
+  }
+}
+
+TEST_F(Driver, AFailingCloseDuringCleanUpStopsTheCleanUp) {
+  platform_.AddFile("a.wav", Bytes(40, 'x'));
+  platform_.faults[Site::kSourceClose] = EIO;
+  EXPECT_EQ(Run({"a.wav"}), 1);
+  EXPECT_TRUE(platform_.Has("a.xi"));  // the delete never ran
+  EXPECT_EQ(Output(), kBanner + "Processing \"a.wav\"\n\n\na.wav: not a standard WAV!\n\n"
+                                "Exception EInOutError in module brumlet at 00000302.\nI/O error 5.\n");
+}
+
+TEST_F(Driver, AConsoleThatCannotBeWrittenEndsTheRunWithCodeOne) {
+  platform_.AddFile("a.wav", SmallWav());
+  platform_.fake_console().faults[Site::kConsoleWrite] = EPIPE;
+  EXPECT_EQ(Run({"a.wav"}), 1);
+  EXPECT_FALSE(platform_.Has("a.xi"));
+}
+
+TEST_F(Driver, NameFileErrorsCloseEverythingAndKeepEarlierOutputs) {
+  platform_.AddFile("a.wav", SmallWav());
+  platform_.AddFile("b.wav", SmallWav());
+  platform_.AddTextFile("names", "INSTR: %ASK\nSMP00: %ASK\nSMP01: ok\n");
+  platform_.fake_console().input = "first\nA\nsecond\n";
+  EXPECT_EQ(Run({"*.wav", "names"}), 0);
+  EXPECT_EQ(Output(), kBanner + "Processing \"*.wav\", using namefile \"names\"\n\n"
+                                "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                                "enter instrument name: enter sample 0 name: "
+                                "b.wav  ->  b.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                                "enter instrument name: enter sample 0 name: ");
+  EXPECT_EQ(platform_.Contents("a.xi")[21], 'f');
+  EXPECT_EQ(platform_.Contents("b.xi")[21], 's');
+  EXPECT_EQ(platform_.Contents("b.xi")[298 + 18], 0);  // the answer ran out: an empty name
+
+  FakePlatform p;
+  p.AddFile("a.wav", SmallWav());
+  p.AddFile("b.wav", Wav(FmtData(1, 8363, 8), {Chunk("data", {0x80})}));
+  p.AddTextFile("names", "INSTR: %XI\nSMP00: %SIZE\nSMP0f: x\n");
+  EXPECT_EQ(RunBrumlet({"*.wav", "names"}, "brumlet", p), 249);
+  EXPECT_FALSE(p.Has("a.xi"));
+}
+
+}  // namespace
+}  // namespace brumlet

@@ -1,0 +1,157 @@
+// An in-memory Platform for tests: files in a map, a console over strings, and faults that can
+// be injected at any operation, so that every failure path runs without a real disk.
+#pragma once
+
+#include <fnmatch.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/platform.h"
+#include "riff_builder.h"
+
+namespace brumlet::testing {
+
+/// Faults to inject: the operation's Site, and the errno it fails with.
+using Faults = std::map<Site, int>;
+
+inline void MaybeFail(const Faults& faults, Site site) {
+  if (auto it = faults.find(site); it != faults.end()) throw IoFailure(it->second, site);
+}
+
+struct MemNode {
+  Bytes bytes;
+  std::uint64_t inode = 0;
+};
+
+class MemFile : public File {
+ public:
+  MemFile(std::shared_ptr<MemNode> node, const Faults& faults) : node_(node), faults_(faults) {}
+
+  std::size_t Read(Byte* buffer, std::size_t count, Site site) override {
+    MaybeFail(faults_, site);
+    const Bytes& b = node_->bytes;
+    if (position_ >= static_cast<std::int64_t>(b.size())) return 0;
+    const std::size_t n = std::min(count, b.size() - static_cast<std::size_t>(position_));
+    std::memcpy(buffer, b.data() + position_, n);
+    position_ += static_cast<std::int64_t>(n);
+    return n;
+  }
+  void Write(const Byte* data, std::size_t count, Site site) override {
+    MaybeFail(faults_, site);
+    Bytes& b = node_->bytes;
+    if (b.size() < static_cast<std::size_t>(position_) + count) b.resize(position_ + count);
+    std::memcpy(b.data() + position_, data, count);
+    position_ += static_cast<std::int64_t>(count);
+  }
+  void Seek(std::int64_t position, Site site) override {
+    MaybeFail(faults_, site);
+    if (position < 0) throw IoFailure(EINVAL, site);
+    position_ = position;
+  }
+  std::int64_t Position(Site site) override {
+    MaybeFail(faults_, site);
+    return position_;
+  }
+  std::int64_t Size(Site site) override {
+    MaybeFail(faults_, site);
+    return static_cast<std::int64_t>(node_->bytes.size());
+  }
+  void Truncate(Site site) override {
+    MaybeFail(faults_, site);
+    node_->bytes.resize(static_cast<std::size_t>(position_), 0);
+  }
+  void Close(Site site) override {
+    MaybeFail(faults_, site);
+    closed_ = true;
+  }
+  FileId Id() const override { return {1, node_->inode}; }
+
+ private:
+  std::shared_ptr<MemNode> node_;
+  const Faults& faults_;
+  std::int64_t position_ = 0;
+  bool closed_ = false;
+};
+
+class FakeConsole : public Console {
+ public:
+  void Write(std::string_view text) override {
+    MaybeFail(faults, Site::kConsoleWrite);
+    output.append(text);
+  }
+  int ReadByte() override {
+    MaybeFail(faults, Site::kConsoleRead);
+    if (next_input == input.size()) return -1;
+    return static_cast<unsigned char>(input[next_input++]);
+  }
+
+  std::string output;
+  std::string input;
+  std::size_t next_input = 0;
+  Faults faults;
+};
+
+class FakePlatform : public Platform {
+ public:
+  void AddFile(const std::string& path, Bytes bytes) {
+    auto node = std::make_shared<MemNode>();
+    node->bytes = std::move(bytes);
+    node->inode = next_inode_++;
+    files[path] = node;
+  }
+  void AddTextFile(const std::string& path, std::string_view text) {
+    AddFile(path, Bytes(text.begin(), text.end()));
+  }
+  /// A second name for an existing file.
+  void AddLink(const std::string& path, const std::string& target) { files[path] = files.at(target); }
+  bool Has(const std::string& path) const { return files.count(path) != 0; }
+  const Bytes& Contents(const std::string& path) const { return files.at(path)->bytes; }
+
+  bool IsExistingFile(const std::string& path) override { return Has(path); }
+  std::vector<std::string> Search(const std::string& pattern) override {
+    std::vector<std::string> found;
+    for (const auto& [path, node] : files) {
+      if (::fnmatch(pattern.c_str(), path.c_str(), FNM_PATHNAME | FNM_PERIOD) == 0) {
+        found.push_back(path);
+      }
+    }
+    return found;
+  }
+  std::unique_ptr<File> OpenRead(const std::string& path, Site site) override {
+    MaybeFail(faults, site);
+    if (!Has(path)) throw IoFailure(ENOENT, site);
+    return std::make_unique<MemFile>(files.at(path), faults);
+  }
+  std::unique_ptr<File> Create(const std::string& path, Site site) override {
+    MaybeFail(faults, site);
+    if (directories.count(path)) throw IoFailure(EISDIR, site);
+    if (!Has(path)) AddFile(path, {});
+    files.at(path)->bytes.clear();
+    return std::make_unique<MemFile>(files.at(path), faults);
+  }
+  std::optional<FileId> IdOf(const std::string& path) override {
+    if (!Has(path)) return std::nullopt;
+    return FileId{1, files.at(path)->inode};
+  }
+  void Remove(const std::string& path) override { files.erase(path); }
+  Console& console() override { return console_; }
+  std::string DateText() override { return "12/7/26"; }
+
+  FakeConsole& fake_console() { return console_; }
+
+  std::map<std::string, std::shared_ptr<MemNode>> files;
+  std::set<std::string> directories;
+  Faults faults;
+
+ private:
+  FakeConsole console_;
+  std::uint64_t next_inode_ = 1;
+};
+
+}  // namespace brumlet::testing

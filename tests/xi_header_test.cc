@@ -1,0 +1,205 @@
+#include "xi/xi_header.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "fake_platform.h"
+#include "riff_builder.h"
+#include "xi/pitch.h"
+#include "xi/sampleinit.h"
+
+namespace brumlet {
+namespace {
+
+using namespace brumlet::testing;
+
+// The instrument header as a tracker documents it, written out field by field.
+Bytes ExpectedInstrumentHeader(bool stereo, std::string_view name = "") {
+  Bytes b;
+  PutText(b, "Extended Instrument: ");
+  std::string padded(name);
+  padded.resize(22, ' ');
+  PutText(b, padded);
+  b.push_back(0x1A);
+  PutText(b, "Brumlet             ");
+  Put16(b, 0x0102);
+  for (int key = 0; key < 96; ++key) b.push_back(stereo && key >= 72 ? 1 : 0);
+  for (int v : {0, 64, 5, 16, 14, 13, 25, 7, 40, 6, 102, 0, 60, 0, 70, 0, 80, 0, 90, 0, 100, 0, 110, 0}) {
+    Put16(b, static_cast<std::uint32_t>(v));
+  }
+  b.resize(b.size() + 48, 0);  // panning envelope
+  for (int v : {6, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0}) b.push_back(static_cast<std::uint8_t>(v));
+  Put16(b, 261);
+  b.resize(b.size() + 22, 0);
+  Put16(b, 0);  // sample count, stored only when the header is written
+  return b;
+}
+
+Bytes ExpectedSampleHeader(std::int32_t length, std::int32_t loop_start, std::int32_t loop_length,
+                           int finetune, int type, int panning, int relative_note) {
+  Bytes b;
+  Put32(b, static_cast<std::uint32_t>(length));
+  Put32(b, static_cast<std::uint32_t>(loop_start));
+  Put32(b, static_cast<std::uint32_t>(loop_length));
+  for (int v : {64, finetune, type, panning, relative_note}) b.push_back(static_cast<std::uint8_t>(v));
+  b.resize(b.size() + 23, 0);
+  return b;
+}
+
+WavInfo At8363(bool stereo = false) {
+  WavInfo info;
+  info.Stereo = stereo;
+  info.SampleRate = 8363;
+  return info;
+}
+
+const Bytes kUnusedSlot = ExpectedSampleHeader(0, 0, 0, 0, 0, 128, 0);
+
+Bytes Image(const WavInfo& info) {
+  XiHeaderBlock image;
+  image.bytes.fill(0xEE);  // rebuilt from nothing: nothing of this may survive
+  BuildHeaderImage(info, image);
+  return Bytes(image.bytes.begin(), image.bytes.end());
+}
+
+Bytes Expected(bool stereo, std::initializer_list<Bytes> slots) {
+  Bytes b = ExpectedInstrumentHeader(stereo);
+  int used = 0;
+  for (const Bytes& slot : slots) {
+    b.insert(b.end(), slot.begin(), slot.end());
+    ++used;
+  }
+  for (; used < 16; ++used) b.insert(b.end(), kUnusedSlot.begin(), kUnusedSlot.end());
+  return b;
+}
+
+TEST(BuildHeaderImage, MonoEightBitWithoutLoop) {
+  WavInfo info;
+  info.SampleRate = 8363;
+  info.BitsPerSample = 8;
+  info.DataLength = 1234;
+  EXPECT_EQ(Image(info), Expected(false, {ExpectedSampleHeader(1234, 0, 0, 0, 0, 128, -12)}));
+}
+
+TEST(BuildHeaderImage, StereoSixteenBitForwardLoopSplitsIntoLeftAndRight) {
+  WavInfo info;
+  info.Stereo = info.SixteenBit = true;
+  info.SampleRate = 44100;
+  info.DataLength = 40001;  // odd: each half rounds down
+  info.LoopType = LoopKind::Forward;
+  info.LoopStart = 1000;
+  info.LoopEnd = 1999;
+  EXPECT_EQ(Image(info), Expected(true, {ExpectedSampleHeader(20000, 2000, 2000, -28, 17, 0, 17),
+                                         ExpectedSampleHeader(20000, 2000, 2000, -28, 17, 255, 5)}));
+}
+
+TEST(BuildHeaderImage, LoopTypeAndWidthGiveTheSampleType) {
+  auto slot0 = [](LoopKind loop, bool sixteen, std::int32_t start, std::int32_t end) {
+    WavInfo info;
+    info.SampleRate = 8363;
+    info.SixteenBit = sixteen;
+    info.LoopType = loop;
+    info.LoopStart = start;
+    info.LoopEnd = end;
+    const Bytes image = Image(info);
+    return Bytes(image.begin() + 298, image.begin() + 338);
+  };
+  EXPECT_EQ(slot0(LoopKind::PingPong, true, 10, 19), ExpectedSampleHeader(0, 20, 20, 0, 18, 128, -12));
+  EXPECT_EQ(slot0(LoopKind::PingPong, false, 10, 19), ExpectedSampleHeader(0, 10, 10, 0, 2, 128, -12));
+  // A backward loop (2), which XI cannot express, loops forward.
+  EXPECT_EQ(slot0(static_cast<LoopKind>(2), false, 3, 4), ExpectedSampleHeader(0, 3, 2, 0, 1, 128, -12));
+  // A loop of one frame is one sample long.
+  EXPECT_EQ(slot0(LoopKind::Forward, true, 7, 7), ExpectedSampleHeader(0, 14, 2, 0, 17, 128, -12));
+  // Loop points are not checked: an end before the start gives a negative length.
+  EXPECT_EQ(slot0(LoopKind::Forward, false, 10, 5), ExpectedSampleHeader(0, 10, -4, 0, 1, 128, -12));
+}
+
+TEST(ComputePitch, MatchesTheWorkedTable) {
+  struct Row {
+    std::int32_t rate;
+    int note, finetune;
+  };
+  for (Row row : {Row{8000, -13, 30}, Row{8363, -12, 0}, Row{11025, -7, -28}, Row{22050, 5, -28},
+                  Row{44100, 17, -28}, Row{48000, 18, 32}, Row{1000, -49, 30}}) {
+    const Pitch p = ComputePitch(row.rate);
+    EXPECT_EQ(p.relative_note, row.note) << row.rate;
+    EXPECT_EQ(p.finetune, row.finetune) << row.rate;
+  }
+}
+
+TEST(ComputePitch, SplitsEveryRateIntoNearestSemitoneAndRemainder) {
+  for (std::int32_t rate = 11; rate <= 400000; ++rate) {
+    const double s = 12.0 * std::log2(rate / 1045.375);
+    const Pitch p = ComputePitch(rate);
+    ASSERT_NEAR(p.relative_note * 128 + p.finetune, (s - 48) * 128, 1.0) << rate;
+    ASSERT_GE(p.finetune, -64) << rate;
+    ASSERT_LE(p.finetune, 64) << rate;
+  }
+}
+
+TEST(ComputePitch, RatesWithoutALogarithmFaultAsInvalidOperation) {
+  for (std::int32_t rate : {0, -1, std::numeric_limits<std::int32_t>::min()}) {
+    try {
+      ComputePitch(rate);
+      ADD_FAILURE() << rate;
+    } catch (const RunFailure& failure) {
+      EXPECT_EQ(failure.class_name(), "EInvalidOp");
+      EXPECT_EQ(FormatFailureReport(failure, "brumlet"),
+                "Exception EInvalidOp in module brumlet at 00000501.\n"
+                "Invalid floating point operation.\n");
+    }
+  }
+}
+
+TEST(NameStoring, InstrumentNamesArePaddedWithBlanksSampleNamesWithZeros) {
+  XiHeaderBlock image;
+  BuildHeaderImage(At8363(), image);
+  SetInstrumentName(image, "abcdefghijklmnopqrstuvwxyz0123");
+  EXPECT_EQ(std::string(image.bytes.begin() + 21, image.bytes.begin() + 44),
+            "abcdefghijklmnopqrstuv\x1A");
+  BuildHeaderImage(At8363(), image);
+  SetInstrumentName(image, "Piano");
+  EXPECT_EQ(std::string(image.bytes.begin() + 21, image.bytes.begin() + 43),
+            "Piano                 ");
+
+  XiSampleHeader slot3 = SampleHeaderAt(image, 3);
+  SetSampleName(slot3, "a name that is far too long");
+  EXPECT_EQ(slot3[17], 22);
+  EXPECT_EQ(std::string(slot3.begin() + 18, slot3.end()), "a name that is far too");
+  StoreSampleNameAt(image, 3, "Bass");
+  EXPECT_EQ(slot3[17], 4);
+  EXPECT_EQ(std::string(slot3.begin() + 18, slot3.end()), std::string("Bass") + std::string(18, '\0'));
+  StoreSampleNameAt(image, 3, "");
+  EXPECT_EQ(slot3[17], 0);
+  EXPECT_EQ(std::string(slot3.begin() + 18, slot3.end()), std::string(22, '\0'));
+
+  const auto before = image.bytes;
+  StoreSampleNameAt(image, -1, "x");
+  StoreSampleNameAt(image, 16, "x");
+  EXPECT_EQ(image.bytes, before);
+}
+
+TEST(WriteHeaderImage, WritesTheCountAndThatManySampleHeaders) {
+  struct Case {
+    std::uint8_t sample_count;
+    bool stereo;
+    int written;
+  };
+  // Never fewer headers than samples with sound: one for mono, two for stereo.
+  for (Case c : {Case{3, false, 3}, Case{0, false, 1}, Case{0, true, 2}, Case{1, true, 2},
+                 Case{16, false, 16}}) {
+    XiHeaderBlock image;
+    BuildHeaderImage(At8363(c.stereo), image);
+    Faults none;
+    auto node = std::make_shared<MemNode>();
+    MemFile out(node, none);
+    EXPECT_EQ(WriteHeaderImage(c.sample_count, c.stereo, image, out), 298 + 40 * c.written);
+    ASSERT_EQ(node->bytes.size(), 298u + 40u * c.written);
+    EXPECT_EQ(node->bytes[296] | node->bytes[297] << 8, c.written);
+    EXPECT_TRUE(std::equal(node->bytes.begin() + 298, node->bytes.end(), image.bytes.begin() + 298));
+  }
+}
+
+}  // namespace
+}  // namespace brumlet
