@@ -64,10 +64,11 @@ void ConvertOne(const std::string& path, Vars& vars, Platform& platform) {
   } else {
     ApplyDefaultLabels(vars);
   }
-  vars.header_length = WriteHeaderImage(vars.SampleCount, info.Stereo, vars.header, *vars.OutputFile);
+  vars.header_length =
+      WriteHeaderImage(vars.SampleCount, info.Stereo, vars.header, *vars.OutputFile);
 
-  EncodeJob job{*vars.SourceFile, *vars.OutputFile, info.DataOffset, info.DataLength,
-                vars.header_length, vars.buffers};
+  EncodeJob job{*vars.SourceFile, *vars.OutputFile,   info.DataOffset,
+                info.DataLength,  vars.header_length, vars.buffers};
   EncodeSampleData(job, info.Stereo, info.SixteenBit);
 
   CloseCurrentFiles(vars);
@@ -109,7 +110,8 @@ int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& var
 
 std::string DeriveOutputName(std::string_view source_name) {
   const std::size_t dot = source_name.find('.');
-  std::string name(dot == std::string_view::npos ? std::string_view() : source_name.substr(0, dot + 1));
+  std::string name(dot == std::string_view::npos ? std::string_view()
+                                                 : source_name.substr(0, dot + 1));
   return name + "xi";
 }
 

@@ -9,8 +9,7 @@
 
 namespace brumlet {
 
-inline constexpr std::string_view kBanner =
-    "\nBrumlet 0.26 - WAV to XI instrument converter\n\n";
+inline constexpr std::string_view kBanner = "\nBrumlet 0.26 - WAV to XI instrument converter\n\n";
 
 inline constexpr std::string_view kUsage =
     "usage: Brumlet <input file(s)> [namefile]\n"
@@ -48,8 +47,8 @@ inline std::string ProcessingLine(std::string_view pattern, const std::string* n
 // The conditions the program checks itself. Those raised while a source is open clean it up.
 
 inline Rejection NameFileNotFound(std::string_view argument) {
-  return Rejection(exit_code::kNoNameFile,
-                   Text({"couldn't find namefile ", argument, "\n"}), false);
+  return Rejection(exit_code::kNoNameFile, Text({"couldn't find namefile ", argument, "\n"}),
+                   false);
 }
 
 inline Rejection NothingMatches(std::string_view pattern) {
@@ -57,8 +56,8 @@ inline Rejection NothingMatches(std::string_view pattern) {
 }
 
 inline Rejection NotAStandardWav(std::string_view source_name) {
-  return Rejection(exit_code::kNotAWav,
-                   Text({"\n", source_name, ": not a standard WAV!\n\n"}), true);
+  return Rejection(exit_code::kNotAWav, Text({"\n", source_name, ": not a standard WAV!\n\n"}),
+                   true);
 }
 
 inline Rejection DataChunkNotFound(std::string_view source_name) {

@@ -1,9 +1,8 @@
 // The driver over an in-memory platform: the run's order, its clean-up and every failure path,
 // including those a real disk cannot produce on demand (a failing close, a refused create).
-#include "brumlet.h"
-
 #include <gtest/gtest.h>
 
+#include "brumlet.h"
 #include "fake_platform.h"
 #include "riff_builder.h"
 
@@ -37,7 +36,8 @@ TEST_F(Driver, UsageForNoneOrMoreThanTwoArgumentsEmptyOnesNotCounted) {
   }
   platform_.AddFile("a.wav", SmallWav());
   EXPECT_EQ(Run({"", "a.wav", ""}), 0);
-  EXPECT_EQ(Output(), kBanner + "Processing \"a.wav\"\n\na.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n");
+  EXPECT_EQ(Output(),
+            kBanner + "Processing \"a.wav\"\n\na.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n");
 }
 
 TEST_F(Driver, MissingNameFileComesBeforeAMissingPattern) {
@@ -50,8 +50,9 @@ TEST_F(Driver, SourcesAreOpenedWhereTheSearchFoundThemAndOutputsGoHere) {
   platform_.AddFile("sounds/kick.wav", SmallWav());
   platform_.AddFile("kick.wav", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v'});
   EXPECT_EQ(Run({"sounds/*.wav"}), 0);
-  EXPECT_EQ(Output(), kBanner + "Processing \"sounds/*.wav\"\n\n"
-                                "kick.wav  ->  kick.xi  (8 bit, mono, 8363 Hz, no loop)\n");
+  EXPECT_EQ(Output(), kBanner +
+                          "Processing \"sounds/*.wav\"\n\n"
+                          "kick.wav  ->  kick.xi  (8 bit, mono, 8363 Hz, no loop)\n");
   EXPECT_EQ(platform_.Contents("kick.xi").size(), 298u + 3 * 40 + 2);
 }
 
@@ -63,9 +64,10 @@ TEST_F(Driver, ARejectedSourceEndsTheRunAndDeletesOnlyItsOwnOutput) {
   EXPECT_TRUE(platform_.Has("a.xi"));
   EXPECT_FALSE(platform_.Has("b.xi"));
   EXPECT_FALSE(platform_.Has("c.xi"));
-  EXPECT_EQ(Output(), kBanner + "Processing \"*.wav\"\n\n"
-                                "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
-                                "\nb.wav: not a standard WAV!\n\n");
+  EXPECT_EQ(Output(), kBanner +
+                          "Processing \"*.wav\"\n\n"
+                          "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                          "\nb.wav: not a standard WAV!\n\n");
 }
 
 TEST_F(Driver, NeverReplacesAnInputOfTheRun) {
@@ -73,9 +75,10 @@ TEST_F(Driver, NeverReplacesAnInputOfTheRun) {
   platform_.AddFile("a.xi", SmallWav());
   EXPECT_EQ(Run({"*"}), 1);
   EXPECT_EQ(platform_.Contents("a.xi"), SmallWav());
-  EXPECT_EQ(Output(), kBanner + "Processing \"*\"\n\n"
-                                "Exception EInOutError in module brumlet at 00000401.\n"
-                                "File access denied.\n");
+  EXPECT_EQ(Output(), kBanner +
+                          "Processing \"*\"\n\n"
+                          "Exception EInOutError in module brumlet at 00000401.\n"
+                          "File access denied.\n");
 
   FakePlatform other;
   other.AddFile("drum.wav", SmallWav());
@@ -102,8 +105,8 @@ TEST_F(Driver, FailedFileOperationsReportTheirCauseAndLeaveThePartialOutput) {
     char site[9];
     std::snprintf(site, sizeof site, "%08X", static_cast<unsigned>(c.site));
     const std::string& out = p.fake_console().output;
-    EXPECT_EQ(out.substr(out.find("Exception")),
-              "Exception EInOutError in module brumlet at " + std::string(site) + ".\n" + c.text + "\n");
+    EXPECT_EQ(out.substr(out.find("Exception")), "Exception EInOutError in module brumlet at " +
+                                                     std::string(site) + ".\n" + c.text + "\n");
     EXPECT_EQ(p.Has("a.xi"), c.site != Site::kOutputCreate && c.site != Site::kSourceOpen);
   }
 }
@@ -113,8 +116,9 @@ TEST_F(Driver, AFailingCloseDuringCleanUpStopsTheCleanUp) {
   platform_.faults[Site::kSourceClose] = EIO;
   EXPECT_EQ(Run({"a.wav"}), 1);
   EXPECT_TRUE(platform_.Has("a.xi"));  // the delete never ran
-  EXPECT_EQ(Output(), kBanner + "Processing \"a.wav\"\n\n\na.wav: not a standard WAV!\n\n"
-                                "Exception EInOutError in module brumlet at 00000302.\nI/O error 5.\n");
+  EXPECT_EQ(Output(), kBanner +
+                          "Processing \"a.wav\"\n\n\na.wav: not a standard WAV!\n\n"
+                          "Exception EInOutError in module brumlet at 00000302.\nI/O error 5.\n");
 }
 
 TEST_F(Driver, AConsoleThatCannotBeWrittenEndsTheRunWithCodeOne) {
@@ -130,11 +134,12 @@ TEST_F(Driver, NameFileErrorsCloseEverythingAndKeepEarlierOutputs) {
   platform_.AddTextFile("names", "INSTR: %ASK\nSMP00: %ASK\nSMP01: ok\n");
   platform_.fake_console().input = "first\nA\nsecond\n";
   EXPECT_EQ(Run({"*.wav", "names"}), 0);
-  EXPECT_EQ(Output(), kBanner + "Processing \"*.wav\", using namefile \"names\"\n\n"
-                                "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
-                                "enter instrument name: enter sample 0 name: "
-                                "b.wav  ->  b.xi  (8 bit, mono, 8363 Hz, no loop)\n"
-                                "enter instrument name: enter sample 0 name: ");
+  EXPECT_EQ(Output(), kBanner +
+                          "Processing \"*.wav\", using namefile \"names\"\n\n"
+                          "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                          "enter instrument name: enter sample 0 name: "
+                          "b.wav  ->  b.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                          "enter instrument name: enter sample 0 name: ");
   EXPECT_EQ(platform_.Contents("a.xi")[21], 'f');
   EXPECT_EQ(platform_.Contents("b.xi")[21], 's');
   EXPECT_EQ(platform_.Contents("b.xi")[298 + 18], 0);  // the answer ran out: an empty name

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "riff_builder.h"
+#include "xi_expect.h"
 
 namespace brumlet {
 namespace {
@@ -83,14 +84,17 @@ class EndToEnd : public ::testing::Test {
   fs::path dir_;
 };
 
-Bytes Mono8(std::uint32_t rate = 8363) { return Wav(FmtData(1, rate, 8), {Chunk("data", {0x80, 0x90})}); }
+Bytes Mono8(std::uint32_t rate = 8363) {
+  return Wav(FmtData(1, rate, 8), {Chunk("data", {0x80, 0x90})});
+}
 
 TEST_F(EndToEnd, UsageWhenTheArgumentCountIsWrong) {
   const Result r = Run({"a", "b", "c"});
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, kBanner + "usage: Brumlet <input file(s)> [namefile]\n\n"
-                             "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
-                             "you're also advised to use my tagsmith.exe ! :)\n\n");
+  EXPECT_EQ(r.out, kBanner +
+                       "usage: Brumlet <input file(s)> [namefile]\n\n"
+                       "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
+                       "you're also advised to use my tagsmith.exe ! :)\n\n");
   EXPECT_EQ(Run({"", ""}).code, 0);
 }
 
@@ -100,9 +104,10 @@ TEST_F(EndToEnd, ConvertsEveryMatchInSortedOrderSkippingDirectories) {
   fs::create_directory(dir_ / "c.wav");
   const Result r = Run({"*.wav"});
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, kBanner + "Processing \"*.wav\"\n\n"
-                             "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
-                             "b.wav  ->  b.xi  (16 bit, stereo, 44100 Hz, no loop)\n");
+  EXPECT_EQ(r.out, kBanner +
+                       "Processing \"*.wav\"\n\n"
+                       "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                       "b.wav  ->  b.xi  (16 bit, stereo, 44100 Hz, no loop)\n");
   EXPECT_EQ(Read("a.xi").size(), 298u + 3 * 40 + 2);
   EXPECT_EQ(Read("b.xi").size(), 298u + 3 * 40 + 8);
 }
@@ -126,9 +131,10 @@ TEST_F(EndToEnd, RejectedSourcesDeleteTheirOutputAndStopTheRun) {
   WriteWav("c.wav", Mono8());
   Result r = Run({"*.wav"});
   EXPECT_EQ(r.code, 253);
-  EXPECT_EQ(r.out, kBanner + "Processing \"*.wav\"\n\n"
-                             "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
-                             "\nb.wav: not a standard WAV!\n\n");
+  EXPECT_EQ(r.out, kBanner +
+                       "Processing \"*.wav\"\n\n"
+                       "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                       "\nb.wav: not a standard WAV!\n\n");
   EXPECT_TRUE(Exists("a.xi"));
   EXPECT_FALSE(Exists("b.xi"));
   EXPECT_FALSE(Exists("c.xi"));
@@ -136,7 +142,8 @@ TEST_F(EndToEnd, RejectedSourcesDeleteTheirOutputAndStopTheRun) {
   WriteWav("nodata.wav", Wav(FmtData(1, 8000, 8), {Chunk("JUNK", {1, 2})}));
   r = Run({"nodata.wav"});
   EXPECT_EQ(r.code, 248);
-  EXPECT_EQ(r.out, kBanner + "Processing \"nodata.wav\"\n\nerror: data chunk not found in nodata.wav\n");
+  EXPECT_EQ(r.out,
+            kBanner + "Processing \"nodata.wav\"\n\nerror: data chunk not found in nodata.wav\n");
   EXPECT_FALSE(Exists("nodata.xi"));
 }
 
@@ -144,9 +151,10 @@ TEST_F(EndToEnd, FailuresReportInTheTwoLineFormAndLeaveTheOutput) {
   Write("short.wav", "RIFF");
   Result r = Run({"short.wav"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, kBanner + "Processing \"short.wav\"\n\n"
-                             "Exception EInOutError in module brumlet at 00000311.\n"
-                             "Read beyond end of file.\n");
+  EXPECT_EQ(r.out, kBanner +
+                       "Processing \"short.wav\"\n\n"
+                       "Exception EInOutError in module brumlet at 00000311.\n"
+                       "Read beyond end of file.\n");
   EXPECT_TRUE(Exists("short.xi"));
   EXPECT_EQ(Read("short.xi"), "");
 
@@ -155,10 +163,11 @@ TEST_F(EndToEnd, FailuresReportInTheTwoLineFormAndLeaveTheOutput) {
   fs::create_symlink(BRUMLET_BINARY, dir_ / "wav2xi");
   r = Run({"zero.wav"}, "", "", (dir_ / "wav2xi").string());
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, kBanner + "Processing \"zero.wav\"\n\n"
-                             "zero.wav  ->  zero.xi  (8 bit, mono, 0 Hz, no loop)\n"
-                             "Exception EInvalidOp in module wav2xi at 00000501.\n"
-                             "Invalid floating point operation.\n");
+  EXPECT_EQ(r.out, kBanner +
+                       "Processing \"zero.wav\"\n\n"
+                       "zero.wav  ->  zero.xi  (8 bit, mono, 0 Hz, no loop)\n"
+                       "Exception EInvalidOp in module wav2xi at 00000501.\n"
+                       "Invalid floating point operation.\n");
   EXPECT_EQ(Read("zero.xi"), "");
 }
 
@@ -193,9 +202,10 @@ TEST_F(EndToEnd, NameFileWithPromptsAnsweredOnStandardInput) {
   Write("names.txt", "INSTR: %ASK\r\nSMP00: %XI\r\nsmp02: %size\r\n");
   const Result r = Run({"Bass.wav", "names.txt"}, "Deep\n");
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, kBanner + "Processing \"Bass.wav\", using namefile \"names.txt\"\n\n"
-                             "Bass.wav  ->  Bass.xi  (8 bit, mono, 8363 Hz, no loop)\n"
-                             "enter instrument name: ");
+  EXPECT_EQ(r.out, kBanner +
+                       "Processing \"Bass.wav\", using namefile \"names.txt\"\n\n"
+                       "Bass.wav  ->  Bass.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                       "enter instrument name: ");
   const std::string xi = Read("Bass.xi");
   ASSERT_EQ(xi.size(), 298u + 3 * 40 + 2);
   EXPECT_EQ(xi.substr(21, 22), "Deep                  ");
@@ -219,6 +229,115 @@ TEST_F(EndToEnd, NameFileErrorsKeepEarlierOutputsAndDeleteTheCurrentOne) {
   EXPECT_EQ(r.out.substr(r.out.rfind(")\n") + 2), "namefile error: bad sample number!\n");
   EXPECT_FALSE(Exists("a.xi"));
   EXPECT_TRUE(Exists("b.xi"));
+}
+
+// The data chunk of a WAV, found by a plain RIFF walk of the test's own.
+Bytes DataChunkOf(const std::string& wav) {
+  std::size_t at = 12;
+  while (at + 8 <= wav.size()) {
+    const std::uint32_t size =
+        static_cast<std::uint8_t>(wav[at + 4]) | static_cast<std::uint8_t>(wav[at + 5]) << 8 |
+        static_cast<std::uint8_t>(wav[at + 6]) << 16 |
+        static_cast<std::uint32_t>(static_cast<std::uint8_t>(wav[at + 7])) << 24;
+    if (wav.compare(at, 4, "data") == 0)
+      return Bytes(wav.begin() + at + 8, wav.begin() + at + 8 + size);
+    at += 8 + size + (size & 1);
+  }
+  return {};
+}
+
+// XI sample data of one channel as this program stores it: previous minus current, from -1 or
+// 127, taking every `stride`-th value from `offset`.
+Bytes EncodeChannel(const Bytes& data, int width, std::size_t stride, std::size_t offset) {
+  Bytes out;
+  std::uint16_t previous = width == 2 ? 0xFFFF : 127;
+  for (std::size_t i = offset; i + width <= data.size(); i += stride) {
+    const std::uint16_t current =
+        width == 2 ? static_cast<std::uint16_t>(data[i] | data[i + 1] << 8) : data[i];
+    const auto delta = static_cast<std::uint16_t>(previous - current);
+    out.push_back(static_cast<std::uint8_t>(delta));
+    if (width == 2) out.push_back(static_cast<std::uint8_t>(delta >> 8));
+    previous = current;
+  }
+  return out;
+}
+
+TEST_F(EndToEnd, BundledExamplesConvertToExactlyTheExpectedFiles) {
+  struct Example {
+    std::string name;
+    bool stereo;
+    int width;
+    int finetune, note;  // from the sample rate: 8000, 11025 and 22050 Hz
+    int type;            // loop kind and 16-bit flag
+    std::int32_t loop_start, loop_length;
+    std::string instrument, size_label, loop_label;
+  };
+  const Example examples[] = {
+      {"kick", false, 1, 30, -13, 0, 0, 0, " kick.xi", " size: 1 K", " loop: none"},
+      {"pad", true, 1, -28, -7, 0, 0, 0, " Warm Pad", " size: 6 K", " loop: none"},
+      // libsndfile's loop of frames 2205 to 4409 (inclusive), in bytes.
+      {"pluck", false, 2, -28, 5, 17, 4410, 4410, " pluck.xi", " size: 9 K", " loop: forward"},
+  };
+  for (const Example& e : examples) {
+    fs::copy_file(fs::path(BRUMLET_EXAMPLES) / (e.name + ".wav"), dir_ / (e.name + ".wav"));
+    ASSERT_EQ(Run({e.name + ".wav"}).code, 0) << e.name;
+    const std::string wav = Read(e.name + ".wav");
+    const Bytes data = DataChunkOf(wav);
+    const auto length = static_cast<std::int32_t>(data.size());
+
+    Bytes expected = ExpectedInstrumentHeader(e.stereo, e.instrument, 3);
+    const std::string caption = " -- " + e.name + ".xi --";
+    const std::int32_t sample_length = e.stereo ? length / 2 : length;
+    auto sample = [&](int panning, int note) {
+      return ExpectedSampleHeader(sample_length, e.loop_start, e.loop_length, e.finetune, e.type,
+                                  panning, note);
+    };
+    const Bytes slots[] = {
+        Named(sample(e.stereo ? 0 : 128, e.note), caption),
+        Named(e.stereo ? sample(255, e.note - 12) : ExpectedSampleHeader(0, 0, 0, 0, 0, 128, 0),
+              e.size_label),
+        Named(ExpectedSampleHeader(0, 0, 0, 0, 0, 128, 0), e.loop_label)};
+    for (const Bytes& slot : slots) expected.insert(expected.end(), slot.begin(), slot.end());
+    const std::size_t stride = e.width * (e.stereo ? 2u : 1u);
+    const Bytes left = EncodeChannel(data, e.width, stride, 0);
+    expected.insert(expected.end(), left.begin(), left.end());
+    if (e.stereo) {
+      const Bytes right = EncodeChannel(data, e.width, stride, e.width);
+      expected.insert(expected.end(), right.begin(), right.end());
+    }
+    const std::string xi = Read(e.name + ".xi");
+    EXPECT_EQ(Bytes(xi.begin(), xi.end()), expected) << e.name;
+  }
+}
+
+TEST_F(EndToEnd, StandardDecodingGivesTheSourceWaveformInverted) {
+  fs::copy_file(fs::path(BRUMLET_EXAMPLES) / "pluck.wav", dir_ / "pluck.wav");
+  fs::copy_file(fs::path(BRUMLET_EXAMPLES) / "pad.wav", dir_ / "pad.wav");
+  ASSERT_EQ(Run({"p*.wav"}).code, 0);
+
+  const Bytes pluck = DataChunkOf(Read("pluck.wav"));
+  const std::string pluck_xi = Read("pluck.xi");
+  std::uint16_t sum = 0;
+  for (std::size_t i = 0; i < pluck.size() / 2; ++i) {
+    const std::size_t at = 418 + 2 * i;
+    sum = static_cast<std::uint16_t>(sum + (static_cast<std::uint8_t>(pluck_xi[at]) |
+                                            static_cast<std::uint8_t>(pluck_xi[at + 1]) << 8));
+    const auto source = static_cast<std::int16_t>(pluck[2 * i] | pluck[2 * i + 1] << 8);
+    ASSERT_EQ(static_cast<std::int16_t>(sum), -1 - source) << i;
+  }
+
+  const Bytes pad = DataChunkOf(Read("pad.wav"));
+  const std::string pad_xi = Read("pad.xi");
+  const std::size_t frames = pad.size() / 2;
+  for (int channel = 0; channel < 2; ++channel) {
+    std::uint8_t running = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+      running = static_cast<std::uint8_t>(
+          running + static_cast<std::uint8_t>(pad_xi[418 + channel * frames + i]));
+      // The unsigned WAV byte u becomes the signed sample u - 128, then inverted.
+      ASSERT_EQ(static_cast<std::int8_t>(running), -1 - (pad[2 * i + channel] - 128)) << i;
+    }
+  }
 }
 
 }  // namespace

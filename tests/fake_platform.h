@@ -109,7 +109,9 @@ class FakePlatform : public Platform {
     AddFile(path, Bytes(text.begin(), text.end()));
   }
   /// A second name for an existing file.
-  void AddLink(const std::string& path, const std::string& target) { files[path] = files.at(target); }
+  void AddLink(const std::string& path, const std::string& target) {
+    files[path] = files.at(target);
+  }
   bool Has(const std::string& path) const { return files.count(path) != 0; }
   const Bytes& Contents(const std::string& path) const { return files.at(path)->bytes; }
 

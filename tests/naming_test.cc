@@ -159,8 +159,8 @@ TEST_F(Naming, InstrumentLineKnowsFourTokens) {
   EXPECT_EQ(InstrumentFrom("%x"), "Bass.xi");
   EXPECT_EQ(InstrumentFrom("%INAM"), "Deep bass");
   EXPECT_EQ(InstrumentFrom("%in"), "Deep bass");
-  for (std::string_view plain : {"%INSTR", "%I", "%SIZE", "%S", "%LOOP", "%L", "%DATE", "%D",
-                                 " %XI", "%XI text"}) {
+  for (std::string_view plain :
+       {"%INSTR", "%I", "%SIZE", "%S", "%LOOP", "%L", "%DATE", "%D", " %XI", "%XI text"}) {
     EXPECT_EQ(InstrumentFrom(plain), plain);
   }
   info_.Title.clear();
@@ -175,11 +175,21 @@ TEST_F(Naming, SampleLinesKnowEveryToken) {
   info_.DataLength = 1536;
   info_.LoopType = LoopKind::PingPong;
   const std::pair<std::string_view, std::string_view> cases[] = {
-      {"%WAV", "Bass.wav"},   {"%W", "Bass.wav"},       {"%XI", "Bass.xi"},
-      {"%X", "Bass.xi"},      {"%INSTR", "x"},          {"%I", "x"},
-      {"%SIZE", "size: 2 KB"}, {"%S", "size: 2 KB"},    {"%LOOP", "loop: ping-pong"},
-      {"%l", "loop: ping-pong"}, {"%INAM", "Deep bass"}, {"%IN", "Deep bass"},
-      {"%DATE", "12/7/26"},    {"%d", "12/7/26"},       {"%WAV ", "%WAV "},
+      {"%WAV", "Bass.wav"},
+      {"%W", "Bass.wav"},
+      {"%XI", "Bass.xi"},
+      {"%X", "Bass.xi"},
+      {"%INSTR", "x"},
+      {"%I", "x"},
+      {"%SIZE", "size: 2 KB"},
+      {"%S", "size: 2 KB"},
+      {"%LOOP", "loop: ping-pong"},
+      {"%l", "loop: ping-pong"},
+      {"%INAM", "Deep bass"},
+      {"%IN", "Deep bass"},
+      {"%DATE", "12/7/26"},
+      {"%d", "12/7/26"},
+      {"%WAV ", "%WAV "},
       {"%", "%"},
   };
   for (auto [text, expected] : cases) EXPECT_EQ(SampleFrom(text), expected) << text;
@@ -188,7 +198,7 @@ TEST_F(Naming, SampleLinesKnowEveryToken) {
 
 TEST_F(Naming, SizeAndLoopLabels) {
   const std::pair<std::int32_t, std::string_view> sizes[] = {
-      {511, "size: 0 KB"},  {512, "size: 0 KB"},  {513, "size: 1 KB"}, {1536, "size: 2 KB"},
+      {511, "size: 0 KB"},  {512, "size: 0 KB"},  {513, "size: 1 KB"},   {1536, "size: 2 KB"},
       {2560, "size: 2 KB"}, {3584, "size: 4 KB"}, {30000, "size: 29 KB"}};
   for (auto [length, label] : sizes) {
     info_.DataLength = length;
@@ -208,8 +218,8 @@ TEST_F(Naming, TestsRunInOrderEachOnWhatTheEarlierOnesLeft) {
   platform_.fake_console().input = "%wav\n%ask\n";
   UseNameFile("INSTR: %SIZE\nSMP00: %ASK\nSMP01: %A\nSMP02: %INSTR\n");
   Name();
-  EXPECT_EQ(Slot(0), "Bass.wav");    // the answer is itself a later token
-  EXPECT_EQ(Slot(1), "%ask");        // the prompt test does not run twice
+  EXPECT_EQ(Slot(0), "Bass.wav");     // the answer is itself a later token
+  EXPECT_EQ(Slot(1), "%ask");         // the prompt test does not run twice
   EXPECT_EQ(Slot(2), "size: 29 KB");  // "%SIZE" is text on the instrument line only
   EXPECT_EQ(platform_.fake_console().output, "enter sample 0 name: enter sample 1 name: ");
 }

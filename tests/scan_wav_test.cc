@@ -99,7 +99,8 @@ TEST(ScanWavHead, TakesFormatFactsFromFixedOffsets) {
 }
 
 TEST(ScanWavHead, WalkStartsRightAfterTheFmtDataWhateverItsSize) {
-  EXPECT_EQ(Scan(Wav(FmtData(1, 8000, 8, 1, Bytes{0, 0}), {Chunk("data", {})})).info.DataOffset, 46);
+  EXPECT_EQ(Scan(Wav(FmtData(1, 8000, 8, 1, Bytes{0, 0}), {Chunk("data", {})})).info.DataOffset,
+            46);
   EXPECT_EQ(Scan(Wav(FmtData(1, 8000, 8, 1, Repeat(24, 0)), {Chunk("data", {})})).info.DataOffset,
             68);
   // A 14-byte fmt: the walk starts at 34, and the bits field is read from the next chunk's id.
@@ -151,9 +152,9 @@ TEST(ScanWavChunks, TakesTheFirstLoopOfASmplChunk) {
 TEST(ScanWavChunks, NoFactOfOneFileReachesTheNext) {
   SmplImage run_wide;
   Bytes title = Chunk("LIST", Concat({Bytes{'I', 'N', 'F', 'O'}, Chunk("INAM", {'A', 0})}));
-  Scanned first = Scan(Wav(kMono8, {Chunk("smpl", SmplData(1, {{0, 1, 2}})), title,
-                                    Chunk("data", Repeat(2, 0x80))}),
-                       &run_wide);
+  Scanned first = Scan(
+      Wav(kMono8, {Chunk("smpl", SmplData(1, {{0, 1, 2}})), title, Chunk("data", Repeat(2, 0x80))}),
+      &run_wide);
   EXPECT_EQ(first.info.LoopType, LoopKind::Forward);
   EXPECT_EQ(first.info.Title, "A");
   Scanned second = Scan(Wav(kMono8, {Chunk("data", Repeat(2, 0x80))}), &run_wide);
@@ -230,8 +231,9 @@ TEST(ScanWavChunks, LaterChunksReplaceEarlierOnesAndBytesAfterTheRiffCount) {
 }
 
 TEST(ScanWavChunks, NoDataChunkIsRejected) {
-  EXPECT_EQ(RejectionCode(Wav(kMono8, {Chunk("smpl", SmplData(0, {})), Chunk("JUNK", {})}), kNoData),
-            248);
+  EXPECT_EQ(
+      RejectionCode(Wav(kMono8, {Chunk("smpl", SmplData(0, {})), Chunk("JUNK", {})}), kNoData),
+      248);
 }
 
 TEST(ScanWavSizes, HugeSizesNeverMoveTheWalkBackwards) {
@@ -243,7 +245,8 @@ TEST(ScanWavSizes, HugeSizesNeverMoveTheWalkBackwards) {
 
   // Any other huge size, or a step past the largest position, ends the walk.
   for (std::uint32_t size : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
-    EXPECT_EQ(RejectionCode(Wav(kMono16, {Chunk("JUNK", {}, size), Chunk("data", {})}), kNoData), 248)
+    EXPECT_EQ(RejectionCode(Wav(kMono16, {Chunk("JUNK", {}, size), Chunk("data", {})}), kNoData),
+              248)
         << size;
   }
   Bytes huge_fmt = Wav(kMono16, {Chunk("data", {})});
@@ -260,9 +263,9 @@ TEST(ScanWavSizes, HugeSizesNeverMoveTheWalkBackwards) {
 }
 
 TEST(ScanWavTruncation, EveryCutGivesADocumentedOutcome) {
-  const Bytes full = Wav(kMono8, {Chunk("smpl", SmplData(1, {{0, 1, 2}})),
-                                  InfoList({Chunk("INAM", {'H', 'i', 0}), Bytes{0}}),
-                                  Chunk("data", Repeat(6, 0x80))});
+  const Bytes full = Wav(
+      kMono8, {Chunk("smpl", SmplData(1, {{0, 1, 2}})),
+               InfoList({Chunk("INAM", {'H', 'i', 0}), Bytes{0}}), Chunk("data", Repeat(6, 0x80))});
   for (std::size_t length = 0; length <= full.size(); ++length) {
     const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length));
     try {

@@ -8,44 +8,12 @@
 #include "riff_builder.h"
 #include "xi/pitch.h"
 #include "xi/sampleinit.h"
+#include "xi_expect.h"
 
 namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
-
-// The instrument header as a tracker documents it, written out field by field.
-Bytes ExpectedInstrumentHeader(bool stereo, std::string_view name = "") {
-  Bytes b;
-  PutText(b, "Extended Instrument: ");
-  std::string padded(name);
-  padded.resize(22, ' ');
-  PutText(b, padded);
-  b.push_back(0x1A);
-  PutText(b, "Brumlet             ");
-  Put16(b, 0x0102);
-  for (int key = 0; key < 96; ++key) b.push_back(stereo && key >= 72 ? 1 : 0);
-  for (int v : {0, 64, 5, 16, 14, 13, 25, 7, 40, 6, 102, 0, 60, 0, 70, 0, 80, 0, 90, 0, 100, 0, 110, 0}) {
-    Put16(b, static_cast<std::uint32_t>(v));
-  }
-  b.resize(b.size() + 48, 0);  // panning envelope
-  for (int v : {6, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0}) b.push_back(static_cast<std::uint8_t>(v));
-  Put16(b, 261);
-  b.resize(b.size() + 22, 0);
-  Put16(b, 0);  // sample count, stored only when the header is written
-  return b;
-}
-
-Bytes ExpectedSampleHeader(std::int32_t length, std::int32_t loop_start, std::int32_t loop_length,
-                           int finetune, int type, int panning, int relative_note) {
-  Bytes b;
-  Put32(b, static_cast<std::uint32_t>(length));
-  Put32(b, static_cast<std::uint32_t>(loop_start));
-  Put32(b, static_cast<std::uint32_t>(loop_length));
-  for (int v : {64, finetune, type, panning, relative_note}) b.push_back(static_cast<std::uint8_t>(v));
-  b.resize(b.size() + 23, 0);
-  return b;
-}
 
 WavInfo At8363(bool stereo = false) {
   WavInfo info;
@@ -90,8 +58,9 @@ TEST(BuildHeaderImage, StereoSixteenBitForwardLoopSplitsIntoLeftAndRight) {
   info.LoopType = LoopKind::Forward;
   info.LoopStart = 1000;
   info.LoopEnd = 1999;
-  EXPECT_EQ(Image(info), Expected(true, {ExpectedSampleHeader(20000, 2000, 2000, -28, 17, 0, 17),
-                                         ExpectedSampleHeader(20000, 2000, 2000, -28, 17, 255, 5)}));
+  EXPECT_EQ(Image(info),
+            Expected(true, {ExpectedSampleHeader(20000, 2000, 2000, -28, 17, 0, 17),
+                            ExpectedSampleHeader(20000, 2000, 2000, -28, 17, 255, 5)}));
 }
 
 TEST(BuildHeaderImage, LoopTypeAndWidthGiveTheSampleType) {
@@ -105,14 +74,18 @@ TEST(BuildHeaderImage, LoopTypeAndWidthGiveTheSampleType) {
     const Bytes image = Image(info);
     return Bytes(image.begin() + 298, image.begin() + 338);
   };
-  EXPECT_EQ(slot0(LoopKind::PingPong, true, 10, 19), ExpectedSampleHeader(0, 20, 20, 0, 18, 128, -12));
-  EXPECT_EQ(slot0(LoopKind::PingPong, false, 10, 19), ExpectedSampleHeader(0, 10, 10, 0, 2, 128, -12));
+  EXPECT_EQ(slot0(LoopKind::PingPong, true, 10, 19),
+            ExpectedSampleHeader(0, 20, 20, 0, 18, 128, -12));
+  EXPECT_EQ(slot0(LoopKind::PingPong, false, 10, 19),
+            ExpectedSampleHeader(0, 10, 10, 0, 2, 128, -12));
   // A backward loop (2), which XI cannot express, loops forward.
-  EXPECT_EQ(slot0(static_cast<LoopKind>(2), false, 3, 4), ExpectedSampleHeader(0, 3, 2, 0, 1, 128, -12));
+  EXPECT_EQ(slot0(static_cast<LoopKind>(2), false, 3, 4),
+            ExpectedSampleHeader(0, 3, 2, 0, 1, 128, -12));
   // A loop of one frame is one sample long.
   EXPECT_EQ(slot0(LoopKind::Forward, true, 7, 7), ExpectedSampleHeader(0, 14, 2, 0, 17, 128, -12));
   // Loop points are not checked: an end before the start gives a negative length.
-  EXPECT_EQ(slot0(LoopKind::Forward, false, 10, 5), ExpectedSampleHeader(0, 10, -4, 0, 1, 128, -12));
+  EXPECT_EQ(slot0(LoopKind::Forward, false, 10, 5),
+            ExpectedSampleHeader(0, 10, -4, 0, 1, 128, -12));
 }
 
 TEST(ComputePitch, MatchesTheWorkedTable) {
@@ -169,7 +142,8 @@ TEST(NameStoring, InstrumentNamesArePaddedWithBlanksSampleNamesWithZeros) {
   EXPECT_EQ(std::string(slot3.begin() + 18, slot3.end()), "a name that is far too");
   StoreSampleNameAt(image, 3, "Bass");
   EXPECT_EQ(slot3[17], 4);
-  EXPECT_EQ(std::string(slot3.begin() + 18, slot3.end()), std::string("Bass") + std::string(18, '\0'));
+  EXPECT_EQ(std::string(slot3.begin() + 18, slot3.end()),
+            std::string("Bass") + std::string(18, '\0'));
   StoreSampleNameAt(image, 3, "");
   EXPECT_EQ(slot3[17], 0);
   EXPECT_EQ(std::string(slot3.begin() + 18, slot3.end()), std::string(22, '\0'));
@@ -197,7 +171,8 @@ TEST(WriteHeaderImage, WritesTheCountAndThatManySampleHeaders) {
     EXPECT_EQ(WriteHeaderImage(c.sample_count, c.stereo, image, out), 298 + 40 * c.written);
     ASSERT_EQ(node->bytes.size(), 298u + 40u * c.written);
     EXPECT_EQ(node->bytes[296] | node->bytes[297] << 8, c.written);
-    EXPECT_TRUE(std::equal(node->bytes.begin() + 298, node->bytes.end(), image.bytes.begin() + 298));
+    EXPECT_TRUE(
+        std::equal(node->bytes.begin() + 298, node->bytes.end(), image.bytes.begin() + 298));
   }
 }
 

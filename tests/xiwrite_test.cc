@@ -30,8 +30,10 @@ Bytes Encode(const Bytes& wav) {
   EncoderBuffers buffers;
   EncodeJob job{source, output, info.DataOffset, info.DataLength, kHeader, buffers};
   EncodeSampleData(job, info.Stereo, info.SixteenBit);
-  EXPECT_EQ(output.Position(Site::kOutputSeek), static_cast<std::int64_t>(output_node->bytes.size()));
-  EXPECT_EQ(Bytes(output_node->bytes.begin(), output_node->bytes.begin() + kHeader), Bytes(kHeader, 'H'));
+  EXPECT_EQ(output.Position(Site::kOutputSeek),
+            static_cast<std::int64_t>(output_node->bytes.size()));
+  EXPECT_EQ(Bytes(output_node->bytes.begin(), output_node->bytes.begin() + kHeader),
+            Bytes(kHeader, 'H'));
   return Bytes(output_node->bytes.begin() + kHeader, output_node->bytes.end());
 }
 
@@ -93,8 +95,9 @@ std::vector<Word> Decode(const Bytes& data, std::size_t offset, std::size_t coun
   std::vector<Word> values;
   Word sum = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    Word delta = sizeof(Word) == 2 ? static_cast<Word>(data[offset + 2 * i] | data[offset + 2 * i + 1] << 8)
-                                   : static_cast<Word>(data[offset + i]);
+    Word delta = sizeof(Word) == 2
+                     ? static_cast<Word>(data[offset + 2 * i] | data[offset + 2 * i + 1] << 8)
+                     : static_cast<Word>(data[offset + i]);
     sum = static_cast<Word>(sum + delta);
     values.push_back(sum);
   }
@@ -131,8 +134,10 @@ TEST(Encoders, DecodeToTheInvertedWaveformAcrossBlockBoundaries) {
     ASSERT_EQ(dl8[i], stereo8[2 * i] ^ 0x7F) << i;
     ASSERT_EQ(dr8[i], stereo8[2 * i + 1] ^ 0x7F) << i;
     ASSERT_EQ(dm16[i], static_cast<std::uint16_t>(~(mono16[2 * i] | mono16[2 * i + 1] << 8))) << i;
-    ASSERT_EQ(dl16[i], static_cast<std::uint16_t>(~(stereo16[4 * i] | stereo16[4 * i + 1] << 8))) << i;
-    ASSERT_EQ(dr16[i], static_cast<std::uint16_t>(~(stereo16[4 * i + 2] | stereo16[4 * i + 3] << 8)))
+    ASSERT_EQ(dl16[i], static_cast<std::uint16_t>(~(stereo16[4 * i] | stereo16[4 * i + 1] << 8)))
+        << i;
+    ASSERT_EQ(dr16[i],
+              static_cast<std::uint16_t>(~(stereo16[4 * i + 2] | stereo16[4 * i + 3] << 8)))
         << i;
   }
 }

@@ -60,7 +60,8 @@ void ExpandInstrumentTokens(Vars& vars, Platform& platform) {
 void ExpandSampleTokens(Vars& vars, Platform& platform) {
   std::string& name = vars.SampleName;
   if (IsToken(name, "%ASK", "%A")) {
-    name = Ask(vars, platform, Text({"enter sample ", std::to_string(vars.SampleNumber), " name: "}));
+    name =
+        Ask(vars, platform, Text({"enter sample ", std::to_string(vars.SampleNumber), " name: "}));
   }
   if (IsToken(name, "%WAV", "%W")) name = vars.SourceName;
   if (IsToken(name, "%XI", "%X")) name = XiName(vars.SourceName);

@@ -23,7 +23,8 @@ std::optional<std::int32_t> ParseSampleNumber(std::string_view field) {
   if (i < field.size() && (field[i] == '$' || field[i] == 'x' || field[i] == 'X')) {
     base = 16;
     ++i;
-  } else if (i + 1 < field.size() && field[i] == '0' && (field[i + 1] == 'x' || field[i + 1] == 'X')) {
+  } else if (i + 1 < field.size() && field[i] == '0' &&
+             (field[i + 1] == 'x' || field[i + 1] == 'X')) {
     base = 16;
     i += 2;
   } else if (i < field.size() && (field[i] == '+' || field[i] == '-')) {

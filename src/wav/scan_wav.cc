@@ -112,8 +112,7 @@ class ChunkWalk {
         file_.ReadExact(&pad, 1, Site::kListPadRead);
         if (pad == 0) ++position;
       }
-      if (position > list_end - ChunkHeader::kSize ||
-          position > file_size_ - ChunkHeader::kSize) {
+      if (position > list_end - ChunkHeader::kSize || position > file_size_ - ChunkHeader::kSize) {
         return;
       }
     }

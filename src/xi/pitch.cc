@@ -11,8 +11,8 @@ Pitch ComputePitch(std::int32_t rate) {
   // Semitones above 1045.375 Hz (8363 / 8, so 8363 Hz is exactly 36), computed in extended
   // precision and then held as a double, so that results do not depend on the compiler's choice
   // of intermediate precision.
-  const double s = static_cast<double>(12.0L * std::log(static_cast<long double>(rate) / 1045.375L) /
-                                       std::log(2.0L));
+  const double s = static_cast<double>(
+      12.0L * std::log(static_cast<long double>(rate) / 1045.375L) / std::log(2.0L));
   // Rounding is to nearest with ties to even, as the default floating-point mode does it.
   const long long nearest = std::llrint(s);
   double f = (s - std::floor(s)) * 256.0;

@@ -33,8 +33,8 @@ struct EnvelopePoint {
   std::uint16_t volume;
 };
 constexpr EnvelopePoint kVolumeEnvelope[xi::kEnvelopePoints] = {
-    {0, 64}, {5, 16},  {14, 13}, {25, 7},  {40, 6},   {102, 0},
-    {60, 0}, {70, 0},  {80, 0},  {90, 0},  {100, 0},  {110, 0},
+    {0, 64}, {5, 16}, {14, 13}, {25, 7}, {40, 6},  {102, 0},
+    {60, 0}, {70, 0}, {80, 0},  {90, 0}, {100, 0}, {110, 0},
 };
 constexpr std::uint8_t kVolumePointCount = 6;
 constexpr std::uint8_t kVolumeEnvelopeOnWithSustain = 3;
@@ -81,8 +81,8 @@ void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image) {
 
   const Pitch pitch = ComputePitch(info.SampleRate);
   if (info.Stereo) {
-    std::fill(b + xi::kKeyMapOffset + xi::kFirstRightChannelKey, b + xi::kKeyMapOffset + xi::kKeyCount,
-              Byte{1});
+    std::fill(b + xi::kKeyMapOffset + xi::kFirstRightChannelKey,
+              b + xi::kKeyMapOffset + xi::kKeyCount, Byte{1});
   }
 
   std::uint8_t type = kForwardLoopType;  // every loop kind without a word of its own loops forward
@@ -113,7 +113,8 @@ void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image) {
   InitSampleHeader(SampleHeaderAt(image, 0), half, loop_start, loop_length, kFullVolume,
                    pitch.finetune, type, kHardLeft, pitch.relative_note);
   // The right channel's sample is tuned an octave below the left's.
-  const auto right_note = static_cast<std::int8_t>(static_cast<std::uint8_t>(pitch.relative_note) - 12u);
+  const auto right_note =
+      static_cast<std::int8_t>(static_cast<std::uint8_t>(pitch.relative_note) - 12u);
   InitSampleHeader(SampleHeaderAt(image, 1), half, loop_start, loop_length, kFullVolume,
                    pitch.finetune, type, kHardRight, right_note);
 }

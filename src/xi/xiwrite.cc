@@ -46,7 +46,8 @@ void Store(Byte* p, Word v) {
 // returns the last value. Written without a loop-carried variable so that it vectorises: each
 // delta is computed from two loads.
 template <typename Word, std::size_t kStride>
-Word EncodeBlock(const Byte* __restrict in, std::size_t units, Byte* __restrict out, Word previous) {
+Word EncodeBlock(const Byte* __restrict in, std::size_t units, Byte* __restrict out,
+                 Word previous) {
   Store<Word>(out, static_cast<Word>(previous - Load<Word>(in)));
   for (std::size_t i = 1; i < units; ++i) {
     const Word before = Load<Word>(in + (i - 1) * kStride);

@@ -34,7 +34,7 @@ struct EncoderBuffers {
 /// What every pass works on.
 struct EncodeJob {
   File& source;
-  File& output;            ///< positioned behind the header, or behind the left channel
+  File& output;  ///< positioned behind the header, or behind the left channel
   std::int32_t data_offset;
   std::int32_t data_length;
   std::int64_t header_length;
