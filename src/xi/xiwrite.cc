@@ -1,5 +1,8 @@
 #include "xi/xiwrite.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace brumlet {
 namespace {
 
@@ -13,7 +16,7 @@ struct Format {
   static constexpr std::size_t kBlockSize = kBlock;
   static_assert(kBlock % kStride == 0);
   static_assert(kBlock <= EncoderBuffers::kInputSize);
-  static_assert(kBlock / kStride * sizeof(Word) <= EncoderBuffers::kOutputSize);
+  static_assert(kBlock / kStride * sizeof(Word) <= EncoderBuffers::kBlockOutputSize);
 };
 
 using Stereo16 = Format<std::uint16_t, 4, 131072>;
@@ -57,29 +60,75 @@ Word EncodeBlock(const Byte* __restrict in, std::size_t units, Byte* __restrict 
   return Load<Word>(in + (units - 1) * kStride);
 }
 
+// Writes encoded bytes so that every write but the first and the last ends on a 64 KiB boundary
+// of the output file. The header puts the sample data at an odd offset, and writes that straddle
+// the page cache's large folios cost a third more than aligned ones. Each block is still written
+// with one write; only the few bytes past the last boundary wait for the next block.
+class AlignedWriter {
+ public:
+  AlignedWriter(File& output, Byte* buffer, std::int64_t position)
+      : output_(output), buffer_(buffer), position_(position) {}
+
+  /// Where the next block's bytes go.
+  Byte* Tail() { return buffer_ + pending_; }
+
+  /// Writes what lies before the last boundary among the pending bytes and `count` new ones.
+  void Commit(std::size_t count) {
+    const std::size_t total = pending_ + count;
+    const auto past_boundary = static_cast<std::size_t>(
+        (position_ + static_cast<std::int64_t>(total)) % EncoderBuffers::kWriteAlignment);
+    const std::size_t keep = std::min(past_boundary, total);
+    const std::size_t ready = total - keep;
+    if (ready > 0) {
+      output_.Write(buffer_, ready, Site::kSampleWrite);
+      std::memmove(buffer_, buffer_ + ready, keep);
+      position_ += static_cast<std::int64_t>(ready);
+    }
+    pending_ = keep;
+  }
+
+  void Flush() {
+    if (pending_ > 0) output_.Write(buffer_, pending_, Site::kSampleWrite);
+    pending_ = 0;
+  }
+
+ private:
+  File& output_;
+  Byte* buffer_;
+  std::int64_t position_;  ///< the file position of buffer_[0]
+  std::size_t pending_ = 0;
+};
+
+// One pass: from the data chunk to the end of the file, then the output cut or extended to
+// `end`. The output is positioned at `start` when the pass begins.
 template <typename F>
-void RunPass(EncodeJob& job, std::size_t channel_offset, typename F::Stored start,
-             std::int64_t final_length) {
+void RunPass(EncodeJob& job, std::size_t channel_offset, typename F::Stored start_value,
+             std::int64_t start, std::int64_t end) {
   using Word = typename F::Stored;
   Byte* in = job.buffers.input.get();
-  Byte* out = job.buffers.output.get();
+  AlignedWriter writer(job.output, job.buffers.output.get(), start);
   job.source.Seek(job.data_offset, Site::kSourceSeek);
-  Word previous = start;
+  Word previous = start_value;
   for (;;) {
     const std::size_t n = job.source.Read(in, F::kBlockSize, Site::kSampleRead);
     if (n == 0) break;
     const std::size_t units = n / F::kUnit;  // an incomplete unit at the very end is dropped
     if (units == 0) continue;
-    previous = EncodeBlock<Word, F::kUnit>(in + channel_offset, units, out, previous);
-    job.output.Write(out, units * sizeof(Word), Site::kSampleWrite);
+    previous = EncodeBlock<Word, F::kUnit>(in + channel_offset, units, writer.Tail(), previous);
+    writer.Commit(units * sizeof(Word));
   }
-  job.output.Seek(final_length, Site::kOutputSeek);
+  writer.Flush();
+  job.output.Seek(end, Site::kOutputSeek);
   job.output.Truncate(Site::kOutputTruncate);
 }
 
 std::int64_t LeftEnd(const EncodeJob& job) { return job.header_length + job.data_length / 2; }
 std::int64_t FullEnd(const EncodeJob& job) { return job.header_length + job.data_length; }
 
+// The left channel is written from the end of the header, the right one behind it.
+std::int64_t StereoStart(const EncodeJob& job, ChannelPick channel) {
+  return channel == ChannelPick::Left ? job.header_length : LeftEnd(job);
+}
 std::int64_t StereoEnd(const EncodeJob& job, ChannelPick channel) {
   return channel == ChannelPick::Left ? LeftEnd(job) : FullEnd(job);
 }
@@ -87,16 +136,22 @@ std::int64_t StereoEnd(const EncodeJob& job, ChannelPick channel) {
 }  // namespace
 
 void EncodeStereo16(EncodeJob& job, ChannelPick channel) {
-  RunPass<Stereo16>(job, channel == ChannelPick::Left ? 0 : 2, kStart16, StereoEnd(job, channel));
+  RunPass<Stereo16>(job, channel == ChannelPick::Left ? 0 : 2, kStart16, StereoStart(job, channel),
+                    StereoEnd(job, channel));
 }
 
-void EncodeMono16(EncodeJob& job) { RunPass<Mono16>(job, 0, kStart16, FullEnd(job)); }
+void EncodeMono16(EncodeJob& job) {
+  RunPass<Mono16>(job, 0, kStart16, job.header_length, FullEnd(job));
+}
 
 void EncodeStereo8(EncodeJob& job, ChannelPick channel) {
-  RunPass<Stereo8>(job, channel == ChannelPick::Left ? 0 : 1, kStart8, StereoEnd(job, channel));
+  RunPass<Stereo8>(job, channel == ChannelPick::Left ? 0 : 1, kStart8, StereoStart(job, channel),
+                   StereoEnd(job, channel));
 }
 
-void EncodeMono8(EncodeJob& job) { RunPass<Mono8>(job, 0, kStart8, FullEnd(job)); }
+void EncodeMono8(EncodeJob& job) {
+  RunPass<Mono8>(job, 0, kStart8, job.header_length, FullEnd(job));
+}
 
 void EncodeSampleData(EncodeJob& job, bool stereo, bool sixteen_bit) {
   if (stereo && sixteen_bit) {

@@ -22,10 +22,13 @@ namespace brumlet {
 /// Which channel of a stereo frame a pass takes.
 enum class ChannelPick { Left = 1, Right = 2 };
 
-/// The encoders' buffers, allocated once per run. A full input block fills the output exactly.
+/// The encoders' buffers, allocated once per run. A full input block encodes to at most 64 KiB;
+/// the output buffer has room for that behind up to 64 KiB still waiting to be written.
 struct EncoderBuffers {
   static constexpr std::size_t kInputSize = 131072;
-  static constexpr std::size_t kOutputSize = 65536;
+  static constexpr std::size_t kBlockOutputSize = 65536;
+  static constexpr std::size_t kWriteAlignment = 65536;
+  static constexpr std::size_t kOutputSize = kBlockOutputSize + kWriteAlignment;
   EncoderBuffers() : input(new Byte[kInputSize]), output(new Byte[kOutputSize]) {}
   std::unique_ptr<Byte[]> input;
   std::unique_ptr<Byte[]> output;
