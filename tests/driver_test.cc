@@ -152,5 +152,29 @@ TEST_F(Driver, NameFileErrorsCloseEverythingAndKeepEarlierOutputs) {
   EXPECT_FALSE(p.Has("a.xi"));
 }
 
+TEST_F(Driver, EverySampleWithSoundKeepsItsHeaderWhateverTheNameFileSays) {
+  // No sample line sets no count; the count left by an earlier source does not apply either.
+  platform_.AddFile("a.wav", Wav(FmtData(2, 8363, 8), {Chunk("data", {0x80, 0x80})}));
+  platform_.AddFile("b.wav", SmallWav());
+  platform_.AddFile("c.wav", Wav(FmtData(2, 8363, 8), {Chunk("data", {0x80, 0x80})}));
+  platform_.AddTextFile("names", "INSTR: only the instrument\n");
+  EXPECT_EQ(Run({"*.wav", "names"}), 0);
+  auto count = [this](const std::string& name) {
+    const Bytes& xi = platform_.Contents(name);
+    return xi[296] | xi[297] << 8;
+  };
+  EXPECT_EQ(count("a.xi"), 2);
+  EXPECT_EQ(count("b.xi"), 1);
+  EXPECT_EQ(platform_.Contents("b.xi").size(), 298u + 40 + 2);
+  EXPECT_EQ(count("c.xi"), 2);
+
+  // A stereo source whose last sample line names slot 0 keeps its right channel's header.
+  FakePlatform p;
+  p.AddFile("s.wav", Wav(FmtData(2, 8363, 8), {Chunk("data", {0x80, 0x80})}));
+  p.AddTextFile("names", "INSTR: x\nSMP05: five\nSMP00: zero\n");
+  EXPECT_EQ(RunBrumlet({"s.wav", "names"}, "brumlet", p), 0);
+  EXPECT_EQ(p.Contents("s.xi").size(), 298u + 2 * 40 + 2);
+}
+
 }  // namespace
 }  // namespace brumlet

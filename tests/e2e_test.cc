@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -49,13 +51,23 @@ class EndToEnd : public ::testing::Test {
 
   // Runs the program with `args` in the test folder; `redirect` replaces the standard
   // input/output plumbing when a test needs to break it.
+  // `prefix` goes between `program` and the program's own path, for running it under env(1).
   Result Run(const std::vector<std::string>& args, const std::string& input = "",
-             const std::string& redirect = "", const std::string& program = BRUMLET_BINARY) {
+             const std::string& redirect = "", const std::string& program = BRUMLET_BINARY,
+             const std::vector<std::string>& prefix = {}) {
     Write("stdin.txt", input);
     std::string command = "cd ";
     command += Quote(dir_.string());
     command += " && exec ";
     command += Quote(program);
+    if (!prefix.empty()) {
+      for (const std::string& word : prefix) {
+        command += ' ';
+        command += Quote(word);
+      }
+      command += ' ';
+      command += Quote(BRUMLET_BINARY);
+    }
     for (const std::string& arg : args) {
       command += ' ';
       command += Quote(arg);
@@ -172,13 +184,26 @@ TEST_F(EndToEnd, FailuresReportInTheTwoLineFormAndLeaveTheOutput) {
 }
 
 TEST_F(EndToEnd, ReadOnlyOutputIsAccessDenied) {
-  if (::geteuid() == 0) GTEST_SKIP() << "runs as root, who may write read-only files";
   WriteWav("a.wav", Mono8());
   Write("a.xi", "keep");
-  fs::permissions(dir_ / "a.xi", fs::perms::owner_read);
-  const Result r = Run({"a.wav"});
+  fs::permissions(dir_ / "a.xi",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  std::string program = BRUMLET_BINARY;
+  std::vector<std::string> prefix;
+  if (::geteuid() == 0) {
+    // Root may write read-only files: run the program as nobody instead.
+    if (::access("/usr/bin/setpriv", X_OK) != 0)
+      GTEST_SKIP() << "runs as root and setpriv is missing";
+    fs::permissions(dir_, fs::perms::all);
+    program = "/usr/bin/setpriv";
+    prefix = {"--reuid=65534", "--regid=65534", "--clear-groups"};
+  }
+  const Result r = Run({"a.wav"}, "", "", program, prefix);
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("File access denied.\n"), std::string::npos);
+  EXPECT_EQ(r.out, kBanner +
+                       "Processing \"a.wav\"\n\n"
+                       "Exception EInOutError in module brumlet at 00000401.\n"
+                       "File access denied.\n");
   EXPECT_EQ(Read("a.xi"), "keep");
 }
 
@@ -229,6 +254,29 @@ TEST_F(EndToEnd, NameFileErrorsKeepEarlierOutputsAndDeleteTheCurrentOne) {
   EXPECT_EQ(r.out.substr(r.out.rfind(")\n") + 2), "namefile error: bad sample number!\n");
   EXPECT_FALSE(Exists("a.xi"));
   EXPECT_TRUE(Exists("b.xi"));
+}
+
+TEST_F(EndToEnd, DateTokenFollowsTheTimeLocale) {
+  WriteWav("a.wav", Mono8());
+  Write("names", "INSTR: x\nSMP00: %DATE\n");
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char plain[32], locale_date[64];
+  std::snprintf(plain, sizeof plain, "%d/%d/%02d", local.tm_mon + 1, local.tm_mday,
+                local.tm_year % 100);
+  std::strftime(locale_date, sizeof locale_date, "%m/%d/%y", &local);  // %x of C.UTF-8
+  // Only LC_TIME counts: LC_ALL is cleared so that it does not override it.
+  for (auto [locale, expected] : {std::pair<std::string, std::string>{"C", plain},
+                                  {"POSIX", plain},
+                                  {"C.UTF-8", locale_date}}) {
+    ASSERT_EQ(Run({"a.wav", "names"}, "", "<stdin.txt >stdout.txt", "/usr/bin/env",
+                  {"-u", "LC_ALL", "LANG=", "LC_TIME=" + locale})
+                  .code,
+              0);
+    const std::string xi = Read("a.xi");
+    EXPECT_EQ(xi.substr(298 + 18, static_cast<unsigned char>(xi[298 + 17])), expected) << locale;
+  }
 }
 
 // The data chunk of a WAV, found by a plain RIFF walk of the test's own.
