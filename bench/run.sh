@@ -60,7 +60,7 @@ run_brumlet() { "$brumlet" "$1" > /dev/null; }
 run_cat() { cat "$1" > copy.raw; }
 run_sox() { sox "$1" -t raw copy.raw; }
 
-formats=("mono8 1 8" "mono16 1 16" "stereo8 2 8" "stereo16 2 16")
+formats=("mono8 1 8" "mono16 1 16" "stereo8 2 8" "stereo16 2 16" "stereo24 2 24")
 for entry in "${formats[@]}"; do
   read -r name channels bits <<< "$entry"
   make_wav "$name.wav" "$channels" "$bits" $((mib * 1024 * 1024))

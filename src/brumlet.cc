@@ -67,9 +67,9 @@ void ConvertOne(const std::string& path, Vars& vars, Platform& platform) {
   vars.header_length =
       WriteHeaderImage(vars.SampleCount, info.Stereo, vars.header, *vars.OutputFile);
 
-  EncodeJob job{*vars.SourceFile, *vars.OutputFile,   info.DataOffset,
-                info.DataLength,  vars.header_length, vars.buffers};
-  EncodeSampleData(job, info.Stereo, info.SixteenBit);
+  EncodeJob job{*vars.SourceFile, *vars.OutputFile, info.DataOffset, SampleDataLength(info),
+                vars.header_length, vars.buffers};
+  EncodeSampleData(job, info);
 
   CloseCurrentFiles(vars);
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "program_test.h"
 #include "riff_builder.h"
 #include "xi_expect.h"
 
@@ -25,76 +26,7 @@ namespace fs = std::filesystem;
 
 const std::string kBanner = "\nBrumlet 0.26 - WAV to XI instrument converter\n\n";
 
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-class EndToEnd : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/brumlet-e2e-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(dir_, fs::perms::all, ignored);
-    fs::remove_all(dir_, ignored);
-  }
-
-  struct Result {
-    int code = -1;
-    std::string out;
-  };
-
-  // Runs the program with `args` in the test folder; `redirect` replaces the standard
-  // input/output plumbing when a test needs to break it.
-  // `prefix` goes between `program` and the program's own path, for running it under env(1).
-  Result Run(const std::vector<std::string>& args, const std::string& input = "",
-             const std::string& redirect = "", const std::string& program = BRUMLET_BINARY,
-             const std::vector<std::string>& prefix = {}) {
-    Write("stdin.txt", input);
-    std::string command = "cd ";
-    command += Quote(dir_.string());
-    command += " && exec ";
-    command += Quote(program);
-    if (!prefix.empty()) {
-      for (const std::string& word : prefix) {
-        command += ' ';
-        command += Quote(word);
-      }
-      command += ' ';
-      command += Quote(BRUMLET_BINARY);
-    }
-    for (const std::string& arg : args) {
-      command += ' ';
-      command += Quote(arg);
-    }
-    command += ' ';
-    command += redirect.empty() ? "<stdin.txt >stdout.txt" : redirect;
-    const int status = std::system(command.c_str());
-    Result result;
-    if (WIFEXITED(status)) result.code = WEXITSTATUS(status);
-    result.out = Read("stdout.txt");
-    return result;
-  }
-
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  void WriteWav(const std::string& name, const Bytes& bytes) {
-    Write(name, std::string(bytes.begin(), bytes.end()));
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  bool Exists(const std::string& name) { return fs::exists(dir_ / name); }
-
-  fs::path dir_;
-};
+class EndToEnd : public ProgramTest {};
 
 Bytes Mono8(std::uint32_t rate = 8363) {
   return Wav(FmtData(1, rate, 8), {Chunk("data", {0x80, 0x90})});
@@ -295,16 +227,18 @@ Bytes DataChunkOf(const std::string& wav) {
 }
 
 // XI sample data of one channel as this program stores it: previous minus current, from -1 or
-// 127, taking every `stride`-th value from `offset`.
-Bytes EncodeChannel(const Bytes& data, int width, std::size_t stride, std::size_t offset) {
+// 127, taking every `stride`-th sample of `width` bytes from `offset`. Samples wider than 16 bits
+// are integer PCM and keep their top two bytes.
+Bytes EncodeChannel(const Bytes& data, std::size_t width, std::size_t stride, std::size_t offset) {
   Bytes out;
-  std::uint16_t previous = width == 2 ? 0xFFFF : 127;
-  for (std::size_t i = offset; i + width <= data.size(); i += stride) {
+  std::uint16_t previous = width >= 2 ? 0xFFFF : 127;
+  for (std::size_t i = offset; i + stride - offset <= data.size(); i += stride) {
+    const std::size_t top = i + width - 2;
     const std::uint16_t current =
-        width == 2 ? static_cast<std::uint16_t>(data[i] | data[i + 1] << 8) : data[i];
+        width >= 2 ? static_cast<std::uint16_t>(data[top] | data[top + 1] << 8) : data[i];
     const auto delta = static_cast<std::uint16_t>(previous - current);
     out.push_back(static_cast<std::uint8_t>(delta));
-    if (width == 2) out.push_back(static_cast<std::uint8_t>(delta >> 8));
+    if (width >= 2) out.push_back(static_cast<std::uint8_t>(delta >> 8));
     previous = current;
   }
   return out;
@@ -314,7 +248,7 @@ TEST_F(EndToEnd, BundledExamplesConvertToExactlyTheExpectedFiles) {
   struct Example {
     std::string name;
     bool stereo;
-    int width;
+    std::size_t width;
     int finetune, note;  // from the sample rate: 8000, 11025 and 22050 Hz
     int type;            // loop kind and 16-bit flag
     std::int32_t loop_start, loop_length;
@@ -325,6 +259,8 @@ TEST_F(EndToEnd, BundledExamplesConvertToExactlyTheExpectedFiles) {
       {"pad", true, 1, -28, -7, 0, 0, 0, " Warm Pad", " size: 6 K", " loop: none"},
       // libsndfile's loop of frames 2205 to 4409 (inclusive), in bytes.
       {"pluck", false, 2, -28, 5, 17, 4410, 4410, " pluck.xi", " size: 9 K", " loop: forward"},
+      // 24-bit, converted to 16-bit samples.
+      {"bell24", false, 3, -28, 17, 16, 0, 0, " bell24.xi", " size: 26 K", " loop: none"},
   };
   for (const Example& e : examples) {
     fs::copy_file(fs::path(BRUMLET_EXAMPLES) / (e.name + ".wav"), dir_ / (e.name + ".wav"));
@@ -335,7 +271,10 @@ TEST_F(EndToEnd, BundledExamplesConvertToExactlyTheExpectedFiles) {
 
     Bytes expected = ExpectedInstrumentHeader(e.stereo, e.instrument, 3);
     const std::string caption = " -- " + e.name + ".xi --";
-    const std::int32_t sample_length = e.stereo ? length / 2 : length;
+    const std::int32_t stored_length =
+        length / static_cast<std::int32_t>(e.width) *
+        std::min<std::int32_t>(2, static_cast<std::int32_t>(e.width));
+    const std::int32_t sample_length = e.stereo ? stored_length / 2 : stored_length;
     auto sample = [&](int panning, int note) {
       return ExpectedSampleHeader(sample_length, e.loop_start, e.loop_length, e.finetune, e.type,
                                   panning, note);

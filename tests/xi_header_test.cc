@@ -88,6 +88,27 @@ TEST(BuildHeaderImage, LoopTypeAndWidthGiveTheSampleType) {
             ExpectedSampleHeader(0, 10, -4, 0, 1, 128, -12));
 }
 
+TEST(BuildHeaderImage, ConvertedSourcesAreSixteenBitSamplesOfTheirWholeFrames) {
+  WavInfo info;
+  info.Stereo = true;
+  info.BitsPerSample = 24;
+  info.Wide = WideFormat::Pcm24;
+  info.SampleRate = 8363;
+  info.DataLength = 6 * 100 + 5;  // 100 frames and a piece of one
+  info.LoopType = LoopKind::Forward;
+  info.LoopStart = 10;
+  info.LoopEnd = 19;
+  // 200 bytes per channel; loop offsets counted in 16-bit samples, not 24-bit ones.
+  EXPECT_EQ(Image(info), Expected(true, {ExpectedSampleHeader(200, 20, 20, 0, 17, 0, -12),
+                                         ExpectedSampleHeader(200, 20, 20, 0, 17, 255, -24)}));
+  info.Stereo = false;
+  info.Wide = WideFormat::Float64;
+  info.DataLength = 8 * 7;
+  const Bytes image = Image(info);
+  EXPECT_EQ(Bytes(image.begin() + 298, image.begin() + 338),
+            ExpectedSampleHeader(14, 20, 20, 0, 17, 128, -12));
+}
+
 TEST(ComputePitch, MatchesTheWorkedTable) {
   struct Row {
     std::int32_t rate;

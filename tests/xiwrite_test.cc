@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 #include "fake_platform.h"
 #include "riff_builder.h"
 #include "wav/scan_wav.h"
@@ -28,8 +32,8 @@ Bytes Encode(const Bytes& wav) {
   ScanWav(source, "x.wav", info, smpl);
   output.Seek(kHeader, Site::kOutputSeek);
   EncoderBuffers buffers;
-  EncodeJob job{source, output, info.DataOffset, info.DataLength, kHeader, buffers};
-  EncodeSampleData(job, info.Stereo, info.SixteenBit);
+  EncodeJob job{source, output, info.DataOffset, SampleDataLength(info), kHeader, buffers};
+  EncodeSampleData(job, info);
   EXPECT_EQ(output.Position(Site::kOutputSeek),
             static_cast<std::int64_t>(output_node->bytes.size()));
   EXPECT_EQ(Bytes(output_node->bytes.begin(), output_node->bytes.begin() + kHeader),
@@ -84,8 +88,13 @@ TEST(Encoders, OddLengthsDropTheIncompleteUnit) {
             (Bytes{0xFE, 0xFF, 0xFF, 0xFF, 0x00}));
 }
 
-TEST(Encoders, TwentyFourBitMonoGoesThroughTheEightBitPathByteByByte) {
-  EXPECT_EQ(Encode(Wav(FmtData(1, 48000, 24), {Chunk("data", {0x80, 0x81, 0x7F})})),
+TEST(Encoders, OtherWidthsGoThroughTheEightBitPathByteByByte) {
+  EXPECT_EQ(Encode(Wav(FmtData(1, 48000, 12), {Chunk("data", {0x80, 0x81, 0x7F})})),
+            (Bytes{0xFF, 0xFF, 0x02}));
+  // Extensible without room for its subformat, and float of an odd width, are not converted.
+  EXPECT_EQ(Encode(Wav(FmtData(1, 48000, 24, 0xFFFE, {0, 0}), {Chunk("data", {0x80, 0x81, 0x7F})})),
+            (Bytes{0xFF, 0xFF, 0x02}));
+  EXPECT_EQ(Encode(Wav(FmtData(1, 48000, 24, 3), {Chunk("data", {0x80, 0x81, 0x7F})})),
             (Bytes{0xFF, 0xFF, 0x02}));
 }
 
@@ -159,6 +168,126 @@ TEST(Encoders, FailedWritesAndCutsEndThePassWithTheirReport) {
       EXPECT_STREQ(failure.what(), "Disk full");
       EXPECT_EQ(failure.site(), site);
     }
+  }
+}
+
+// Wide formats: the XI data, decoded the standard way (a running sum from 0 for each sample) and
+// inverted back, as signed 16-bit values.
+std::vector<std::int16_t> DecodedWide(const Bytes& fmt, const Bytes& data,
+                                      std::int64_t declared = -1) {
+  const Bytes xi = Encode(Wav(fmt, {Chunk("data", data, declared)}));
+  std::vector<std::int16_t> values;
+  std::uint16_t sum = 0;
+  const bool stereo = fmt[2] == 2;  // the right channel is a sample of its own, decoded afresh
+  for (std::size_t i = 0; i + 1 < xi.size(); i += 2) {
+    if (stereo && i == xi.size() / 2) sum = 0;
+    sum = static_cast<std::uint16_t>(sum + (xi[i] | xi[i + 1] << 8));
+    values.push_back(static_cast<std::int16_t>(~sum));  // undo the inversion
+  }
+  return values;
+}
+
+Bytes Floats(std::initializer_list<float> values) {
+  Bytes b;
+  for (float v : values) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    Put32(b, bits);
+  }
+  return b;
+}
+
+Bytes Doubles(std::initializer_list<double> values) {
+  Bytes b;
+  for (double v : values) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    Put32(b, static_cast<std::uint32_t>(bits));
+    Put32(b, static_cast<std::uint32_t>(bits >> 32));
+  }
+  return b;
+}
+
+// The extensible fmt extension: cbSize 22, valid bits, channel mask, then the subformat GUID
+// whose first two bytes are the format tag.
+Bytes Extensible(std::uint16_t channels, std::uint16_t bits, std::uint16_t subformat) {
+  Bytes extra;
+  Put16(extra, 22);
+  Put16(extra, bits);
+  Put32(extra, channels == 2 ? 3 : 4);
+  Put16(extra, subformat);
+  for (std::uint8_t b :
+       {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}) {
+    extra.push_back(b);
+  }
+  return FmtData(channels, 48000, bits, 0xFFFE, extra);
+}
+
+using Values = std::vector<std::int16_t>;
+
+TEST(WideFormats, IntegerPcmKeepsItsTopSixteenBits) {
+  EXPECT_EQ(
+      DecodedWide(FmtData(1, 48000, 24), {0xFF, 0x34, 0x12, 0x00, 0x00, 0x80, 0x01, 0xFF, 0xFF}),
+      (Values{0x1234, -32768, -1}));
+  EXPECT_EQ(DecodedWide(FmtData(1, 48000, 32), {0xFF, 0xFF, 0x34, 0x12, 0, 0, 0xFF, 0x7F}),
+            (Values{0x1234, 32767}));
+  EXPECT_EQ(DecodedWide(Extensible(1, 24, 1), {1, 2, 3, 4, 5, 6}), (Values{0x0302, 0x0605}));
+  // 20-bit samples in 3-byte containers are left-justified: the top 16 bits all the same.
+  EXPECT_EQ(DecodedWide(FmtData(1, 48000, 20), {0xF0, 0x34, 0x12}), (Values{0x1234}));
+}
+
+TEST(WideFormats, FloatIsScaledRoundedToEvenAndClamped) {
+  const Values expected{16384, -32768, 32767, 32767, -32768, 0, 0, 2, -2, 1};
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_EQ(DecodedWide(FmtData(1, 48000, 32, 3),
+                        Floats({0.5f, -1.0f, 1.0f, 1.5f, -2.0f, nan, 0.5f / 32768, 1.5f / 32768,
+                                -1.5f / 32768, 0.75f / 32768})),
+            expected);
+  EXPECT_EQ(DecodedWide(FmtData(1, 48000, 64, 3),
+                        Doubles({0.5, -1.0, 1.0, 1.5, -2.0, std::nan(""), 0.5 / 32768, 1.5 / 32768,
+                                 -1.5 / 32768, 0.75 / 32768})),
+            expected);
+  EXPECT_EQ(
+      DecodedWide(Extensible(1, 32, 3), Floats({-0.25f, std::numeric_limits<float>::infinity()})),
+      (Values{-8192, 32767}));
+}
+
+TEST(WideFormats, StereoSplitsIntoLeftThenRight) {
+  // Two frames of 32-bit float stereo: left 0.5, 0.25; right -0.5, -0.25.
+  EXPECT_EQ(DecodedWide(Extensible(2, 32, 3), Floats({0.5f, -0.5f, 0.25f, -0.25f})),
+            (Values{16384, 8192, -16384, -8192}));
+  EXPECT_EQ(DecodedWide(FmtData(2, 48000, 24), {0, 1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0}),
+            (Values{1, 3, 2, 4}));
+}
+
+TEST(WideFormats, LengthsCountWholeConvertedFrames) {
+  // An incomplete trailing frame is dropped from the declared length and from the data.
+  EXPECT_EQ(Encode(Wav(FmtData(2, 48000, 24), {Chunk("data", Repeat(6 * 3 + 4, 0))})).size(), 12u);
+  // A data chunk that claims more than the file holds: zeros up to the converted length.
+  const Bytes claimed = Encode(Wav(FmtData(1, 48000, 24), {Chunk("data", Repeat(9, 0), 3000)}));
+  ASSERT_EQ(claimed.size(), 2000u);
+  EXPECT_EQ(Bytes(claimed.begin() + 6, claimed.end()), Repeat(1994, 0));
+}
+
+TEST(WideFormats, FramesStayWholeAcrossBlockBoundaries) {
+  // 6-byte frames do not divide the 128 KiB input buffer: the blocks must still hold whole frames.
+  const std::size_t frames = 60007;
+  Bytes data;
+  for (std::size_t i = 0; i < frames; ++i) {
+    for (std::uint32_t v :
+         {static_cast<std::uint32_t>(i * 7919u), static_cast<std::uint32_t>(i * 104729u)}) {
+      data.push_back(static_cast<std::uint8_t>(v >> 16));
+      data.push_back(static_cast<std::uint8_t>(v));
+      data.push_back(static_cast<std::uint8_t>(v >> 8));
+    }
+  }
+  const Values decoded = DecodedWide(FmtData(2, 48000, 24), data);
+  ASSERT_EQ(decoded.size(), 2 * frames);
+  for (std::size_t i = 0; i < frames; ++i) {
+    ASSERT_EQ(static_cast<std::uint16_t>(decoded[i]), static_cast<std::uint16_t>(i * 7919u)) << i;
+    ASSERT_EQ(static_cast<std::uint16_t>(decoded[frames + i]),
+              static_cast<std::uint16_t>(i * 104729u))
+        << i;
   }
 }
 

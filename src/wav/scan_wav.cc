@@ -22,12 +22,21 @@ constexpr int kRiffIdOffset = 0;
 constexpr int kWaveIdOffset = 8;
 constexpr int kFmtIdOffset = 12;
 constexpr int kFmtSizeOffset = 16;
+constexpr int kFormatTagOffset = 20;
 constexpr int kChannelsOffset = 22;
 constexpr int kSampleRateOffset = 24;
 constexpr int kBitsPerSampleOffset = 34;
 // The chunk after the fmt chunk starts 20 + fmt size bytes into the file (no pad byte).
 constexpr std::int64_t kFmtDataStart = kFmtSizeOffset + 4;
 static_assert(kBitsPerSampleOffset + 2 == kHeadSize);
+
+// Format tags, and where WAVE_FORMAT_EXTENSIBLE keeps the tag of the real format: the first two
+// bytes of its subformat GUID, 24 bytes into the fmt chunk's data of at least 40 bytes.
+constexpr std::uint16_t kPcmTag = 1;
+constexpr std::uint16_t kFloatTag = 3;
+constexpr std::uint16_t kExtensibleTag = 0xFFFE;
+constexpr std::uint32_t kExtensibleFmtSize = 40;
+constexpr std::int64_t kSubformatPosition = kFmtSizeOffset + 4 + 24;
 
 // A LIST chunk's data starts with a four-byte list type, then entries laid out as chunks.
 constexpr std::int64_t kListTypeSize = 4;
@@ -138,6 +147,30 @@ class ChunkWalk {
   SmplImage& smpl_;
 };
 
+// The formats that are converted to 16-bit samples, by tag and container width (bits per
+// sample rounded up to whole bytes).
+WideFormat Classify(std::uint16_t tag, std::uint16_t bits_per_sample) {
+  const int container = (bits_per_sample + 7) / 8;
+  if (tag == kPcmTag && container == 3) return WideFormat::Pcm24;
+  if (tag == kPcmTag && container == 4) return WideFormat::Pcm32;
+  if (tag == kFloatTag && container == 4) return WideFormat::Float32;
+  if (tag == kFloatTag && container == 8) return WideFormat::Float64;
+  return WideFormat::None;
+}
+
+WideFormat WideFormatOf(File& file, const Byte* head) {
+  std::uint16_t tag = LoadU16(head + kFormatTagOffset);
+  const std::uint32_t fmt_size = LoadU32(head + kFmtSizeOffset);
+  if (tag == kExtensibleTag) {
+    if (fmt_size < kExtensibleFmtSize || fmt_size > kMaxPosition) return WideFormat::None;
+    Byte subformat[2];
+    file.Seek(kSubformatPosition, Site::kSourceSeek);
+    file.ReadExact(subformat, sizeof subformat, Site::kWavHeadRead);
+    tag = LoadU16(subformat);
+  }
+  return Classify(tag, LoadU16(head + kBitsPerSampleOffset));
+}
+
 }  // namespace
 
 void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplImage& smpl) {
@@ -152,6 +185,7 @@ void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplIm
   info.BitsPerSample = LoadU16(head + kBitsPerSampleOffset);
   info.SixteenBit = info.BitsPerSample == 16;
   info.SampleRate = LoadI32(head + kSampleRateOffset);
+  info.Wide = WideFormatOf(source, head);
 
   const std::int64_t file_size = source.Size(Site::kSourceSize);
   // Positions in this format are 32-bit; a larger file is refused as a 32-bit reader would.

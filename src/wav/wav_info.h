@@ -17,12 +17,39 @@ enum class LoopKind : std::uint32_t {
   NoLoop = 255,
 };
 
+/// Sample formats that are converted to 16-bit samples on the way, rather than passed through
+/// the 8-bit path byte by byte like every other width that is not exactly 16 bits.
+enum class WideFormat {
+  None,     ///< 8-bit, 16-bit and anything unrecognised: stored as the scan classifies it
+  Pcm24,    ///< integer PCM in 3-byte containers: the top 16 bits are kept
+  Pcm32,    ///< integer PCM in 4-byte containers: the top 16 bits are kept
+  Float32,  ///< IEEE float, scaled by 32768, rounded and clamped
+  Float64,
+};
+
+/// Bytes of one sample of `format` in the source; 0 for WideFormat::None.
+constexpr int ContainerBytes(WideFormat format) {
+  switch (format) {
+    case WideFormat::Pcm24:
+      return 3;
+    case WideFormat::Pcm32:
+    case WideFormat::Float32:
+      return 4;
+    case WideFormat::Float64:
+      return 8;
+    case WideFormat::None:
+      break;
+  }
+  return 0;
+}
+
 /// The facts the conversion needs, refilled for every source.
 struct WavInfo {
   bool Stereo = false;          ///< channel count is 2
   bool SixteenBit = false;      ///< bits per sample is exactly 16; anything else counts as 8-bit
   std::int32_t SampleRate = 0;  ///< as stored, not tested
   std::uint16_t BitsPerSample = 0;
+  WideFormat Wide = WideFormat::None;  ///< set for sources converted to 16-bit samples
   std::int32_t DataOffset = 0;  ///< file position of the data chunk's contents; 0 = none seen
   std::int32_t DataLength = 0;  ///< declared size of the data chunk in bytes
   LoopKind LoopType = LoopKind::NoLoop;
@@ -30,6 +57,20 @@ struct WavInfo {
   std::int32_t LoopEnd = 0;    ///< sample frames, inclusive
   std::string Title;           ///< text of the last INAM entry; empty when there is none
 };
+
+/// Whether the XI sample data is 16-bit: 16-bit sources and those converted to 16-bit.
+inline bool StoredAsSixteenBit(const WavInfo& info) {
+  return info.SixteenBit || info.Wide != WideFormat::None;
+}
+
+/// The byte length of the XI sample data: the data chunk's declared length, or for converted
+/// sources two bytes per sample of every whole frame it declares.
+inline std::int32_t SampleDataLength(const WavInfo& info) {
+  if (info.Wide == WideFormat::None) return info.DataLength;
+  const std::int32_t channels = info.Stereo ? 2 : 1;
+  const std::int32_t frames = info.DataLength / (ContainerBytes(info.Wide) * channels);
+  return frames * 2 * channels;
+}
 
 /// A chunk header: four-byte id, then the size of the data that follows (not counting these 8).
 struct ChunkHeader {

@@ -88,10 +88,12 @@ void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image) {
   std::uint8_t type = kForwardLoopType;  // every loop kind without a word of its own loops forward
   if (info.LoopType == LoopKind::PingPong) type = kPingPongLoopType;
   if (info.LoopType == LoopKind::NoLoop) type = kNoLoopType;
-  if (info.SixteenBit) type += kSixteenBitType;
+  const bool sixteen_bit = StoredAsSixteenBit(info);
+  if (sixteen_bit) type += kSixteenBitType;
 
-  // Each channel becomes a sample of its own, so the loop is measured in one channel's bytes.
-  const std::int32_t bytes_per_sample = info.SixteenBit ? 2 : 1;
+  // Each channel becomes a sample of its own, so the loop is measured in one channel's stored
+  // bytes (two for a source converted to 16-bit, whatever its own width).
+  const std::int32_t bytes_per_sample = sixteen_bit ? 2 : 1;
   std::int32_t loop_start = 0;
   std::int32_t loop_length = 0;
   if (info.LoopType != LoopKind::NoLoop) {
@@ -105,11 +107,11 @@ void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image) {
   }
 
   if (!info.Stereo) {
-    InitSampleHeader(SampleHeaderAt(image, 0), info.DataLength, loop_start, loop_length,
+    InitSampleHeader(SampleHeaderAt(image, 0), SampleDataLength(info), loop_start, loop_length,
                      kFullVolume, pitch.finetune, type, kCentre, pitch.relative_note);
     return;
   }
-  const std::int32_t half = info.DataLength / 2;
+  const std::int32_t half = SampleDataLength(info) / 2;
   InitSampleHeader(SampleHeaderAt(image, 0), half, loop_start, loop_length, kFullVolume,
                    pitch.finetune, type, kHardLeft, pitch.relative_note);
   // The right channel's sample is tuned an octave below the left's.

@@ -1,6 +1,7 @@
 #include "xi/xiwrite.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace brumlet {
@@ -122,6 +123,63 @@ void RunPass(EncodeJob& job, std::size_t channel_offset, typename F::Stored star
   job.output.Truncate(Site::kOutputTruncate);
 }
 
+// The wide formats: each sample becomes a signed 16-bit value. Integer PCM keeps its top 16 bits
+// (truncating, as dropping the low bytes does); float is scaled to the 16-bit range, rounded to
+// nearest with ties to even, and clamped, with NaN as silence.
+std::uint16_t FloatToSample(double x) {
+  if (std::isnan(x)) return 0;
+  const double scaled = std::nearbyint(x * 32768.0);
+  if (scaled <= -32768.0) return static_cast<std::uint16_t>(-32768);
+  if (scaled >= 32767.0) return 32767;
+  return static_cast<std::uint16_t>(static_cast<std::int16_t>(scaled));
+}
+
+template <WideFormat kFormat>
+std::uint16_t ToSample(const Byte* p) {
+  if constexpr (kFormat == WideFormat::Pcm24) {
+    return LoadU16(p + 1);
+  } else if constexpr (kFormat == WideFormat::Pcm32) {
+    return LoadU16(p + 2);
+  } else if constexpr (kFormat == WideFormat::Float32) {
+    float x;
+    const std::uint32_t bits = LoadU32(p);
+    std::memcpy(&x, &bits, sizeof x);
+    return FloatToSample(x);
+  } else {
+    double x;
+    const std::uint64_t bits = LoadU32(p) | std::uint64_t{LoadU32(p + 4)} << 32;
+    std::memcpy(&x, &bits, sizeof x);
+    return FloatToSample(x);
+  }
+}
+
+template <WideFormat kFormat>
+void RunWidePass(EncodeJob& job, std::size_t frame_size, std::size_t channel_offset,
+                 std::int64_t start, std::int64_t end) {
+  // Whole frames per block, and no more than one output block of 16-bit samples.
+  const std::size_t frames_per_block =
+      std::min(EncoderBuffers::kInputSize / frame_size, EncoderBuffers::kBlockOutputSize / 2);
+  Byte* in = job.buffers.input.get();
+  AlignedWriter writer(job.output, job.buffers.output.get(), start);
+  job.source.Seek(job.data_offset, Site::kSourceSeek);
+  std::uint16_t previous = kStart16;
+  for (;;) {
+    const std::size_t n = job.source.Read(in, frames_per_block * frame_size, Site::kSampleRead);
+    if (n == 0) break;
+    const std::size_t frames = n / frame_size;
+    Byte* out = writer.Tail();
+    for (std::size_t i = 0; i < frames; ++i) {
+      const std::uint16_t current = ToSample<kFormat>(in + i * frame_size + channel_offset);
+      StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
+      previous = current;
+    }
+    writer.Commit(2 * frames);
+  }
+  writer.Flush();
+  job.output.Seek(end, Site::kOutputSeek);
+  job.output.Truncate(Site::kOutputTruncate);
+}
+
 std::int64_t LeftEnd(const EncodeJob& job) { return job.header_length + job.data_length / 2; }
 std::int64_t FullEnd(const EncodeJob& job) { return job.header_length + job.data_length; }
 
@@ -153,13 +211,36 @@ void EncodeMono8(EncodeJob& job) {
   RunPass<Mono8>(job, 0, kStart8, job.header_length, FullEnd(job));
 }
 
-void EncodeSampleData(EncodeJob& job, bool stereo, bool sixteen_bit) {
-  if (stereo && sixteen_bit) {
+void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, ChannelPick channel) {
+  const auto sample_size = static_cast<std::size_t>(ContainerBytes(format));
+  const std::size_t frame_size = sample_size * (stereo ? 2 : 1);
+  const std::size_t offset = channel == ChannelPick::Left ? 0 : sample_size;
+  const std::int64_t start = stereo ? StereoStart(job, channel) : job.header_length;
+  const std::int64_t end = stereo ? StereoEnd(job, channel) : FullEnd(job);
+  switch (format) {
+    case WideFormat::Pcm24:
+      return RunWidePass<WideFormat::Pcm24>(job, frame_size, offset, start, end);
+    case WideFormat::Pcm32:
+      return RunWidePass<WideFormat::Pcm32>(job, frame_size, offset, start, end);
+    case WideFormat::Float32:
+      return RunWidePass<WideFormat::Float32>(job, frame_size, offset, start, end);
+    case WideFormat::Float64:
+      return RunWidePass<WideFormat::Float64>(job, frame_size, offset, start, end);
+    case WideFormat::None:
+      break;
+  }
+}
+
+void EncodeSampleData(EncodeJob& job, const WavInfo& info) {
+  if (info.Wide != WideFormat::None) {
+    EncodeWide(job, info.Wide, info.Stereo, ChannelPick::Left);
+    if (info.Stereo) EncodeWide(job, info.Wide, info.Stereo, ChannelPick::Right);
+  } else if (info.Stereo && info.SixteenBit) {
     EncodeStereo16(job, ChannelPick::Left);
     EncodeStereo16(job, ChannelPick::Right);
-  } else if (sixteen_bit) {
+  } else if (info.SixteenBit) {
     EncodeMono16(job);
-  } else if (stereo) {
+  } else if (info.Stereo) {
     EncodeStereo8(job, ChannelPick::Left);
     EncodeStereo8(job, ChannelPick::Right);
   } else {

@@ -16,6 +16,7 @@
 
 #include "bytes.h"
 #include "platform/platform.h"
+#include "wav/wav_info.h"
 
 namespace brumlet {
 
@@ -39,7 +40,7 @@ struct EncodeJob {
   File& source;
   File& output;  ///< positioned behind the header, or behind the left channel
   std::int32_t data_offset;
-  std::int32_t data_length;
+  std::int32_t data_length;  ///< bytes of XI sample data: the output ends at header_length + this
   std::int64_t header_length;
   EncoderBuffers& buffers;
 };
@@ -49,8 +50,13 @@ void EncodeMono16(EncodeJob& job);
 void EncodeStereo8(EncodeJob& job, ChannelPick channel);
 void EncodeMono8(EncodeJob& job);
 
+/// A pass that converts each sample of a wide format to 16 bits before encoding it as the 16-bit
+/// encoders do. Reads whole frames only; an incomplete frame at the end is dropped.
+void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, ChannelPick channel);
+
 /// Runs the passes a source needs: one for mono, a left and a right one for stereo; 16-bit
-/// sources through the 16-bit encoders and every other width through the 8-bit ones.
-void EncodeSampleData(EncodeJob& job, bool stereo, bool sixteen_bit);
+/// sources through the 16-bit encoders, the wide formats through EncodeWide and every other
+/// width through the 8-bit encoders.
+void EncodeSampleData(EncodeJob& job, const WavInfo& info);
 
 }  // namespace brumlet

@@ -1,0 +1,99 @@
+// A fixture that runs the real program in a temporary folder of its own and reads back what it
+// printed and the files it left there.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "riff_builder.h"
+
+namespace brumlet::testing {
+
+namespace fs = std::filesystem;
+
+/// `text` as one word for the shell.
+inline std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/brumlet-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(dir_, fs::perms::all, ignored);
+    fs::remove_all(dir_, ignored);
+  }
+
+  struct Result {
+    int code = -1;
+    std::string out;
+  };
+
+  // Runs the program with `args` in the test folder; `redirect` replaces the standard
+  // input/output plumbing when a test needs to break it.
+  // `prefix` goes between `program` and the program's own path, for running it under env(1).
+  Result Run(const std::vector<std::string>& args, const std::string& input = "",
+             const std::string& redirect = "", const std::string& program = BRUMLET_BINARY,
+             const std::vector<std::string>& prefix = {}) {
+    Write("stdin.txt", input);
+    std::string command = "cd ";
+    command += Quote(dir_.string());
+    command += " && exec ";
+    command += Quote(program);
+    if (!prefix.empty()) {
+      for (const std::string& word : prefix) {
+        command += ' ';
+        command += Quote(word);
+      }
+      command += ' ';
+      command += Quote(BRUMLET_BINARY);
+    }
+    for (const std::string& arg : args) {
+      command += ' ';
+      command += Quote(arg);
+    }
+    command += ' ';
+    command += redirect.empty() ? "<stdin.txt >stdout.txt" : redirect;
+    const int status = std::system(command.c_str());
+    Result result;
+    if (WIFEXITED(status)) result.code = WEXITSTATUS(status);
+    result.out = Read("stdout.txt");
+    return result;
+  }
+
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  void WriteWav(const std::string& name, const Bytes& bytes) {
+    Write(name, std::string(bytes.begin(), bytes.end()));
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  bool Exists(const std::string& name) { return fs::exists(dir_ / name); }
+  /// Runs a shell command in the test folder; true when it exits with 0.
+  bool Shell(const std::string& command) {
+    const std::string line = "cd " + Quote(dir_.string()) + " && " + command;
+    return std::system(line.c_str()) == 0;
+  }
+
+  fs::path dir_;
+};
+
+}  // namespace brumlet::testing

@@ -1,0 +1,73 @@
+// Reads XI files back for tests: the header fields and each sample's data decoded the standard
+// way (a running sum of deltas from 0), as a tracker loads it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brumlet::testing {
+
+struct XiSample {
+  std::int32_t length = 0, loop_start = 0, loop_length = 0;
+  int volume = 0, finetune = 0, type = 0, panning = 0, relative_note = 0;
+  std::string name;
+  std::vector<int> data;  ///< decoded values, signed 8- or 16-bit
+};
+
+struct XiFile {
+  std::string instrument_name;  ///< blanks behind it kept
+  std::vector<int> key_map;
+  int sample_count = 0;
+  std::vector<XiSample> samples;
+  bool complete = false;  ///< the file held every byte its header declares, and no more
+};
+
+inline XiFile ParseXi(const std::string& bytes) {
+  auto u8 = [&](std::size_t at) { return static_cast<std::uint8_t>(bytes.at(at)); };
+  auto i8 = [&](std::size_t at) { return static_cast<int>(static_cast<std::int8_t>(u8(at))); };
+  auto u16 = [&](std::size_t at) { return u8(at) | u8(at + 1) << 8; };
+  auto i32 = [&](std::size_t at) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(u16(at)) |
+                                     static_cast<std::uint32_t>(u16(at + 2)) << 16);
+  };
+  XiFile xi;
+  xi.instrument_name = bytes.substr(21, 22);
+  for (int key = 0; key < 96; ++key) xi.key_map.push_back(u8(66 + key));
+  xi.sample_count = u16(296);
+  std::size_t data = 298 + 40 * static_cast<std::size_t>(xi.sample_count);
+  for (int n = 0; n < xi.sample_count; ++n) {
+    const std::size_t h = 298 + 40 * static_cast<std::size_t>(n);
+    XiSample s;
+    s.length = i32(h);
+    s.loop_start = i32(h + 4);
+    s.loop_length = i32(h + 8);
+    s.volume = u8(h + 12);
+    s.finetune = i8(h + 13);
+    s.type = u8(h + 14);
+    s.panning = u8(h + 15);
+    s.relative_note = i8(h + 16);
+    s.name = bytes.substr(h + 18, u8(h + 17));
+    xi.samples.push_back(s);
+  }
+  for (XiSample& s : xi.samples) {
+    const bool sixteen = (s.type & 16) != 0;
+    const std::size_t step = sixteen ? 2 : 1;
+    int sum = 0;
+    for (std::size_t i = 0;
+         i + step <= static_cast<std::size_t>(s.length) && data + i + step <= bytes.size();
+         i += step) {
+      if (sixteen) {
+        sum = static_cast<std::int16_t>(sum + u16(data + i));
+      } else {
+        sum = static_cast<std::int8_t>(sum + u8(data + i));
+      }
+      s.data.push_back(sum);
+    }
+    data += static_cast<std::size_t>(s.length);
+  }
+  xi.complete = data == bytes.size();
+  return xi;
+}
+
+}  // namespace brumlet::testing
