@@ -120,17 +120,12 @@ TEST_F(EndToEnd, ReadOnlyOutputIsAccessDenied) {
   Write("a.xi", "keep");
   fs::permissions(dir_ / "a.xi",
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  std::string program = BRUMLET_BINARY;
-  std::vector<std::string> prefix;
-  if (::geteuid() == 0) {
-    // Root may write read-only files: run the program as nobody instead.
-    if (::access("/usr/bin/setpriv", X_OK) != 0)
-      GTEST_SKIP() << "runs as root and setpriv is missing";
-    fs::permissions(dir_, fs::perms::all);
-    program = "/usr/bin/setpriv";
-    prefix = {"--reuid=65534", "--regid=65534", "--clear-groups"};
-  }
-  const Result r = Run({"a.wav"}, "", "", program, prefix);
+  std::string why;
+  std::vector<std::string> nobody = AsNobody(&why);
+  if (nobody.empty()) GTEST_SKIP() << why;
+  const std::string program = nobody.front();
+  nobody.erase(nobody.begin());
+  const Result r = Run({"a.wav"}, "", "", program, nobody);
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, kBanner +
                        "Processing \"a.wav\"\n\n"

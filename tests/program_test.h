@@ -87,6 +87,37 @@ class ProgramTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   bool Exists(const std::string& name) { return fs::exists(dir_ / name); }
+  /// Runs a bash script in the test folder and returns its exit code (-1 for a death by signal);
+  /// BIN in the script stands for the program.
+  int Script(std::string script) {
+    for (std::size_t at; (at = script.find("BIN")) != std::string::npos;) {
+      script.replace(at, 3, Quote(BRUMLET_BINARY));
+    }
+    const std::string line = "cd " + Quote(dir_.string()) + " && bash -c " + Quote(script);
+    const int status = std::system(line.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  /// The words that run a program as user nobody, for tests of permissions that root would
+  /// bypass; empty (with `why` set) where that cannot be done. Opens the test folder to nobody.
+  std::vector<std::string> AsNobody(std::string* why) {
+    if (::geteuid() != 0) return {"/usr/bin/env"};  // not root: permissions apply already
+    if (::access("/usr/bin/setpriv", X_OK) != 0) {
+      *why = "runs as root and setpriv is missing";
+      return {};
+    }
+    std::vector<std::string> words = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                      "--clear-groups"};
+    std::string probe;
+    for (const std::string& w : words) probe += w + " ";
+    if (std::system((probe + "test -x " + Quote(BRUMLET_BINARY)).c_str()) != 0) {
+      *why = "runs as root, and user nobody cannot run " + std::string(BRUMLET_BINARY);
+      return {};
+    }
+    fs::permissions(dir_, fs::perms::all);
+    return words;
+  }
+
   /// Runs a shell command in the test folder; true when it exits with 0.
   bool Shell(const std::string& command) {
     const std::string line = "cd " + Quote(dir_.string()) + " && " + command;

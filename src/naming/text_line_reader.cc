@@ -34,7 +34,7 @@ std::string TextLineReader::ReadLine() {
       return line;
     }
     if (c == '\n') return line;
-    line += static_cast<char>(c);
+    if (line.size() < kMaxLineKept) line += static_cast<char>(c);
   }
 }
 

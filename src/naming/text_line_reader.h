@@ -26,8 +26,13 @@ class TextLineReader {
 
   /// True when no line is left: the end of the input, or character 26.
   bool AtEnd();
-  /// The next line without its line end; empty at the end of the input.
+  /// The next line without its line end; empty at the end of the input. Of a longer line only
+  /// the first kMaxLineKept bytes are kept (the rest is read and dropped): every name is cut to
+  /// 22 bytes and every token is a few bytes long, so nothing further on can matter, and a line
+  /// that never ends (a huge file without line ends) cannot exhaust memory.
   std::string ReadLine();
+
+  static constexpr std::size_t kMaxLineKept = 4096;
   /// Forgets what was read ahead; for a source that has been rewound.
   void Reset();
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <ctime>
 
 namespace brumlet {
@@ -85,6 +86,34 @@ class PosixFile : public File {
   int fd_;
 };
 
+bool IsRegularFile(const char* path) {
+  struct stat st;
+  return ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Opens `path` without waiting: a FIFO that slipped in where a file was would otherwise block the
+// open (or the first read) until some other program came along. Only regular files are kept; a
+// FIFO, device or socket cannot be read to its end, rewound, or replaced, and is refused as
+// access denied.
+int OpenRegular(const char* path, int flags, Site site) {
+  const int fd = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) throw IoFailure(errno == ELOOP ? EACCES : errno, site);
+  struct stat st;
+  const bool known = ::fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    const int error = known ? EACCES : errno;
+    ::close(fd);
+    throw IoFailure(error, site);
+  }
+  const int status = ::fcntl(fd, F_GETFL);
+  if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) < 0) {
+    const int error = errno;
+    ::close(fd);
+    throw IoFailure(error, site);
+  }
+  return fd;
+}
+
 }  // namespace
 
 void PosixConsole::Write(std::string_view text) {
@@ -119,8 +148,8 @@ PosixPlatform::PosixPlatform() {
 }
 
 bool PosixPlatform::IsExistingFile(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  // A name file is read again for every source, so it has to be a file that can be rewound.
+  return IsRegularFile(path.c_str());
 }
 
 std::vector<std::string> PosixPlatform::Search(const std::string& pattern) {
@@ -128,9 +157,10 @@ std::vector<std::string> PosixPlatform::Search(const std::string& pattern) {
   glob_t found{};
   if (::glob(pattern.c_str(), 0, nullptr, &found) == 0) {
     for (std::size_t i = 0; i < found.gl_pathc; ++i) {
+      // Only files are sources: directories, FIFOs, devices and sockets are passed over. A
+      // dangling link is kept, so that opening it reports the missing file.
       struct stat st;
-      // A dangling link is kept: opening it reports the missing file.
-      if (::stat(found.gl_pathv[i], &st) == 0 && S_ISDIR(st.st_mode)) continue;
+      if (::stat(found.gl_pathv[i], &st) == 0 && !S_ISREG(st.st_mode)) continue;
       matches.emplace_back(found.gl_pathv[i]);
     }
   }
@@ -139,15 +169,18 @@ std::vector<std::string> PosixPlatform::Search(const std::string& pattern) {
 }
 
 std::unique_ptr<File> PosixPlatform::OpenRead(const std::string& path, Site site) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw IoFailure(errno, site);
-  return std::make_unique<PosixFile>(fd);
+  return std::make_unique<PosixFile>(OpenRegular(path.c_str(), O_RDONLY, site));
 }
 
 std::unique_ptr<File> PosixPlatform::Create(const std::string& path, Site site) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw IoFailure(errno, site);
-  return std::make_unique<PosixFile>(fd);
+  // Only a regular file of that name is replaced. A symbolic link is not followed (a link
+  // planted under the output's name must not redirect the write to some other file), and
+  // anything else (a directory, FIFO or device) is left alone; all are refused before anything
+  // is truncated.
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw IoFailure(EACCES, site);
+  return std::make_unique<PosixFile>(
+      OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, site));
 }
 
 std::optional<FileId> PosixPlatform::IdOf(const std::string& path) {
