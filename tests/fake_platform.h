@@ -27,6 +27,8 @@ inline void MaybeFail(const Faults& faults, Site site) {
 struct MemNode {
   Bytes bytes;
   std::uint64_t inode = 0;
+  /// Like RLIMIT_FSIZE: a write or extension past this size fails with EFBIG.
+  std::size_t size_limit = static_cast<std::size_t>(-1);
 };
 
 class MemFile : public File {
@@ -44,6 +46,7 @@ class MemFile : public File {
   }
   void Write(const Byte* data, std::size_t count, Site site) override {
     MaybeFail(faults_, site);
+    if (static_cast<std::size_t>(position_) + count > node_->size_limit) throw IoFailure(EFBIG, site);
     Bytes& b = node_->bytes;
     if (b.size() < static_cast<std::size_t>(position_) + count) b.resize(position_ + count);
     std::memcpy(b.data() + position_, data, count);
@@ -64,6 +67,7 @@ class MemFile : public File {
   }
   void Truncate(Site site) override {
     MaybeFail(faults_, site);
+    if (static_cast<std::size_t>(position_) > node_->size_limit) throw IoFailure(EFBIG, site);
     node_->bytes.resize(static_cast<std::size_t>(position_), 0);
   }
   void Close(Site site) override {
@@ -135,6 +139,7 @@ class FakePlatform : public Platform {
     if (directories.count(path)) throw IoFailure(EISDIR, site);
     if (!Has(path)) AddFile(path, {});
     files.at(path)->bytes.clear();
+    files.at(path)->size_limit = file_size_limit;
     return std::make_unique<MemFile>(files.at(path), faults);
   }
   std::optional<FileId> IdOf(const std::string& path) override {
@@ -150,6 +155,8 @@ class FakePlatform : public Platform {
   std::map<std::string, std::shared_ptr<MemNode>> files;
   std::set<std::string> directories;
   Faults faults;
+  /// The size limit of files created from now on.
+  std::size_t file_size_limit = static_cast<std::size_t>(-1);
 
  private:
   FakeConsole console_;

@@ -21,6 +21,8 @@ struct XiFile {
   int sample_count = 0;
   std::vector<XiSample> samples;
   bool complete = false;  ///< the file held every byte its header declares, and no more
+  /// Bytes behind the declared samples; negative when the file is shorter than its header says.
+  std::int64_t trailing = 0;
 };
 
 inline XiFile ParseXi(const std::string& bytes) {
@@ -66,7 +68,8 @@ inline XiFile ParseXi(const std::string& bytes) {
     }
     data += static_cast<std::size_t>(s.length);
   }
-  xi.complete = data == bytes.size();
+  xi.trailing = static_cast<std::int64_t>(bytes.size()) - static_cast<std::int64_t>(data);
+  xi.complete = xi.trailing == 0;
   return xi;
 }
 

@@ -1,0 +1,57 @@
+// Writes the fuzzers' seed corpora, made by the tests' own WAV builder: small valid and broken
+// WAVs of every kind the converter reads, and name files using every identifier and token.
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "riff_builder.h"
+
+namespace {
+
+using namespace brumlet::testing;
+
+void Save(const std::filesystem::path& dir, const std::string& name, const Bytes& bytes) {
+  std::ofstream(dir / name, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+void Save(const std::filesystem::path& dir, const std::string& name, const std::string& text) {
+  std::ofstream(dir / name, std::ios::binary) << text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 2;
+  const std::filesystem::path wavs = argv[1], names = argv[2];
+  std::filesystem::create_directories(wavs);
+  std::filesystem::create_directories(names);
+
+  const Bytes list =
+      Chunk("LIST", Concat({Bytes{'I', 'N', 'F', 'O'}, Chunk("INAM", {'P', 'a', 'd', 0, 0}),
+                            Bytes{0}, Chunk("ISFT", {'x', 0})}));
+  const Bytes smpl = Chunk("smpl", SmplData(1, {{1, 2, 9}}));
+  Save(wavs, "mono8", Wav(FmtData(1, 8000, 8), {Chunk("data", Repeat(11, 0x80)), Bytes{0}, smpl}));
+  Save(wavs, "stereo16",
+       Wav(FmtData(2, 44100, 16), {list, Chunk("data", Samples16({1, -1, 300, -300}))}));
+  Save(wavs, "pcm24", Wav(FmtData(2, 48000, 24), {smpl, Chunk("data", Repeat(18, 7))}));
+  Save(wavs, "float32", Wav(FmtData(1, 48000, 32, 3), {Chunk("data", Repeat(16, 0x3F))}));
+  Bytes extensible_extra(24, 0);
+  extensible_extra[0] = 22;
+  extensible_extra[8] = 3;
+  Save(wavs, "float64x",
+       Wav(FmtData(1, 22050, 64, 0xFFFE, extensible_extra), {Chunk("data", Repeat(16, 0))}));
+  Save(wavs, "streamed", Wav(FmtData(1, 11025, 16), {Chunk("data", Repeat(8, 1), 0xFFFFFFFF)}));
+  Save(wavs, "nodata", Wav(FmtData(1, 8000, 8), {Chunk("JUNK", Repeat(3, 0)), list}));
+
+  Save(names, "tokens",
+       std::string("INSTR: %INAM\r\nSMP00: %XI\r\nSMP01: %SIZE\r\nSMP02: %LOOP\r\n"
+                   "SMP03: %DATE\r\nSMP04: %INSTR\r\nSMP05: %WAV\r\n"));
+  Save(names, "ask",
+       std::string("\x05"
+                   "first\nsecond\n"
+                   "instr: %a\nsmp$A: %A\nSMP 3: %ask\n\nSMP09: x"));
+  Save(names, "short", std::string("INSTR: %W\rsmp+1: %s\rSMPxf: %l\rSMP-1: %in\x1A"));
+  return 0;
+}
