@@ -206,21 +206,6 @@ TEST_F(EndToEnd, DateTokenFollowsTheTimeLocale) {
   }
 }
 
-// The data chunk of a WAV, found by a plain RIFF walk of the test's own.
-Bytes DataChunkOf(const std::string& wav) {
-  std::size_t at = 12;
-  while (at + 8 <= wav.size()) {
-    const std::uint32_t size =
-        static_cast<std::uint8_t>(wav[at + 4]) | static_cast<std::uint8_t>(wav[at + 5]) << 8 |
-        static_cast<std::uint8_t>(wav[at + 6]) << 16 |
-        static_cast<std::uint32_t>(static_cast<std::uint8_t>(wav[at + 7])) << 24;
-    if (wav.compare(at, 4, "data") == 0)
-      return Bytes(wav.begin() + at + 8, wav.begin() + at + 8 + size);
-    at += 8 + size + (size & 1);
-  }
-  return {};
-}
-
 // XI sample data of one channel as this program stores it: previous minus current, from -1 or
 // 127, taking every `stride`-th sample of `width` bytes from `offset`. Samples wider than 16 bits
 // are integer PCM and keep their top two bytes.

@@ -46,7 +46,8 @@ class MemFile : public File {
   }
   void Write(const Byte* data, std::size_t count, Site site) override {
     MaybeFail(faults_, site);
-    if (static_cast<std::size_t>(position_) + count > node_->size_limit) throw IoFailure(EFBIG, site);
+    if (static_cast<std::size_t>(position_) + count > node_->size_limit)
+      throw IoFailure(EFBIG, site);
     Bytes& b = node_->bytes;
     if (b.size() < static_cast<std::size_t>(position_) + count) b.resize(position_ + count);
     std::memcpy(b.data() + position_, data, count);

@@ -56,7 +56,8 @@ TEST(Malformed, EveryTruncationEndsInADocumentedWay) {
   for (std::size_t field : kSizeFields) {  // the table below points at real size fields
     const std::string id(full.begin() + static_cast<std::ptrdiff_t>(field) - 4,
                          full.begin() + static_cast<std::ptrdiff_t>(field));
-    EXPECT_TRUE(id == "fmt " || id == "smpl" || id == "LIST" || id == "INAM" || id == "ISFT" || id == "data")
+    EXPECT_TRUE(id == "fmt " || id == "smpl" || id == "LIST" || id == "INAM" || id == "ISFT" ||
+                id == "data")
         << field;
   }
   ASSERT_EQ(Convert(full).code, 0);

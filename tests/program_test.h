@@ -27,7 +27,7 @@ inline std::string Quote(const std::string& text) {
 }
 
 class ProgramTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     char pattern[] = "/tmp/brumlet-test-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
