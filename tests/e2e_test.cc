@@ -121,11 +121,8 @@ TEST_F(EndToEnd, ReadOnlyOutputIsAccessDenied) {
   fs::permissions(dir_ / "a.xi",
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   std::string why;
-  std::vector<std::string> nobody = AsNobody(&why);
-  if (nobody.empty()) GTEST_SKIP() << why;
-  const std::string program = nobody.front();
-  nobody.erase(nobody.begin());
-  const Result r = Run({"a.wav"}, "", "", program, nobody);
+  const Result r = RunAsNobody({"a.wav"}, &why);
+  if (!why.empty()) GTEST_SKIP() << why;
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, kBanner +
                        "Processing \"a.wav\"\n\n"

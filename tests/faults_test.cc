@@ -26,21 +26,6 @@ class Faults : public ProgramTest {
     ProgramTest::SetUp();
     WriteWav("a.wav", Wav(FmtData(1, 22050, 16), {Chunk("data", Repeat(20000, 1))}));
   }
-
-  // Runs the program as nobody, or skips the test where that cannot be done.
-  Result RunAsNobody(const std::vector<std::string>& args) {
-    std::string why;
-    std::vector<std::string> nobody = AsNobody(&why);
-    if (nobody.empty()) {
-      skipped_ = why;
-      return {};
-    }
-    const std::string program = nobody.front();
-    nobody.erase(nobody.begin());
-    return Run(args, "", "", program, nobody);
-  }
-
-  std::string skipped_;
 };
 
 TEST_F(Faults, AFileSizeLimitMakesAShortWriteThatReportsDiskFull) {
@@ -84,8 +69,9 @@ TEST_F(Faults, ASourceThatVanishedAfterTheSearchIsNotFound) {
 
 TEST_F(Faults, UnreadableSourcesAndUnwritableFoldersAreAccessDenied) {
   fs::permissions(dir_ / "a.wav", fs::perms::none);
-  Result r = RunAsNobody({"a.wav"});
-  if (!skipped_.empty()) GTEST_SKIP() << skipped_;
+  std::string why;
+  Result r = RunAsNobody({"a.wav"}, &why);
+  if (!why.empty()) GTEST_SKIP() << why;
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, kHead + Report("00000301", "File access denied."));
   EXPECT_FALSE(Exists("a.xi"));

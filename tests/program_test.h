@@ -118,6 +118,15 @@ class ProgramTest : public ::testing::Test {
     return words;
   }
 
+  /// Runs the program as user nobody; a result with code -1 and `why` set where that cannot be.
+  Result RunAsNobody(const std::vector<std::string>& args, std::string* why) {
+    std::vector<std::string> nobody = AsNobody(why);
+    if (nobody.empty()) return {};
+    const std::string program = nobody.front();
+    nobody.erase(nobody.begin());
+    return Run(args, "", "", program, nobody);
+  }
+
   /// Runs a shell command in the test folder; true when it exits with 0.
   bool Shell(const std::string& command) {
     const std::string line = "cd " + Quote(dir_.string()) + " && " + command;
