@@ -29,11 +29,16 @@ std::string_view LoopText(LoopKind loop) {
   return "";  // other smpl loop types have no word
 }
 
+void CloseIfOpen(std::unique_ptr<File>& file, Site site) {
+  if (!file) return;
+  file->Close(site);
+  file.reset();
+}
+
+// The source first, then the output, as both the end of a conversion and its clean-up do it.
 void CloseCurrentFiles(Vars& vars) {
-  vars.SourceFile->Close(Site::kSourceClose);
-  vars.SourceFile.reset();
-  vars.OutputFile->Close(Site::kOutputClose);
-  vars.OutputFile.reset();
+  CloseIfOpen(vars.SourceFile, Site::kSourceClose);
+  CloseIfOpen(vars.OutputFile, Site::kOutputClose);
 }
 
 // Replacing the output must never destroy an input of this run: a source named "xi", "a.xi"
@@ -47,7 +52,6 @@ void RefuseToOverwriteInput(const Vars& vars, Platform& platform) {
 }
 
 void ConvertOne(const std::string& path, Vars& vars, Platform& platform) {
-  vars.source_path = path;
   vars.SourceName = std::string(BareName(path));
   vars.SourceFile = platform.OpenRead(path, Site::kSourceOpen);
   vars.OutputName = DeriveOutputName(vars.SourceName);
@@ -67,8 +71,8 @@ void ConvertOne(const std::string& path, Vars& vars, Platform& platform) {
   vars.header_length =
       WriteHeaderImage(vars.SampleCount, info.Stereo, vars.header, *vars.OutputFile);
 
-  EncodeJob job{*vars.SourceFile, *vars.OutputFile, info.DataOffset, SampleDataLength(info),
-                vars.header_length, vars.buffers};
+  EncodeJob job{*vars.SourceFile,       *vars.OutputFile,   info.DataOffset,
+                SampleDataLength(info), vars.header_length, vars.buffers};
   EncodeSampleData(job, info);
 
   CloseCurrentFiles(vars);
@@ -131,18 +135,8 @@ std::string ReportLine(const std::string& source_name, const WavInfo& info) {
 }
 
 void AbortCurrentFile(Vars& vars, Platform& platform) {
-  if (vars.NameFileGiven && vars.name_file) {
-    vars.name_file->Close(Site::kNameFileClose);
-    vars.name_file.reset();
-  }
-  if (vars.SourceFile) {
-    vars.SourceFile->Close(Site::kSourceClose);
-    vars.SourceFile.reset();
-  }
-  if (vars.OutputFile) {
-    vars.OutputFile->Close(Site::kOutputClose);
-    vars.OutputFile.reset();
-  }
+  CloseIfOpen(vars.name_file, Site::kNameFileClose);
+  CloseCurrentFiles(vars);
   platform.Remove(vars.OutputName);
 }
 

@@ -22,9 +22,8 @@ struct Vars {
   std::unique_ptr<File> name_file;
 
   // The current source and its output.
-  std::string source_path;  ///< where the search found the source; it is opened there
-  std::string SourceName;   ///< the bare file name, as shown to the user
-  std::string OutputName;   ///< created in the current directory
+  std::string SourceName;  ///< the bare file name, as shown to the user
+  std::string OutputName;  ///< created in the current directory
   std::unique_ptr<File> SourceFile;
   std::unique_ptr<File> OutputFile;
 
