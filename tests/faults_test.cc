@@ -53,6 +53,10 @@ TEST_F(Faults, StandardInputAtItsEndOrClosedGivesEmptyAnswers) {
 }
 
 TEST_F(Faults, TooManyOpenFiles) {
+#ifdef BRUMLET_SANITIZED
+  GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own at such a limit; the plain "
+                  "build runs this test";
+#endif
   EXPECT_EQ(
       Script("exec > stdout.txt; "
              // Descriptors inherited from the test runner would count against the limit.

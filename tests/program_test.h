@@ -61,7 +61,7 @@ class ProgramTest : public ::testing::Test {
         command += Quote(word);
       }
       command += ' ';
-      command += Quote(BRUMLET_BINARY);
+      command += Quote(binary_);
     }
     for (const std::string& arg : args) {
       command += ' ';
@@ -91,7 +91,7 @@ class ProgramTest : public ::testing::Test {
   /// BIN in the script stands for the program.
   int Script(std::string script) {
     for (std::size_t at; (at = script.find("BIN")) != std::string::npos;) {
-      script.replace(at, 3, Quote(BRUMLET_BINARY));
+      script.replace(at, 3, Quote(binary_));
     }
     const std::string line = "cd " + Quote(dir_.string()) + " && bash -c " + Quote(script);
     const int status = std::system(line.c_str());
@@ -99,23 +99,20 @@ class ProgramTest : public ::testing::Test {
   }
 
   /// The words that run a program as user nobody, for tests of permissions that root would
-  /// bypass; empty (with `why` set) where that cannot be done. Opens the test folder to nobody.
+  /// bypass; empty (with `why` set) where that cannot be done. Opens the test folder to nobody
+  /// and runs a copy of the program from it, since the build folder may be closed to others.
   std::vector<std::string> AsNobody(std::string* why) {
     if (::geteuid() != 0) return {"/usr/bin/env"};  // not root: permissions apply already
     if (::access("/usr/bin/setpriv", X_OK) != 0) {
       *why = "runs as root and setpriv is missing";
       return {};
     }
-    std::vector<std::string> words = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                      "--clear-groups"};
-    std::string probe;
-    for (const std::string& w : words) probe += w + " ";
-    if (std::system((probe + "test -x " + Quote(BRUMLET_BINARY)).c_str()) != 0) {
-      *why = "runs as root, and user nobody cannot run " + std::string(BRUMLET_BINARY);
-      return {};
-    }
     fs::permissions(dir_, fs::perms::all);
-    return words;
+    fs::create_directory(dir_ / "bin");
+    fs::copy_file(BRUMLET_BINARY, dir_ / "bin" / "brumlet", fs::copy_options::overwrite_existing);
+    fs::permissions(dir_ / "bin", fs::perms::all);
+    binary_ = (dir_ / "bin" / "brumlet").string();
+    return {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
   }
 
   /// Runs the program as user nobody; a result with code -1 and `why` set where that cannot be.
@@ -134,6 +131,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  std::string binary_ = BRUMLET_BINARY;  ///< the program that prefixed runs and scripts use
 };
 
 }  // namespace brumlet::testing
