@@ -64,7 +64,7 @@ Word EncodeBlock(const Byte* __restrict in, std::size_t units, Byte* __restrict 
 // Writes encoded bytes so that every write but the first and the last ends on a 64 KiB boundary
 // of the output file. The header puts the sample data at an odd offset, and writes that straddle
 // the page cache's large folios cost a third more than aligned ones. A block takes at most one
-// write; only the few bytes past the last boundary wait for the next block.
+// write; the bytes past the last boundary wait for the next block.
 class AlignedWriter {
  public:
   AlignedWriter(File& output, Byte* buffer, std::int64_t position)
