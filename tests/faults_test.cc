@@ -20,7 +20,7 @@ std::string Report(const std::string& site, const std::string& text) {
   return "Exception EInOutError in module brumlet at " + site + ".\n" + text + "\n";
 }
 
-class Faults : public ProgramTest {
+class FaultInjection : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
@@ -28,19 +28,19 @@ class Faults : public ProgramTest {
   }
 };
 
-TEST_F(Faults, AFileSizeLimitMakesAShortWriteThatReportsDiskFull) {
+TEST_F(FaultInjection, AFileSizeLimitMakesAShortWriteThatReportsDiskFull) {
   EXPECT_EQ(Script("ulimit -f 1; exec BIN a.wav > stdout.txt"), 1);
   EXPECT_EQ(Read("stdout.txt"), kHead + kReportLine + Report("00000412", "Disk full."));
   EXPECT_EQ(Read("a.xi").size(), 1024u);  // the partial output stays
 }
 
-TEST_F(Faults, AClosedPipeEndsTheRunWithCodeOneNotASignal) {
+TEST_F(FaultInjection, AClosedPipeEndsTheRunWithCodeOneNotASignal) {
   // The reader is gone before the first line is written.
   EXPECT_EQ(Script("{ sleep 0.3; exec BIN a.wav; } | true; exit ${PIPESTATUS[0]}"), 1);
   EXPECT_FALSE(Exists("a.xi"));
 }
 
-TEST_F(Faults, StandardInputAtItsEndOrClosedGivesEmptyAnswers) {
+TEST_F(FaultInjection, StandardInputAtItsEndOrClosedGivesEmptyAnswers) {
   Write("names", "INSTR: %ASK\nSMP00: %ASK\n");
   for (const std::string& input : {std::string("</dev/null"), std::string("<&-")}) {
     EXPECT_EQ(Script("exec BIN a.wav names " + input + " > stdout.txt"), 0) << input;
@@ -52,7 +52,7 @@ TEST_F(Faults, StandardInputAtItsEndOrClosedGivesEmptyAnswers) {
   }
 }
 
-TEST_F(Faults, TooManyOpenFiles) {
+TEST_F(FaultInjection, TooManyOpenFiles) {
 #ifdef BRUMLET_SANITIZED
   GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own at such a limit; the plain "
                   "build runs this test";
@@ -67,7 +67,7 @@ TEST_F(Faults, TooManyOpenFiles) {
   EXPECT_FALSE(Exists("a.xi"));
 }
 
-TEST_F(Faults, ASourceThatVanishedAfterTheSearchIsNotFound) {
+TEST_F(FaultInjection, ASourceThatVanishedAfterTheSearchIsNotFound) {
   fs::create_symlink("gone.wav", dir_ / "b.wav");  // matched by the pattern, opens nothing
   const Result r = Run({"b.wav"});
   EXPECT_EQ(r.code, 1);
@@ -76,7 +76,7 @@ TEST_F(Faults, ASourceThatVanishedAfterTheSearchIsNotFound) {
   EXPECT_FALSE(Exists("b.xi"));
 }
 
-TEST_F(Faults, UnreadableSourcesAndUnwritableFoldersAreAccessDenied) {
+TEST_F(FaultInjection, UnreadableSourcesAndUnwritableFoldersAreAccessDenied) {
   fs::permissions(dir_ / "a.wav", fs::perms::none);
   std::string why;
   Result r = RunAsNobody({"a.wav"}, &why);
@@ -93,7 +93,7 @@ TEST_F(Faults, UnreadableSourcesAndUnwritableFoldersAreAccessDenied) {
   EXPECT_FALSE(Exists("a.xi"));
 }
 
-TEST_F(Faults, OnlyRegularFilesAreReplaced) {
+TEST_F(FaultInjection, OnlyRegularFilesAreReplaced) {
   // A directory, and a link planted under the output's name, are refused before anything is
   // written; the link's target is not touched.
   fs::create_directory(dir_ / "a.xi");
@@ -115,7 +115,7 @@ TEST_F(Faults, OnlyRegularFilesAreReplaced) {
   EXPECT_EQ(Read("stdout.txt"), kHead + Report("00000401", "File access denied."));
 }
 
-TEST_F(Faults, FifosAndDevicesAreNeitherSourcesNorNameFiles) {
+TEST_F(FaultInjection, FifosAndDevicesAreNeitherSourcesNorNameFiles) {
   ASSERT_EQ(::mkfifo((dir_ / "pipe.wav").c_str(), 0666), 0);
   ASSERT_EQ(::mkfifo((dir_ / "names").c_str(), 0666), 0);
   // No wait for a writer that never comes: the FIFO is passed over by the search ...
@@ -131,7 +131,7 @@ TEST_F(Faults, FifosAndDevicesAreNeitherSourcesNorNameFiles) {
   EXPECT_FALSE(Exists("a.xi"));
 }
 
-TEST_F(Faults, ANameFileWithoutLineEndsIsReadInBoundedMemory) {
+TEST_F(FaultInjection, ANameFileWithoutLineEndsIsReadInBoundedMemory) {
 #ifdef BRUMLET_SANITIZED
   GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows; the plain "
                   "build runs this test";

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "fake_platform.h"
 #include "riff_builder.h"
@@ -187,26 +188,21 @@ std::vector<std::int16_t> DecodedWide(const Bytes& fmt, const Bytes& data,
   return values;
 }
 
-Bytes Floats(std::initializer_list<float> values) {
+// IEEE floats as a WAV stores them: their bits, little-endian.
+template <typename Float>
+Bytes FloatBytes(std::initializer_list<Float> values) {
   Bytes b;
-  for (float v : values) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, 4);
-    Put32(b, bits);
+  for (Float v : values) {
+    std::conditional_t<sizeof(Float) == 4, std::uint32_t, std::uint64_t> bits;
+    static_assert(sizeof bits == sizeof v);
+    std::memcpy(&bits, &v, sizeof v);
+    for (std::size_t k = 0; k < sizeof v; ++k)
+      b.push_back(static_cast<std::uint8_t>(bits >> (8 * k)));
   }
   return b;
 }
-
-Bytes Doubles(std::initializer_list<double> values) {
-  Bytes b;
-  for (double v : values) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    Put32(b, static_cast<std::uint32_t>(bits));
-    Put32(b, static_cast<std::uint32_t>(bits >> 32));
-  }
-  return b;
-}
+Bytes Floats(std::initializer_list<float> values) { return FloatBytes(values); }
+Bytes Doubles(std::initializer_list<double> values) { return FloatBytes(values); }
 
 // The extensible fmt extension: cbSize 22, valid bits, channel mask, then the subformat GUID
 // whose first two bytes are the format tag.

@@ -15,8 +15,8 @@ namespace {
 // chunk declares:
 //
 //   0 "RIFF"   4 RIFF size (ignored)   8 "WAVE"   12 "fmt "   16 fmt size
-//   20 format tag (ignored)   22 channels   24 sample rate   28 bytes/s (ignored)
-//   32 block align (ignored)   34 bits per sample
+//   20 format tag (only tells which wide formats become 16-bit)   22 channels
+//   24 sample rate   28 bytes/s (ignored)   32 block align (ignored)   34 bits per sample
 constexpr int kHeadSize = 36;
 constexpr int kRiffIdOffset = 0;
 constexpr int kWaveIdOffset = 8;
@@ -36,7 +36,7 @@ constexpr std::uint16_t kPcmTag = 1;
 constexpr std::uint16_t kFloatTag = 3;
 constexpr std::uint16_t kExtensibleTag = 0xFFFE;
 constexpr std::uint32_t kExtensibleFmtSize = 40;
-constexpr std::int64_t kSubformatPosition = kFmtSizeOffset + 4 + 24;
+constexpr std::int64_t kSubformatPosition = kFmtDataStart + 24;
 
 // A LIST chunk's data starts with a four-byte list type, then entries laid out as chunks.
 constexpr std::int64_t kListTypeSize = 4;
