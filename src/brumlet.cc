@@ -1,7 +1,5 @@
 #include "brumlet.h"
 
-#include <cerrno>
-
 #include "failure.h"
 #include "messages.h"
 #include "naming/name_file.h"
@@ -11,11 +9,6 @@
 
 namespace brumlet {
 namespace {
-
-std::string_view BareName(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
 
 std::string_view LoopText(LoopKind loop) {
   switch (loop) {
@@ -47,13 +40,13 @@ void RefuseToOverwriteInput(const Vars& vars, Platform& platform) {
   const std::optional<FileId> output = platform.IdOf(vars.OutputName);
   if (!output) return;
   if (*output == vars.SourceFile->Id() || (vars.NameFileGiven && *output == vars.name_file->Id())) {
-    throw IoFailure(EACCES, Site::kOutputCreate);
+    throw IoFailure(IoError::AccessDenied(), Site::kOutputCreate);
   }
 }
 
-void ConvertOne(const std::string& path, Vars& vars, Platform& platform) {
-  vars.SourceName = std::string(BareName(path));
-  vars.SourceFile = platform.OpenRead(path, Site::kSourceOpen);
+void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
+  vars.SourceName = match.name;
+  vars.SourceFile = platform.OpenRead(match.path, Site::kSourceOpen);
   vars.OutputName = DeriveOutputName(vars.SourceName);
   RefuseToOverwriteInput(vars, platform);
   vars.OutputFile = platform.Create(vars.OutputName, Site::kOutputCreate);
@@ -87,24 +80,32 @@ int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& var
   for (const std::string& arg : arguments) {
     if (!arg.empty()) args.push_back(arg);
   }
+  // The conventional options count only alone, so that any other argument starting with "-" is
+  // still a pattern (and "./--help" names a file called --help).
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    console.Write(kUsage);
+    console.Write(platform.HasManualPage() ? kManualPointer : kReadmePointer);
+    return exit_code::kSuccess;
+  }
+  if (args.size() == 1 && args[0] == "--version") return exit_code::kSuccess;
   if (args.empty() || args.size() > 2) {
     console.Write(kUsage);
+    if (args.size() > 2 && platform.ShellExpandsWildcards()) console.Write(kManyArgumentsHint);
     return exit_code::kSuccess;
   }
   const std::string& pattern = args[0];
   if (args.size() == 2) {
     vars.name_file_path = args[1];
     if (!platform.IsExistingFile(vars.name_file_path)) throw NameFileNotFound(vars.name_file_path);
-    vars.name_file = platform.OpenRead(vars.name_file_path, Site::kNameFileOpen);
-    vars.name_file_bytes.Attach(vars.name_file.get());
+    OpenNameFile(vars, platform, Site::kNameFileOpen);
     vars.NameFileGiven = true;
   }
 
-  const std::vector<std::string> matches = platform.Search(pattern);
+  const std::vector<Match> matches = platform.Search(pattern);
   if (matches.empty()) throw NothingMatches(pattern);
   console.Write(ProcessingLine(pattern, vars.NameFileGiven ? &vars.name_file_path : nullptr));
 
-  for (const std::string& path : matches) ConvertOne(path, vars, platform);
+  for (const Match& match : matches) ConvertOne(match, vars, platform);
 
   if (vars.NameFileGiven) vars.name_file->Close(Site::kNameFileClose);
   return exit_code::kSuccess;

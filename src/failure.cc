@@ -1,47 +1,36 @@
 #include "failure.h"
 
-#include <cerrno>
 #include <cstdio>
 
 namespace brumlet {
 
-RunFailure IoFailure(int code, Site site) {
-  return RunFailure("EInOutError", FailureText(code), site);
+RunFailure IoFailure(IoError error, Site site) {
+  return RunFailure("EInOutError", FailureText(error), site);
 }
 
 RunFailure InvalidFloatOp(Site site) {
   return RunFailure("EInvalidOp", "Invalid floating point operation", site);
 }
 
-std::string FailureText(int code) {
-  // The failure codes the report names go by the old DOS numbering that users of the program
-  // know: 2 file not found, 3 invalid name, 4 too many files, 5 access denied, 100/101 short
-  // read/write. The operating system's errno values are mapped onto them here and nowhere else.
-  switch (code) {
-    case ENOENT:
+std::string FailureText(IoError error) {
+  switch (error.condition) {
+    case IoCondition::kFileNotFound:
       return "File not found";
-    case ENOTDIR:
-    case ENAMETOOLONG:
+    case IoCondition::kInvalidFilename:
       return "Invalid filename";
-    case EMFILE:
-    case ENFILE:
+    case IoCondition::kTooManyOpenFiles:
       return "Too many open files";
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
+    case IoCondition::kAccessDenied:
       return "File access denied";
-    case kShortRead:
+    case IoCondition::kShortRead:
       return "Read beyond end of file";
-    case kShortWrite:
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
+    case IoCondition::kDiskFull:
+    case IoCondition::kShortWrite:
       return "Disk full";
-    default:
-      return "I/O error " + std::to_string(code);
+    case IoCondition::kSystemError:
+      break;
   }
+  return "I/O error " + std::to_string(error.system_error);
 }
 
 std::string FormatFailureReport(const RunFailure& failure, std::string_view module) {

@@ -43,10 +43,31 @@ enum class Site : std::uint32_t {
   kPitch = 0x0501,
 };
 
-/// Failure codes beyond the operating system's: a read that could not fill its buffer and a
-/// write that transferred fewer bytes than asked.
-inline constexpr int kShortRead = 100;
-inline constexpr int kShortWrite = 101;
+/// Why a file or console operation failed, as the failure report names it. The platform sorts
+/// the system's error numbers into the conditions that have a text of their own and keeps every
+/// other number as it is ("I/O error N"). A read that could not fill its buffer and a write that
+/// transferred fewer bytes than asked are the program's own findings: they carry no number, so no
+/// system error can ever be taken for one of them.
+enum class IoCondition {
+  kSystemError,       ///< "I/O error N", N the system's own number
+  kFileNotFound,      ///< "File not found"
+  kInvalidFilename,   ///< "Invalid filename": a folder that does not exist, a name too long
+  kTooManyOpenFiles,  ///< "Too many open files"
+  kAccessDenied,      ///< "File access denied"
+  kDiskFull,          ///< "Disk full": the system's own out-of-space errors
+  kShortRead,         ///< "Read beyond end of file"
+  kShortWrite,        ///< "Disk full"
+};
+
+struct IoError {
+  IoCondition condition = IoCondition::kSystemError;
+  int system_error = 0;  ///< the system's number behind the condition; 0 for the program's own
+
+  static constexpr IoError ShortRead() { return {IoCondition::kShortRead, 0}; }
+  static constexpr IoError ShortWrite() { return {IoCondition::kShortWrite, 0}; }
+  /// Refused by the program itself: replacing the file would destroy an input of the run.
+  static constexpr IoError AccessDenied() { return {IoCondition::kAccessDenied, 0}; }
+};
 
 /// A failed file or console operation, or a computation fault; always exit code 1.
 class RunFailure : public std::runtime_error {
@@ -62,15 +83,14 @@ class RunFailure : public std::runtime_error {
   Site site_;
 };
 
-/// The report of a failed file or console operation with the given failure code (an errno value
-/// or kShortRead / kShortWrite).
-RunFailure IoFailure(int code, Site site);
+/// The report of a failed file or console operation.
+RunFailure IoFailure(IoError error, Site site);
 
 /// The report of a floating-point fault (a pitch of a rate that has no logarithm).
 RunFailure InvalidFloatOp(Site site);
 
-/// The user-facing text of a failure code: "File not found", "Disk full", "I/O error 22", ...
-std::string FailureText(int code);
+/// The user-facing text of a failure: "File not found", "Disk full", "I/O error 22", ...
+std::string FailureText(IoError error);
 
 /// The two-line report, line ends included, for a failure raised in program `module`.
 std::string FormatFailureReport(const RunFailure& failure, std::string_view module);

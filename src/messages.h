@@ -18,6 +18,18 @@ inline constexpr std::string_view kUsage =
     "you're also advised to use my tagsmith.exe ! :)\n"
     "\n";
 
+/// Where the documentation is; follows the usage text of --help.
+inline constexpr std::string_view kManualPointer = "see 'man brumlet' and the README for more\n";
+inline constexpr std::string_view kReadmePointer = "see README.md for more\n";
+
+// Where the shell expands wildcards, an unquoted pattern reaches the program as many arguments.
+inline constexpr std::string_view kManyArgumentsHint =
+    "hint: more than two arguments; quote a wildcard pattern so that brumlet expands it: "
+    "brumlet '*.wav'\n";
+inline constexpr std::string_view kNameFileIsAWavHint =
+    "hint: the name file is a WAV file; quote a wildcard pattern so that brumlet expands it: "
+    "brumlet '*.wav'\n";
+
 // Concatenates message pieces (a helper rather than chains of operator+, which also keeps g++ 12
 // from a false -Wrestrict alarm on "literal" + std::string).
 inline std::string Text(std::initializer_list<std::string_view> pieces) {
@@ -69,9 +81,12 @@ inline Rejection NameFileEmpty() {
   return Rejection(exit_code::kNameFileEmpty, "error: namefile is empty!\n", true);
 }
 
-inline Rejection BadInstrumentIdentifier() {
+/// `wav_hint`: the name file is a WAV, most likely the second match of an unquoted pattern.
+inline Rejection BadInstrumentIdentifier(bool wav_hint = false) {
   return Rejection(exit_code::kBadInstrumentIdentifier,
-                   "namefile error: invalid instrument name identifier!\n", true);
+                   Text({"namefile error: invalid instrument name identifier!\n",
+                         wav_hint ? kNameFileIsAWavHint : ""}),
+                   true);
 }
 
 inline Rejection BadSampleIdentifier() {

@@ -14,17 +14,17 @@
 #include <string>
 #include <vector>
 
+#include "expected_text.h"
 #include "program_test.h"
 #include "riff_builder.h"
 #include "xi_expect.h"
+#include "xi_reader.h"
 
 namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
 namespace fs = std::filesystem;
-
-const std::string kBanner = "\nBrumlet 0.26 - WAV to XI instrument converter\n\n";
 
 class EndToEnd : public ProgramTest {};
 
@@ -35,11 +35,29 @@ Bytes Mono8(std::uint32_t rate = 8363) {
 TEST_F(EndToEnd, UsageWhenTheArgumentCountIsWrong) {
   const Result r = Run({"a", "b", "c"});
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, kBanner +
-                       "usage: Brumlet <input file(s)> [namefile]\n\n"
-                       "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
-                       "you're also advised to use my tagsmith.exe ! :)\n\n");
+  EXPECT_EQ(r.out, kBanner + kUsage + kManyArgumentsHint);
   EXPECT_EQ(Run({"", ""}).code, 0);
+}
+
+TEST_F(EndToEnd, ConventionalOptionsOnlyAloneAndEverythingElseIsAPattern) {
+  Result r = Run({"--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, kBanner + kUsage + kManualPointer);
+  r = Run({"--version"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, kBanner);
+
+  WriteWav("-x.wav", Mono8());
+  WriteWav("--help", Mono8());
+  r = Run({"-x.wav"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(Exists("-x.xi"));
+  r = Run({"./--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(
+      r.out,
+      kBanner + "Processing \"./--help\"\n\n--help  ->  xi  (8 bit, mono, 8363 Hz, no loop)\n");
+  EXPECT_TRUE(Exists("xi"));
 }
 
 TEST_F(EndToEnd, ConvertsEveryMatchInSortedOrderSkippingDirectories) {
@@ -95,10 +113,8 @@ TEST_F(EndToEnd, FailuresReportInTheTwoLineFormAndLeaveTheOutput) {
   Write("short.wav", "RIFF");
   Result r = Run({"short.wav"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, kBanner +
-                       "Processing \"short.wav\"\n\n"
-                       "Exception EInOutError in module brumlet at 00000311.\n"
-                       "Read beyond end of file.\n");
+  EXPECT_EQ(r.out, kBanner + "Processing \"short.wav\"\n\n" +
+                       IoReport("00000311", "Read beyond end of file."));
   EXPECT_TRUE(Exists("short.xi"));
   EXPECT_EQ(Read("short.xi"), "");
 
@@ -124,10 +140,8 @@ TEST_F(EndToEnd, ReadOnlyOutputIsAccessDenied) {
   const Result r = RunAsNobody({"a.wav"}, &why);
   if (!why.empty()) GTEST_SKIP() << why;
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, kBanner +
-                       "Processing \"a.wav\"\n\n"
-                       "Exception EInOutError in module brumlet at 00000401.\n"
-                       "File access denied.\n");
+  EXPECT_EQ(r.out,
+            kBanner + "Processing \"a.wav\"\n\n" + IoReport("00000401", "File access denied."));
   EXPECT_EQ(Read("a.xi"), "keep");
 }
 
@@ -160,6 +174,27 @@ TEST_F(EndToEnd, NameFileWithPromptsAnsweredOnStandardInput) {
   EXPECT_EQ(xi.substr(21, 22), "Deep                  ");
   EXPECT_EQ(xi.substr(298 + 17, 8), std::string("\x07") + "Bass.xi");
   EXPECT_EQ(xi.substr(298 + 80 + 17, 11), std::string("\x0A") + "size: 0 KB");
+}
+
+TEST_F(EndToEnd, ANameFileSavedWhileTheProgramWaitsIsWhatTheNextSourceReads) {
+  WriteWav("a.wav", Mono8());
+  WriteWav("b.wav", Mono8());
+  Write("names", "INSTR: %ASK\n");
+  // An editor's save: a new file renamed over the old one, while the first source's prompt waits.
+  ASSERT_EQ(
+      Script("mkfifo answers && { BIN '*.wav' names < answers > stdout.txt & } && "
+             "exec 3> answers && "
+             "for i in $(seq 200); do grep -q 'name: ' stdout.txt && break; sleep 0.05; done && "
+             "printf 'INSTR: saved\\n' > names.new && mv names.new names && "
+             "echo typed >&3 && exec 3>&- && wait"),
+      0);
+  EXPECT_EQ(Read("a.xi").substr(21, 22), "typed                 ");
+  EXPECT_EQ(Read("b.xi").substr(21, 22), "saved                 ");
+  EXPECT_EQ(Read("stdout.txt"), kBanner +
+                                    "Processing \"*.wav\", using namefile \"names\"\n\n"
+                                    "a.wav  ->  a.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+                                    "enter instrument name: "
+                                    "b.wav  ->  b.xi  (8 bit, mono, 8363 Hz, no loop)\n");
 }
 
 TEST_F(EndToEnd, NameFileErrorsKeepEarlierOutputsAndDeleteTheCurrentOne) {
@@ -280,26 +315,21 @@ TEST_F(EndToEnd, StandardDecodingGivesTheSourceWaveformInverted) {
   ASSERT_EQ(Run({"p*.wav"}).code, 0);
 
   const Bytes pluck = DataChunkOf(Read("pluck.wav"));
-  const std::string pluck_xi = Read("pluck.xi");
-  std::uint16_t sum = 0;
+  const XiFile pluck_xi = ParseXi(Read("pluck.xi"));
+  ASSERT_EQ(pluck_xi.samples[0].data.size(), pluck.size() / 2);
   for (std::size_t i = 0; i < pluck.size() / 2; ++i) {
-    const std::size_t at = 418 + 2 * i;
-    sum = static_cast<std::uint16_t>(sum + (static_cast<std::uint8_t>(pluck_xi[at]) |
-                                            static_cast<std::uint8_t>(pluck_xi[at + 1]) << 8));
     const auto source = static_cast<std::int16_t>(pluck[2 * i] | pluck[2 * i + 1] << 8);
-    ASSERT_EQ(static_cast<std::int16_t>(sum), -1 - source) << i;
+    ASSERT_EQ(pluck_xi.samples[0].data[i], -1 - source) << i;
   }
 
   const Bytes pad = DataChunkOf(Read("pad.wav"));
-  const std::string pad_xi = Read("pad.xi");
+  const XiFile pad_xi = ParseXi(Read("pad.xi"));
   const std::size_t frames = pad.size() / 2;
-  for (int channel = 0; channel < 2; ++channel) {
-    std::uint8_t running = 0;
+  for (std::size_t channel = 0; channel < 2; ++channel) {
+    ASSERT_EQ(pad_xi.samples[channel].data.size(), frames);
     for (std::size_t i = 0; i < frames; ++i) {
-      running = static_cast<std::uint8_t>(
-          running + static_cast<std::uint8_t>(pad_xi[418 + channel * frames + i]));
       // The unsigned WAV byte u becomes the signed sample u - 128, then inverted.
-      ASSERT_EQ(static_cast<std::int8_t>(running), -1 - (pad[2 * i + channel] - 128)) << i;
+      ASSERT_EQ(pad_xi.samples[channel].data[i], -1 - (pad[2 * i + channel] - 128)) << i;
     }
   }
 }

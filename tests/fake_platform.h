@@ -2,17 +2,18 @@
 // be injected at any operation, so that every failure path runs without a real disk.
 #pragma once
 
-#include <fnmatch.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
+#include "platform/system_errors.h"
 #include "riff_builder.h"
 
 namespace brumlet::testing {
@@ -21,7 +22,49 @@ namespace brumlet::testing {
 using Faults = std::map<Site, int>;
 
 inline void MaybeFail(const Faults& faults, Site site) {
-  if (auto it = faults.find(site); it != faults.end()) throw IoFailure(it->second, site);
+  if (auto it = faults.find(site); it != faults.end()) {
+    throw IoFailure(ErrnoError(it->second), site);
+  }
+}
+
+/// A wildcard match as the POSIX search does it: "*" and "?" never match a "/", and neither
+/// matches a leading "." of a name; "[...]" is a set of characters or ranges.
+inline bool WildcardMatches(std::string_view pattern, std::string_view name,
+                            bool name_start = true) {
+  if (pattern.empty()) return name.empty();
+  const char p = pattern.front();
+  if (p == '*') {
+    if (name_start && !name.empty() && name.front() == '.') return false;
+    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+      if (skip > 0 && name[skip - 1] == '/') break;
+      if (WildcardMatches(pattern.substr(1), name.substr(skip), name_start && skip == 0)) {
+        return true;
+      }
+    }
+    return false;
+  }
+  if (name.empty()) return false;
+  const char c = name.front();
+  bool ok = p == c;
+  std::size_t used = 1;
+  if (p == '?') {
+    ok = c != '/' && !(name_start && c == '.');
+  } else if (p == '[') {
+    const std::size_t close = pattern.find(']', 2);
+    if (close != std::string_view::npos) {
+      ok = false;
+      for (std::size_t i = 1; i < close; ++i) {
+        if (i + 2 < close && pattern[i + 1] == '-') {
+          ok = ok || (c >= pattern[i] && c <= pattern[i + 2]);
+          i += 2;
+        } else {
+          ok = ok || c == pattern[i];
+        }
+      }
+      used = close + 1;
+    }
+  }
+  return ok && WildcardMatches(pattern.substr(used), name.substr(1), c == '/');
 }
 
 struct MemNode {
@@ -46,8 +89,9 @@ class MemFile : public File {
   }
   void Write(const Byte* data, std::size_t count, Site site) override {
     MaybeFail(faults_, site);
-    if (static_cast<std::size_t>(position_) + count > node_->size_limit)
-      throw IoFailure(EFBIG, site);
+    if (static_cast<std::size_t>(position_) + count > node_->size_limit) {
+      throw IoFailure(ErrnoError(EFBIG), site);
+    }
     Bytes& b = node_->bytes;
     if (b.size() < static_cast<std::size_t>(position_) + count) b.resize(position_ + count);
     std::memcpy(b.data() + position_, data, count);
@@ -55,7 +99,7 @@ class MemFile : public File {
   }
   void Seek(std::int64_t position, Site site) override {
     MaybeFail(faults_, site);
-    if (position < 0) throw IoFailure(EINVAL, site);
+    if (position < 0) throw IoFailure(ErrnoError(EINVAL), site);
     position_ = position;
   }
   std::int64_t Position(Site site) override {
@@ -68,7 +112,9 @@ class MemFile : public File {
   }
   void Truncate(Site site) override {
     MaybeFail(faults_, site);
-    if (static_cast<std::size_t>(position_) > node_->size_limit) throw IoFailure(EFBIG, site);
+    if (static_cast<std::size_t>(position_) > node_->size_limit) {
+      throw IoFailure(ErrnoError(EFBIG), site);
+    }
     node_->bytes.resize(static_cast<std::size_t>(position_), 0);
   }
   void Close(Site site) override {
@@ -92,6 +138,7 @@ class FakeConsole : public Console {
   }
   int ReadByte() override {
     MaybeFail(faults, Site::kConsoleRead);
+    if (before_first_read) std::exchange(before_first_read, nullptr)();
     if (next_input == input.size()) return -1;
     return static_cast<unsigned char>(input[next_input++]);
   }
@@ -100,6 +147,8 @@ class FakeConsole : public Console {
   std::string input;
   std::size_t next_input = 0;
   Faults faults;
+  /// Runs once, when the program first waits for an answer: what the user does meanwhile.
+  std::function<void()> before_first_read;
 };
 
 class FakePlatform : public Platform {
@@ -121,23 +170,22 @@ class FakePlatform : public Platform {
   const Bytes& Contents(const std::string& path) const { return files.at(path)->bytes; }
 
   bool IsExistingFile(const std::string& path) override { return Has(path); }
-  std::vector<std::string> Search(const std::string& pattern) override {
-    std::vector<std::string> found;
+  std::vector<Match> Search(const std::string& pattern) override {
+    std::vector<Match> found;
     for (const auto& [path, node] : files) {
-      if (::fnmatch(pattern.c_str(), path.c_str(), FNM_PATHNAME | FNM_PERIOD) == 0) {
-        found.push_back(path);
-      }
+      if (WildcardMatches(pattern, path)) found.push_back({path, path.substr(path.rfind('/') + 1)});
     }
     return found;
   }
   std::unique_ptr<File> OpenRead(const std::string& path, Site site) override {
     MaybeFail(faults, site);
-    if (!Has(path)) throw IoFailure(ENOENT, site);
+    if (directories.count(path)) throw IoFailure(ErrnoError(EISDIR), site);
+    if (!Has(path)) throw IoFailure(ErrnoError(ENOENT), site);
     return std::make_unique<MemFile>(files.at(path), faults);
   }
   std::unique_ptr<File> Create(const std::string& path, Site site) override {
     MaybeFail(faults, site);
-    if (directories.count(path)) throw IoFailure(EISDIR, site);
+    if (directories.count(path)) throw IoFailure(ErrnoError(EISDIR), site);
     if (!Has(path)) AddFile(path, {});
     files.at(path)->bytes.clear();
     files.at(path)->size_limit = file_size_limit;
@@ -150,12 +198,15 @@ class FakePlatform : public Platform {
   void Remove(const std::string& path) override { files.erase(path); }
   Console& console() override { return console_; }
   std::string DateText() override { return "12/7/26"; }
+  bool ShellExpandsWildcards() const override { return shell_expands_wildcards; }
+  bool HasManualPage() const override { return true; }
 
   FakeConsole& fake_console() { return console_; }
 
   std::map<std::string, std::shared_ptr<MemNode>> files;
   std::set<std::string> directories;
   Faults faults;
+  bool shell_expands_wildcards = true;
   /// The size limit of files created from now on.
   std::size_t file_size_limit = static_cast<std::size_t>(-1);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "expected_text.h"
 #include "program_test.h"
 #include "riff_builder.h"
 
@@ -12,13 +13,8 @@ namespace {
 
 using namespace brumlet::testing;
 
-const std::string kHead =
-    "\nBrumlet 0.26 - WAV to XI instrument converter\n\nProcessing \"a.wav\"\n\n";
+const std::string kHead = kBanner + "Processing \"a.wav\"\n\n";
 const std::string kReportLine = "a.wav  ->  a.xi  (16 bit, mono, 22050 Hz, no loop)\n";
-
-std::string Report(const std::string& site, const std::string& text) {
-  return "Exception EInOutError in module brumlet at " + site + ".\n" + text + "\n";
-}
 
 class FaultInjection : public ProgramTest {
  protected:
@@ -30,7 +26,7 @@ class FaultInjection : public ProgramTest {
 
 TEST_F(FaultInjection, AFileSizeLimitMakesAShortWriteThatReportsDiskFull) {
   EXPECT_EQ(Script("ulimit -f 1; exec BIN a.wav > stdout.txt"), 1);
-  EXPECT_EQ(Read("stdout.txt"), kHead + kReportLine + Report("00000412", "Disk full."));
+  EXPECT_EQ(Read("stdout.txt"), kHead + kReportLine + IoReport("00000412", "Disk full."));
   EXPECT_EQ(Read("a.xi").size(), 1024u);  // the partial output stays
 }
 
@@ -44,10 +40,8 @@ TEST_F(FaultInjection, StandardInputAtItsEndOrClosedGivesEmptyAnswers) {
   Write("names", "INSTR: %ASK\nSMP00: %ASK\n");
   for (const std::string& input : {std::string("</dev/null"), std::string("<&-")}) {
     EXPECT_EQ(Script("exec BIN a.wav names " + input + " > stdout.txt"), 0) << input;
-    EXPECT_EQ(Read("stdout.txt"),
-              "\nBrumlet 0.26 - WAV to XI instrument converter\n\n"
-              "Processing \"a.wav\", using namefile \"names\"\n\n" +
-                  kReportLine + "enter instrument name: enter sample 0 name: ");
+    EXPECT_EQ(Read("stdout.txt"), kBanner + "Processing \"a.wav\", using namefile \"names\"\n\n" +
+                                      kReportLine + "enter instrument name: enter sample 0 name: ");
     EXPECT_EQ(Read("a.xi").substr(21, 22), std::string(22, ' '));
   }
 }
@@ -63,7 +57,7 @@ TEST_F(FaultInjection, TooManyOpenFiles) {
              "for fd in /proc/$$/fd/*; do n=${fd##*/}; [ $n -gt 2 ] && eval \"exec $n>&-\"; done; "
              "ulimit -n 4; exec BIN a.wav"),
       1);
-  EXPECT_EQ(Read("stdout.txt"), kHead + Report("00000401", "Too many open files."));
+  EXPECT_EQ(Read("stdout.txt"), kHead + IoReport("00000401", "Too many open files."));
   EXPECT_FALSE(Exists("a.xi"));
 }
 
@@ -71,8 +65,7 @@ TEST_F(FaultInjection, ASourceThatVanishedAfterTheSearchIsNotFound) {
   fs::create_symlink("gone.wav", dir_ / "b.wav");  // matched by the pattern, opens nothing
   const Result r = Run({"b.wav"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, "\nBrumlet 0.26 - WAV to XI instrument converter\n\nProcessing \"b.wav\"\n\n" +
-                       Report("00000301", "File not found."));
+  EXPECT_EQ(r.out, kBanner + "Processing \"b.wav\"\n\n" + IoReport("00000301", "File not found."));
   EXPECT_FALSE(Exists("b.xi"));
 }
 
@@ -82,7 +75,7 @@ TEST_F(FaultInjection, UnreadableSourcesAndUnwritableFoldersAreAccessDenied) {
   Result r = RunAsNobody({"a.wav"}, &why);
   if (!why.empty()) GTEST_SKIP() << why;
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, kHead + Report("00000301", "File access denied."));
+  EXPECT_EQ(r.out, kHead + IoReport("00000301", "File access denied."));
   EXPECT_FALSE(Exists("a.xi"));
 
   fs::permissions(dir_ / "a.wav", fs::perms::all);
@@ -99,7 +92,7 @@ TEST_F(FaultInjection, OnlyRegularFilesAreReplaced) {
   fs::create_directory(dir_ / "a.xi");
   Result r = Run({"a.wav"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, kHead + Report("00000401", "File access denied."));
+  EXPECT_EQ(r.out, kHead + IoReport("00000401", "File access denied."));
   EXPECT_TRUE(fs::is_directory(dir_ / "a.xi"));
 
   fs::remove(dir_ / "a.xi");
@@ -112,7 +105,7 @@ TEST_F(FaultInjection, OnlyRegularFilesAreReplaced) {
   fs::remove(dir_ / "a.xi");
   ASSERT_EQ(::mkfifo((dir_ / "a.xi").c_str(), 0666), 0);
   EXPECT_EQ(Script("exec timeout 10 BIN a.wav > stdout.txt"), 1);
-  EXPECT_EQ(Read("stdout.txt"), kHead + Report("00000401", "File access denied."));
+  EXPECT_EQ(Read("stdout.txt"), kHead + IoReport("00000401", "File access denied."));
 }
 
 TEST_F(FaultInjection, FifosAndDevicesAreNeitherSourcesNorNameFiles) {
@@ -120,14 +113,11 @@ TEST_F(FaultInjection, FifosAndDevicesAreNeitherSourcesNorNameFiles) {
   ASSERT_EQ(::mkfifo((dir_ / "names").c_str(), 0666), 0);
   // No wait for a writer that never comes: the FIFO is passed over by the search ...
   EXPECT_EQ(Script("exec timeout 10 BIN pipe.wav > stdout.txt"), 254);
-  EXPECT_EQ(Read("stdout.txt"),
-            "\nBrumlet 0.26 - WAV to XI instrument converter\n\ncouldn't find pipe.wav\n");
+  EXPECT_EQ(Read("stdout.txt"), kBanner + "couldn't find pipe.wav\n");
   // ... and cannot serve as a name file, which is read again for every source; nor can a device.
   EXPECT_EQ(Script("exec timeout 10 BIN a.wav names > stdout.txt"), 255);
   EXPECT_EQ(Script("exec timeout 10 BIN a.wav /dev/zero > stdout.txt"), 255);
-  EXPECT_EQ(
-      Read("stdout.txt"),
-      "\nBrumlet 0.26 - WAV to XI instrument converter\n\ncouldn't find namefile /dev/zero\n");
+  EXPECT_EQ(Read("stdout.txt"), kBanner + "couldn't find namefile /dev/zero\n");
   EXPECT_FALSE(Exists("a.xi"));
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "expected_text.h"
 #include "fake_platform.h"
 #include "naming/labels.h"
 #include "naming/name_file.h"
@@ -24,9 +25,8 @@ class Naming : public ::testing::Test {
 
   void UseNameFile(std::string_view text) {
     platform_.AddTextFile("names.txt", text);
-    vars_.name_file = platform_.OpenRead("names.txt", Site::kNameFileOpen);
-    vars_.name_file_bytes.Attach(vars_.name_file.get());
-    vars_.name_lines.Reset();
+    vars_.name_file_path = "names.txt";
+    OpenNameFile(vars_, platform_, Site::kNameFileOpen);
     vars_.NameFileGiven = true;
   }
 
@@ -244,6 +244,67 @@ TEST_F(Naming, EverySourceReadsTheNameFileFromItsStart) {
   EXPECT_EQ(Instrument(), "two");
   EXPECT_EQ(Slot(0), "b.xi");
   EXPECT_EQ(platform_.fake_console().output, "enter instrument name: enter instrument name: ");
+}
+
+TEST_F(Naming, TheNameFileIsOpenedAgainByItsNameForTheNextSource) {
+  // An editor saves by writing a new file and renaming it over the old one, here while the
+  // program waits at a prompt; the next source reads the file as it is then.
+  platform_.fake_console().input = "typed\n";
+  UseNameFile("INSTR: %ASK\n");
+  platform_.fake_console().before_first_read = [this] {
+    platform_.AddTextFile("names.txt", "INSTR: saved\n");
+  };
+  Name("a.wav");
+  EXPECT_EQ(Instrument(), "typed");
+  Name("b.wav");
+  EXPECT_EQ(Instrument(), "saved");
+
+  // Gone, or no longer a file, by the time it is opened again: the run ends as a failed open.
+  struct Case {
+    std::function<void()> meanwhile;
+    std::string text;
+  };
+  for (const Case& c :
+       {Case{[this] { platform_.files.erase("names.txt"); }, "File not found"},
+        Case{[this] { platform_.directories.insert("names.txt"); }, "File access denied"}}) {
+    Reset();
+    UseNameFile("INSTR: x\n");
+    c.meanwhile();  // the open file is still read to its end
+    try {
+      Name();
+      ADD_FAILURE() << "no failure";
+    } catch (const RunFailure& failure) {
+      EXPECT_EQ(failure.what(), c.text);
+      EXPECT_EQ(failure.site(), Site::kNameFileRewind);
+    }
+  }
+}
+
+TEST_F(Naming, AByteOrderMarkOpensTheFileAtEveryReadingAndIsTextElsewhere) {
+  const std::string mark = "\xEF\xBB\xBF";
+  UseNameFile(mark + "INSTR: x\nSMP00: " + mark + "y\n");
+  Name("a.wav");
+  EXPECT_EQ(Instrument(), "x");
+  EXPECT_EQ(Slot(0), mark + "y");
+  Name("b.wav");  // the file as opened again for the next source
+  EXPECT_EQ(Instrument(), "x");
+
+  Reset();
+  EXPECT_EQ(Rejected(mark, "error: namefile is empty!\n"), 252);
+  Reset();
+  EXPECT_EQ(
+      Rejected(mark + mark + "INSTR: x", "namefile error: invalid instrument name identifier!\n"),
+      251);
+}
+
+TEST_F(Naming, ANameFileThatIsAWavGetsAHintWhereShellsExpandWildcards) {
+  const std::string bad = "namefile error: invalid instrument name identifier!\n";
+  EXPECT_EQ(Rejected("RIFF\x24\0\0\0WAVEfmt ", bad + kNameFileIsAWavHint), 251);
+  Reset();
+  EXPECT_EQ(Rejected("\xEF\xBB\xBFRIFF", bad), 251);  // not the four bytes RIFF
+  Reset();
+  platform_.shell_expands_wildcards = false;
+  EXPECT_EQ(Rejected("RIFF\x24\0\0\0WAVEfmt ", bad), 251);
 }
 
 TEST_F(Naming, SampleLinesEndAtTheFirstEmptyLineAndSetTheCountFromTheLast) {

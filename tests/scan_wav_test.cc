@@ -247,6 +247,23 @@ TEST(ScanWavList, ListsOfAnyTypeAndPlaceCount) {
   EXPECT_EQ(Scan(Wav(kMono8, {InfoList({}), Chunk("data", Repeat(9, 0x80))})).info.DataLength, 9);
 }
 
+TEST(ScanWavList, AListThatEndsTheFileWithoutRoomForAnEntryEndsTheListWalk) {
+  const Bytes data = Chunk("data", Repeat(2, 0x80));
+  // What an editor that clears the tags leaves: nothing but the list type, or a short tail.
+  for (std::size_t tail = 0; tail < 8; ++tail) {
+    const Scanned s = Scan(Wav(kMono8, {data, InfoList({Repeat(tail, 'x')})}));
+    EXPECT_EQ(s.info.DataLength, 2) << tail;
+    EXPECT_EQ(s.info.Title, "") << tail;
+  }
+  // A title from an earlier list survives the empty one at the end.
+  const Scanned kept =
+      Scan(Wav(kMono8, {InfoList({Chunk("INAM", {'O', 'l', 'd', 0})}), data, InfoList({})}));
+  EXPECT_EQ(kept.info.Title, "Old");
+  // An entry whose text runs past the end of the file is still a short read.
+  EXPECT_EQ(FailureOf(Wav(kMono8, {data, InfoList({Chunk("INAM", {'a', 'b', 0}, 12)})})),
+            "Read beyond end of file");
+}
+
 TEST(ScanWavChunks, LaterChunksReplaceEarlierOnesAndBytesAfterTheRiffCount) {
   Scanned twice = Scan(Wav(kMono16, {Chunk("data", Repeat(4, 0)), Chunk("data", Repeat(6, 0))}));
   EXPECT_EQ(twice.info.DataOffset, 56);

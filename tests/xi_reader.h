@@ -25,6 +25,27 @@ struct XiFile {
   std::int64_t trailing = 0;
 };
 
+/// Sample data decoded the standard way, as a tracker loads it: a running sum of the deltas from
+/// 0, modulo 2^16 for 16-bit data or 2^8 for 8-bit data, as signed values. Takes every whole
+/// sample among the `length` bytes from `begin`, as far as `bytes` holds them.
+template <typename ByteContainer>
+std::vector<int> DecodeSampleData(const ByteContainer& bytes, std::size_t begin, std::size_t length,
+                                  bool sixteen_bit) {
+  auto u8 = [&](std::size_t at) { return static_cast<std::uint8_t>(bytes[at]); };
+  const std::size_t step = sixteen_bit ? 2 : 1;
+  std::vector<int> values;
+  int sum = 0;
+  for (std::size_t i = 0; i + step <= length && begin + i + step <= bytes.size(); i += step) {
+    if (sixteen_bit) {
+      sum = static_cast<std::int16_t>(sum + (u8(begin + i) | u8(begin + i + 1) << 8));
+    } else {
+      sum = static_cast<std::int8_t>(sum + u8(begin + i));
+    }
+    values.push_back(sum);
+  }
+  return values;
+}
+
 inline XiFile ParseXi(const std::string& bytes) {
   auto u8 = [&](std::size_t at) { return static_cast<std::uint8_t>(bytes.at(at)); };
   auto i8 = [&](std::size_t at) { return static_cast<int>(static_cast<std::int8_t>(u8(at))); };
@@ -53,19 +74,7 @@ inline XiFile ParseXi(const std::string& bytes) {
     xi.samples.push_back(s);
   }
   for (XiSample& s : xi.samples) {
-    const bool sixteen = (s.type & 16) != 0;
-    const std::size_t step = sixteen ? 2 : 1;
-    int sum = 0;
-    for (std::size_t i = 0;
-         i + step <= static_cast<std::size_t>(s.length) && data + i + step <= bytes.size();
-         i += step) {
-      if (sixteen) {
-        sum = static_cast<std::int16_t>(sum + u16(data + i));
-      } else {
-        sum = static_cast<std::int8_t>(sum + u8(data + i));
-      }
-      s.data.push_back(sum);
-    }
+    s.data = DecodeSampleData(bytes, data, static_cast<std::size_t>(s.length), (s.type & 16) != 0);
     data += static_cast<std::size_t>(s.length);
   }
   xi.trailing = static_cast<std::int64_t>(bytes.size()) - static_cast<std::int64_t>(data);

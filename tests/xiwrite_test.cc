@@ -10,6 +10,7 @@
 #include "fake_platform.h"
 #include "riff_builder.h"
 #include "wav/scan_wav.h"
+#include "xi_reader.h"
 
 namespace brumlet {
 namespace {
@@ -99,21 +100,6 @@ TEST(Encoders, OtherWidthsGoThroughTheEightBitPathByteByByte) {
             (Bytes{0xFF, 0xFF, 0x02}));
 }
 
-// Decodes XI delta data the standard way: a running sum from 0.
-template <typename Word>
-std::vector<Word> Decode(const Bytes& data, std::size_t offset, std::size_t count) {
-  std::vector<Word> values;
-  Word sum = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    Word delta = sizeof(Word) == 2
-                     ? static_cast<Word>(data[offset + 2 * i] | data[offset + 2 * i + 1] << 8)
-                     : static_cast<Word>(data[offset + i]);
-    sum = static_cast<Word>(sum + delta);
-    values.push_back(sum);
-  }
-  return values;
-}
-
 // Sources larger than a block, with values that differ at every step, decode to the source
 // waveform inverted, across every block boundary.
 TEST(Encoders, DecodeToTheInvertedWaveformAcrossBlockBoundaries) {
@@ -133,22 +119,24 @@ TEST(Encoders, DecodeToTheInvertedWaveformAcrossBlockBoundaries) {
   const Bytes s8 = Encode(Wav(kStereo8, {Chunk("data", stereo8)}));
   const Bytes m16 = Encode(Wav(kMono16, {Chunk("data", mono16)}));
   const Bytes s16 = Encode(Wav(kStereo16, {Chunk("data", stereo16)}));
-  const auto dm8 = Decode<std::uint8_t>(m8, 0, frames);
-  const auto dl8 = Decode<std::uint8_t>(s8, 0, frames);
-  const auto dr8 = Decode<std::uint8_t>(s8, frames, frames);
-  const auto dm16 = Decode<std::uint16_t>(m16, 0, frames);
-  const auto dl16 = Decode<std::uint16_t>(s16, 0, frames);
-  const auto dr16 = Decode<std::uint16_t>(s16, 2 * frames, frames);
+  const auto dm8 = DecodeSampleData(m8, 0, frames, false);
+  const auto dl8 = DecodeSampleData(s8, 0, frames, false);
+  const auto dr8 = DecodeSampleData(s8, frames, frames, false);
+  const auto dm16 = DecodeSampleData(m16, 0, 2 * frames, true);
+  const auto dl16 = DecodeSampleData(s16, 0, 2 * frames, true);
+  const auto dr16 = DecodeSampleData(s16, 2 * frames, 2 * frames, true);
+  // The inverted 8-bit sample is u XOR 0x7F as a signed byte, the 16-bit one the complement.
+  auto inverted8 = [](std::uint8_t u) { return static_cast<std::int8_t>(u ^ 0x7F); };
+  auto inverted16 = [](const Bytes& b, std::size_t at) {
+    return static_cast<std::int16_t>(~(b[at] | b[at + 1] << 8));
+  };
   for (std::size_t i = 0; i < frames; ++i) {
-    ASSERT_EQ(dm8[i], mono8[i] ^ 0x7F) << i;
-    ASSERT_EQ(dl8[i], stereo8[2 * i] ^ 0x7F) << i;
-    ASSERT_EQ(dr8[i], stereo8[2 * i + 1] ^ 0x7F) << i;
-    ASSERT_EQ(dm16[i], static_cast<std::uint16_t>(~(mono16[2 * i] | mono16[2 * i + 1] << 8))) << i;
-    ASSERT_EQ(dl16[i], static_cast<std::uint16_t>(~(stereo16[4 * i] | stereo16[4 * i + 1] << 8)))
-        << i;
-    ASSERT_EQ(dr16[i],
-              static_cast<std::uint16_t>(~(stereo16[4 * i + 2] | stereo16[4 * i + 3] << 8)))
-        << i;
+    ASSERT_EQ(dm8[i], inverted8(mono8[i])) << i;
+    ASSERT_EQ(dl8[i], inverted8(stereo8[2 * i])) << i;
+    ASSERT_EQ(dr8[i], inverted8(stereo8[2 * i + 1])) << i;
+    ASSERT_EQ(dm16[i], inverted16(mono16, 2 * i)) << i;
+    ASSERT_EQ(dl16[i], inverted16(stereo16, 4 * i)) << i;
+    ASSERT_EQ(dr16[i], inverted16(stereo16, 4 * i + 2)) << i;
   }
 }
 
@@ -177,13 +165,13 @@ TEST(Encoders, FailedWritesAndCutsEndThePassWithTheirReport) {
 std::vector<std::int16_t> DecodedWide(const Bytes& fmt, const Bytes& data,
                                       std::int64_t declared = -1) {
   const Bytes xi = Encode(Wav(fmt, {Chunk("data", data, declared)}));
-  std::vector<std::int16_t> values;
-  std::uint16_t sum = 0;
   const bool stereo = fmt[2] == 2;  // the right channel is a sample of its own, decoded afresh
-  for (std::size_t i = 0; i + 1 < xi.size(); i += 2) {
-    if (stereo && i == xi.size() / 2) sum = 0;
-    sum = static_cast<std::uint16_t>(sum + (xi[i] | xi[i + 1] << 8));
-    values.push_back(static_cast<std::int16_t>(~sum));  // undo the inversion
+  const std::size_t sample_length = stereo ? xi.size() / 2 : xi.size();
+  std::vector<std::int16_t> values;
+  for (std::size_t begin = 0; begin < xi.size(); begin += sample_length) {
+    for (int v : DecodeSampleData(xi, begin, sample_length, true)) {
+      values.push_back(static_cast<std::int16_t>(~v));  // undo the inversion
+    }
   }
   return values;
 }

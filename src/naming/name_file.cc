@@ -88,7 +88,19 @@ void ReadSampleLine(const std::string& line, Vars& vars) {
   vars.SampleName = line.substr(kTextOffset);
 }
 
+// A name file that is really a WAV: what the shell makes of an unquoted pattern that matches
+// exactly two files, the second of which lands where the name file goes.
+bool LooksLikeAWav(const std::string& first_line, const Vars& vars) {
+  return first_line.starts_with("RIFF") && !vars.name_file_bytes.skipped_mark();
+}
+
 }  // namespace
+
+void OpenNameFile(Vars& vars, Platform& platform, Site site) {
+  vars.name_file = platform.OpenRead(vars.name_file_path, site);
+  vars.name_file_bytes.Attach(vars.name_file.get());
+  vars.name_lines.Reset();
+}
 
 void ApplyNameFile(Vars& vars, Platform& platform) {
   TextLineReader& lines = vars.name_lines;
@@ -96,7 +108,7 @@ void ApplyNameFile(Vars& vars, Platform& platform) {
   const std::string first = lines.ReadLine();
   if (first.size() < kInstrumentId.size() ||
       UpperAscii(first.substr(0, kInstrumentId.size())) != kInstrumentId) {
-    throw BadInstrumentIdentifier();
+    throw BadInstrumentIdentifier(platform.ShellExpandsWildcards() && LooksLikeAWav(first, vars));
   }
   vars.InstrumentName = first.substr(kInstrumentId.size());
   ExpandInstrumentTokens(vars, platform);
@@ -113,8 +125,9 @@ void ApplyNameFile(Vars& vars, Platform& platform) {
     StoreSampleNameAt(vars.header, vars.SampleNumber, vars.SampleName);
   }
 
-  vars.name_file_bytes.Rewind();
-  lines.Reset();
+  vars.name_file->Close(Site::kNameFileClose);
+  vars.name_file.reset();
+  OpenNameFile(vars, platform, Site::kNameFileRewind);
 }
 
 void ApplyDefaultLabels(Vars& vars) {

@@ -1,5 +1,7 @@
 #include "naming/text_line_reader.h"
 
+#include <algorithm>
+
 namespace brumlet {
 namespace {
 constexpr int kEndOfText = 26;
@@ -48,20 +50,25 @@ FileByteSource::FileByteSource() : buffer_(new Byte[kBufferSize]) {}
 void FileByteSource::Attach(File* file) {
   file_ = file;
   filled_ = next_ = 0;
+  at_start_ = true;
+  skipped_mark_ = false;
 }
 
 int FileByteSource::Get() {
   if (next_ == filled_) {
+    // A read fills the buffer unless the file ends first, so the first one holds the whole mark
+    // of any file long enough to have one.
     filled_ = file_->Read(buffer_.get(), kBufferSize, Site::kNameFileRead);
     next_ = 0;
-    if (filled_ == 0) return -1;
+    if (at_start_) {
+      at_start_ = false;
+      constexpr Byte kMark[] = {0xEF, 0xBB, 0xBF};
+      skipped_mark_ = filled_ >= sizeof kMark && std::equal(kMark, kMark + 3, buffer_.get());
+      if (skipped_mark_) next_ = sizeof kMark;
+    }
+    if (next_ == filled_) return -1;
   }
   return buffer_[next_++];
-}
-
-void FileByteSource::Rewind() {
-  file_->Seek(0, Site::kNameFileRewind);
-  filled_ = next_ = 0;
 }
 
 }  // namespace brumlet

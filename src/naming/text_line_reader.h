@@ -50,14 +50,17 @@ class TextLineReader {
   bool after_return_ = false;
 };
 
-/// The name file's bytes, read through a buffer that is allocated once.
+/// The name file's bytes, read through a buffer that is allocated once. A UTF-8 byte-order
+/// mark (EF BB BF, which Windows Notepad writes in front of "UTF-8 with BOM") at the very start
+/// of the file is skipped; anywhere else it is text.
 class FileByteSource : public ByteSource {
  public:
   FileByteSource();
+  /// Reads `file` from its first byte on.
   void Attach(File* file);
   int Get() override;
-  /// Back to the first byte of the file.
-  void Rewind();
+  /// True when the file began with a byte-order mark that was skipped.
+  bool skipped_mark() const { return skipped_mark_; }
 
  private:
   static constexpr std::size_t kBufferSize = 16384;
@@ -65,6 +68,8 @@ class FileByteSource : public ByteSource {
   std::unique_ptr<Byte[]> buffer_;
   std::size_t filled_ = 0;
   std::size_t next_ = 0;
+  bool at_start_ = true;
+  bool skipped_mark_ = false;
 };
 
 /// Standard input, a byte at a time: nothing is read before it is asked for.

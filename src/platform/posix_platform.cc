@@ -9,6 +9,9 @@
 #include <clocale>
 #include <cstdio>
 #include <ctime>
+#include <limits>
+
+#include "platform/system_errors.h"
 
 namespace brumlet {
 namespace {
@@ -28,7 +31,7 @@ class PosixFile : public File {
       ssize_t n = ::read(fd_, buffer + done, count - done);
       if (n < 0) {
         if (errno == EINTR) continue;
-        throw IoFailure(errno, site);
+        throw IoFailure(ErrnoError(errno), site);
       }
       if (n == 0) break;
       done += static_cast<std::size_t>(n);
@@ -42,38 +45,42 @@ class PosixFile : public File {
       ssize_t n = ::write(fd_, data + done, count - done);
       if (n < 0) {
         if (errno == EINTR) continue;
-        throw IoFailure(errno, site);
+        throw IoFailure(ErrnoError(errno), site);
       }
-      if (n == 0) throw IoFailure(kShortWrite, site);
+      if (n == 0) throw IoFailure(IoError::ShortWrite(), site);
       done += static_cast<std::size_t>(n);
     }
   }
 
   void Seek(std::int64_t position, Site site) override {
-    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) throw IoFailure(errno, site);
+    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0)
+      throw IoFailure(ErrnoError(errno), site);
   }
 
   std::int64_t Position(Site site) override {
     off_t pos = ::lseek(fd_, 0, SEEK_CUR);
-    if (pos < 0) throw IoFailure(errno, site);
+    if (pos < 0) throw IoFailure(ErrnoError(errno), site);
     return pos;
   }
 
   std::int64_t Size(Site site) override {
     struct stat st;
-    if (::fstat(fd_, &st) != 0) throw IoFailure(errno, site);
+    if (::fstat(fd_, &st) != 0) throw IoFailure(ErrnoError(errno), site);
+    if (st.st_size > std::numeric_limits<std::int32_t>::max()) {
+      throw IoFailure(ErrnoError(EOVERFLOW), site);
+    }
     return st.st_size;
   }
 
   void Truncate(Site site) override {
     off_t pos = ::lseek(fd_, 0, SEEK_CUR);
-    if (pos < 0 || ::ftruncate(fd_, pos) != 0) throw IoFailure(errno, site);
+    if (pos < 0 || ::ftruncate(fd_, pos) != 0) throw IoFailure(ErrnoError(errno), site);
   }
 
   void Close(Site site) override {
     int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) throw IoFailure(errno, site);
+    if (::close(fd) != 0) throw IoFailure(ErrnoError(errno), site);
   }
 
   FileId Id() const override {
@@ -97,19 +104,20 @@ bool IsRegularFile(const char* path) {
 // access denied.
 int OpenRegular(const char* path, int flags, Site site) {
   const int fd = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) throw IoFailure(errno == ELOOP ? EACCES : errno, site);
+  // O_NOFOLLOW refuses a symbolic link with ELOOP: a link is not a regular file either.
+  if (fd < 0) throw IoFailure(ErrnoError(errno == ELOOP ? EACCES : errno), site);
   struct stat st;
   const bool known = ::fstat(fd, &st) == 0;
   if (!known || !S_ISREG(st.st_mode)) {
     const int error = known ? EACCES : errno;
     ::close(fd);
-    throw IoFailure(error, site);
+    throw IoFailure(ErrnoError(error), site);
   }
   const int status = ::fcntl(fd, F_GETFL);
   if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) < 0) {
     const int error = errno;
     ::close(fd);
-    throw IoFailure(error, site);
+    throw IoFailure(ErrnoError(error), site);
   }
   return fd;
 }
@@ -121,9 +129,9 @@ void PosixConsole::Write(std::string_view text) {
     ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw IoFailure(errno, Site::kConsoleWrite);
+      throw IoFailure(ErrnoError(errno), Site::kConsoleWrite);
     }
-    if (n == 0) throw IoFailure(kShortWrite, Site::kConsoleWrite);
+    if (n == 0) throw IoFailure(IoError::ShortWrite(), Site::kConsoleWrite);
     text.remove_prefix(static_cast<std::size_t>(n));
   }
 }
@@ -136,7 +144,7 @@ int PosixConsole::ReadByte() {
     if (n == 0) return -1;
     if (errno == EINTR) continue;
     if (errno == EBADF) return -1;  // no standard input at all: an empty answer
-    throw IoFailure(errno, Site::kConsoleRead);
+    throw IoFailure(ErrnoError(errno), Site::kConsoleRead);
   }
 }
 
@@ -152,8 +160,8 @@ bool PosixPlatform::IsExistingFile(const std::string& path) {
   return IsRegularFile(path.c_str());
 }
 
-std::vector<std::string> PosixPlatform::Search(const std::string& pattern) {
-  std::vector<std::string> matches;
+std::vector<Match> PosixPlatform::Search(const std::string& pattern) {
+  std::vector<Match> matches;
   glob_t found{};
   if (::glob(pattern.c_str(), 0, nullptr, &found) == 0) {
     for (std::size_t i = 0; i < found.gl_pathc; ++i) {
@@ -161,7 +169,9 @@ std::vector<std::string> PosixPlatform::Search(const std::string& pattern) {
       // dangling link is kept, so that opening it reports the missing file.
       struct stat st;
       if (::stat(found.gl_pathv[i], &st) == 0 && !S_ISREG(st.st_mode)) continue;
-      matches.emplace_back(found.gl_pathv[i]);
+      const std::string path = found.gl_pathv[i];
+      const std::size_t slash = path.rfind('/');
+      matches.push_back({path, slash == std::string::npos ? path : path.substr(slash + 1)});
     }
   }
   ::globfree(&found);
@@ -178,7 +188,9 @@ std::unique_ptr<File> PosixPlatform::Create(const std::string& path, Site site) 
   // anything else (a directory, FIFO or device) is left alone; all are refused before anything
   // is truncated.
   struct stat st;
-  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw IoFailure(EACCES, site);
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    throw IoFailure(ErrnoError(EACCES), site);
+  }
   return std::make_unique<PosixFile>(
       OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, site));
 }

@@ -18,13 +18,15 @@ class PosixPlatform : public Platform {
   PosixPlatform();
 
   bool IsExistingFile(const std::string& path) override;
-  std::vector<std::string> Search(const std::string& pattern) override;
+  std::vector<Match> Search(const std::string& pattern) override;
   std::unique_ptr<File> OpenRead(const std::string& path, Site site) override;
   std::unique_ptr<File> Create(const std::string& path, Site site) override;
   std::optional<FileId> IdOf(const std::string& path) override;
   void Remove(const std::string& path) override;
   Console& console() override { return console_; }
   std::string DateText() override;
+  bool ShellExpandsWildcards() const override { return true; }
+  bool HasManualPage() const override { return true; }
 
  private:
   PosixConsole console_;

@@ -1,7 +1,6 @@
 #include "wav/scan_wav.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <limits>
 
@@ -78,8 +77,9 @@ class ChunkWalk {
       if (Is(header, "data")) {
         info_.DataOffset = static_cast<std::int32_t>(data_start);
         info_.DataLength = static_cast<std::int32_t>(size);
-        // RIFF pads odd-sized chunks to even length; only 8-bit mono data can be odd-sized in a
-        // well-formed file, so only there is the pad byte stepped over.
+        // RIFF pads odd-sized chunks to even length. Well-formed data is odd-sized only for mono
+        // samples of an odd number of bytes (8-bit, 24-bit), so the pad byte is stepped over
+        // for mono sources that are not 16-bit and never for stereo or 16-bit ones.
         if (!info_.Stereo && !info_.SixteenBit && size % 2 != 0) ++step;
       } else if (Is(header, "smpl")) {
         CopySmpl(size);
@@ -104,6 +104,9 @@ class ChunkWalk {
   void WalkList(std::int64_t data_start, std::int64_t size) {
     const std::int64_t list_end = data_start + size;
     std::int64_t position = data_start + kListTypeSize;  // the list type is not tested
+    // A list that holds nothing but its type is legal (an editor that clears a file's tags may
+    // leave one); at the end of the file there is then no entry header to read.
+    if (position > file_size_ - ChunkHeader::kSize) return;
     for (;;) {
       file_.Seek(position, Site::kSourceSeek);
       const ChunkHeader entry = ReadChunkHeader(file_, Site::kListEntryRead);
@@ -134,7 +137,7 @@ class ChunkWalk {
     if (entry_size < 2) return;
     const std::int64_t count = entry_size - 1;
     // Never allocate for more than the file holds: such an entry is a short read.
-    if (count > file_size_ - entry_start) throw IoFailure(kShortRead, Site::kInamRead);
+    if (count > file_size_ - entry_start) throw IoFailure(IoError::ShortRead(), Site::kInamRead);
     info_.Title.resize(static_cast<std::size_t>(count));
     file_.ReadExact(reinterpret_cast<Byte*>(info_.Title.data()), info_.Title.size(),
                     Site::kInamRead);
@@ -187,9 +190,8 @@ void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplIm
   info.SampleRate = LoadI32(head + kSampleRateOffset);
   info.Wide = WideFormatOf(source, head);
 
+  // Never more than kMaxPosition: the size query refuses larger files.
   const std::int64_t file_size = source.Size(Site::kSourceSize);
-  // Positions in this format are 32-bit; a larger file is refused as a 32-bit reader would.
-  if (file_size > kMaxPosition) throw IoFailure(EOVERFLOW, Site::kSourceSize);
 
   info.DataOffset = 0;
   info.DataLength = 0;
