@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <type_traits>
 
 #include "fake_platform.h"
@@ -272,6 +273,82 @@ TEST(WideFormats, FramesStayWholeAcrossBlockBoundaries) {
     ASSERT_EQ(static_cast<std::uint16_t>(decoded[frames + i]),
               static_cast<std::uint16_t>(i * 104729u))
         << i;
+  }
+}
+
+// The encoders as the format first described them, written out plainly to test the one-read
+// encoder against: one pass per channel, each encoding its channel from the data chunk to the
+// end of the file behind what the earlier pass left, then cutting or extending that to its
+// length (the left sample to L / 2, the right one, or a mono one, to L).
+struct Layout {
+  int channels;
+  int container;  // bytes of one sample: 1 (8-bit), 2 (16-bit), 3 (24-bit PCM)
+};
+
+Bytes TwoPassReference(const Bytes& wav, std::size_t data_offset, std::uint32_t declared,
+                       Layout f) {
+  const std::size_t frame = static_cast<std::size_t>(f.channels * f.container);
+  // Converted formats count whole frames of 16-bit samples; the others keep the declared size.
+  const std::size_t length = f.container == 3 ? declared / frame * 2 * f.channels : declared;
+  Bytes out;
+  for (int channel = 0; channel < f.channels; ++channel) {
+    std::uint16_t previous = f.container == 1 ? 127 : 0xFFFF;
+    for (std::size_t at = data_offset; at + frame <= wav.size(); at += frame) {
+      const std::size_t p = at + static_cast<std::size_t>(channel * f.container);
+      const std::size_t top = p + static_cast<std::size_t>(f.container) - 2;  // PCM's top 16 bits
+      const std::uint16_t current = f.container == 1 ? wav[p] : wav[top] | wav[top + 1] << 8;
+      const auto delta = static_cast<std::uint16_t>(previous - current);
+      out.push_back(static_cast<std::uint8_t>(delta));
+      if (f.container > 1) out.push_back(static_cast<std::uint8_t>(delta >> 8));
+      previous = current;
+    }
+    out.resize(channel == 0 && f.channels == 2 ? length / 2 : length, 0);
+  }
+  return out;
+}
+
+TEST(StereoInOneRead, GivesWhatThePassesGaveForEveryLengthAndEveryFollowingChunk) {
+  const Layout layouts[] = {{2, 1}, {2, 2}, {2, 3}, {1, 1}, {1, 2}};
+  std::mt19937 random(20261207);
+  auto bytes = [&random](std::size_t count) {
+    Bytes b(count);
+    for (std::uint8_t& v : b) v = static_cast<std::uint8_t>(random());
+    return b;
+  };
+  struct Case {
+    std::size_t held;       // data bytes in the file
+    std::int64_t declared;  // the data chunk's size field; -1: what it holds
+    std::size_t trailer;    // bytes of a chunk after the data
+  };
+  std::vector<Case> cases = {
+      {0, -1, 0},          {1, -1, 0},    {5, -1, 0},          {10, -1, 0},
+      {11, -1, 9},         {12, 1000, 0}, {1000, 601, 0},      {1000, 5, 40},
+      {7, 3, 0},           {8, 0, 12},    {40, 0xFFFFFFFF, 0},  // streamed: the data runs to the
+                                                                // end of the file
+      {300001, -1, 33},                                         // several blocks, then a chunk
+      {262147, 140001, 0},  // declared less than held, cut inside a block
+  };
+  for (int i = 0; i < 40; ++i) {
+    const std::size_t held = random() % 5000;
+    cases.push_back({held, random() % 3 == 0 ? -1 : static_cast<std::int64_t>(random() % 6000),
+                     random() % 2 == 0 ? 0 : random() % 50});
+  }
+  for (const Layout& f : layouts) {
+    for (const Case& c : cases) {
+      std::vector<Bytes> chunks{Chunk("data", bytes(c.held), c.declared)};
+      if (c.trailer > 0) chunks.push_back(Chunk("JUNK", bytes(c.trailer)));
+      const Bytes fmt = FmtData(static_cast<std::uint16_t>(f.channels), 44100,
+                                static_cast<std::uint16_t>(8 * f.container));
+      Bytes wav = Wav(fmt, {});
+      for (const Bytes& chunk : chunks) wav.insert(wav.end(), chunk.begin(), chunk.end());
+      const std::uint32_t declared = c.declared < 0 ? static_cast<std::uint32_t>(c.held)
+                                     : c.declared > 0x7FFFFFFF
+                                         ? static_cast<std::uint32_t>(wav.size() - 44)
+                                         : static_cast<std::uint32_t>(c.declared);
+      ASSERT_EQ(Encode(wav), TwoPassReference(wav, 44, declared, f))
+          << f.channels << "x" << f.container << " held " << c.held << " declared " << c.declared
+          << " trailer " << c.trailer;
+    }
   }
 }
 

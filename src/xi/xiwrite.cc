@@ -61,66 +61,161 @@ Word EncodeBlock(const Byte* __restrict in, std::size_t units, Byte* __restrict 
   return Load<Word>(in + (units - 1) * kStride);
 }
 
-// Writes encoded bytes so that every write but the first and the last ends on a 64 KiB boundary
-// of the output file. The header puts the sample data at an odd offset, and writes that straddle
-// the page cache's large folios cost a third more than aligned ones. A block takes at most one
-// write; the bytes past the last boundary wait for the next block.
+// Writes one sample's encoded bytes into its area of the output, [start, start + length): what
+// would reach past the area is dropped (the next sample, or the end of the file, is there).
+// Every write but the first and the last ends on a 64 KiB boundary of the output file: the header
+// puts the sample data at an odd offset, and writes that straddle the page cache's large folios
+// cost a third more than aligned ones. A block takes at most one write; the bytes past the last
+// boundary wait for the next block. Where two samples are written side by side (a stereo
+// source's left and right), each write is positioned first.
 class AlignedWriter {
  public:
-  AlignedWriter(File& output, Byte* buffer, std::int64_t position)
-      : output_(output), buffer_(buffer), position_(position) {}
+  AlignedWriter(File& output, Byte* buffer, std::int64_t start, std::int64_t length,
+                bool positioned)
+      : output_(output),
+        buffer_(buffer),
+        position_(start),
+        room_(std::max<std::int64_t>(length, 0)),
+        positioned_(positioned) {}
 
   /// Where the next block's bytes go.
   Byte* Tail() { return buffer_ + pending_; }
 
   /// Writes what lies before the last boundary among the pending bytes and `count` new ones.
   void Commit(std::size_t count) {
+    count =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), room_));
+    room_ -= static_cast<std::int64_t>(count);
     const std::size_t total = pending_ + count;
     const auto past_boundary = static_cast<std::size_t>(
         (position_ + static_cast<std::int64_t>(total)) % EncoderBuffers::kWriteAlignment);
-    const std::size_t keep = std::min(past_boundary, total);
-    const std::size_t ready = total - keep;
-    if (ready > 0) {
-      output_.Write(buffer_, ready, Site::kSampleWrite);
-      std::memmove(buffer_, buffer_ + ready, keep);
-      position_ += static_cast<std::int64_t>(ready);
-    }
-    pending_ = keep;
+    const std::size_t ready = total - std::min(past_boundary, total);
+    WriteOut(ready);
+    std::memmove(buffer_, buffer_ + ready, total - ready);
+    pending_ = total - ready;
   }
 
   void Flush() {
-    if (pending_ > 0) output_.Write(buffer_, pending_, Site::kSampleWrite);
+    WriteOut(pending_);
     pending_ = 0;
   }
 
  private:
+  void WriteOut(std::size_t count) {
+    if (count == 0) return;
+    if (positioned_) output_.Seek(position_, Site::kOutputSeek);
+    output_.Write(buffer_, count, Site::kSampleWrite);
+    position_ += static_cast<std::int64_t>(count);
+  }
+
   File& output_;
   Byte* buffer_;
   std::int64_t position_;  ///< the file position of buffer_[0]
+  std::int64_t room_;      ///< bytes the area still takes
   std::size_t pending_ = 0;
+  const bool positioned_;
 };
 
-// One pass: from the data chunk to the end of the file, then the output cut or extended to
-// `end`. The output is positioned at `start` when the pass begins.
-template <typename F>
-void RunPass(EncodeJob& job, std::size_t channel_offset, typename F::Stored start_value,
-             std::int64_t start, std::int64_t end) {
-  using Word = typename F::Stored;
+// One sample on its way out: where its bytes go and the value its next delta starts from.
+template <typename Word>
+struct Channel {
+  AlignedWriter writer;
+  Word previous;
+};
+
+// A mono source: one sample over the whole data area.
+template <typename Word>
+Channel<Word> OnlyChannel(EncodeJob& job, Word start_value) {
+  return {
+      AlignedWriter(job.output, job.buffers.left.get(), job.header_length, job.data_length, false),
+      start_value};
+}
+
+// A stereo source: the left sample takes the first L / 2 bytes of the data area (rounded down)
+// and the right sample the rest.
+template <typename Word>
+Channel<Word> LeftChannel(EncodeJob& job, Word start_value) {
+  return {AlignedWriter(job.output, job.buffers.left.get(), job.header_length, job.data_length / 2,
+                        true),
+          start_value};
+}
+
+template <typename Word>
+Channel<Word> RightChannel(EncodeJob& job, Word start_value) {
+  const std::int64_t half = job.data_length / 2;
+  return {AlignedWriter(job.output, job.buffers.right.get(), job.header_length + half,
+                        job.data_length - half, true),
+          start_value};
+}
+
+// Reads the source from the data chunk to the end of the file in blocks of whole units (a
+// sample or a frame, so that a unit is never split between two reads) and hands each block's
+// units to `encode`; an incomplete unit at the very end is dropped.
+template <typename Encode>
+void ReadBlocks(EncodeJob& job, std::size_t block_size, std::size_t unit, Encode&& encode) {
   Byte* in = job.buffers.input.get();
-  AlignedWriter writer(job.output, job.buffers.output.get(), start);
   job.source.Seek(job.data_offset, Site::kSourceSeek);
-  Word previous = start_value;
   for (;;) {
-    const std::size_t n = job.source.Read(in, F::kBlockSize, Site::kSampleRead);
+    const std::size_t n = job.source.Read(in, block_size, Site::kSampleRead);
     if (n == 0) break;
-    const std::size_t units = n / F::kUnit;  // an incomplete unit at the very end is dropped
-    if (units == 0) continue;
-    previous = EncodeBlock<Word, F::kUnit>(in + channel_offset, units, writer.Tail(), previous);
-    writer.Commit(units * sizeof(Word));
+    if (n / unit > 0) encode(in, n / unit);
   }
-  writer.Flush();
-  job.output.Seek(end, Site::kOutputSeek);
+}
+
+// The output ends where the header says the sample data does: cut there, or extended with zero
+// bytes where the data chunk declared more than the file holds.
+void EndOutput(EncodeJob& job) {
+  job.output.Seek(job.header_length + job.data_length, Site::kOutputSeek);
   job.output.Truncate(Site::kOutputTruncate);
+}
+
+template <typename F>
+void EncodeMono(EncodeJob& job, typename F::Stored start_value) {
+  using Word = typename F::Stored;
+  Channel<Word> only = OnlyChannel(job, start_value);
+  ReadBlocks(job, F::kBlockSize, F::kUnit, [&](const Byte* in, std::size_t units) {
+    only.previous = EncodeBlock<Word, F::kUnit>(in, units, only.writer.Tail(), only.previous);
+    only.writer.Commit(units * sizeof(Word));
+  });
+  only.writer.Flush();
+  EndOutput(job);
+}
+
+// EncodeBlock for both halves of `frames` stereo frames in one go, each to its own output.
+template <typename Word>
+void EncodeFrames(const Byte* __restrict in, std::size_t frames, Byte* __restrict left,
+                  Byte* __restrict right, Word& previous_left, Word& previous_right) {
+  constexpr std::size_t kFrame = 2 * sizeof(Word);
+  Store<Word>(left, static_cast<Word>(previous_left - Load<Word>(in)));
+  Store<Word>(right, static_cast<Word>(previous_right - Load<Word>(in + sizeof(Word))));
+  for (std::size_t i = 1; i < frames; ++i) {
+    const Byte* before = in + (i - 1) * kFrame;
+    const Byte* current = in + i * kFrame;
+    Store<Word>(left + i * sizeof(Word),
+                static_cast<Word>(Load<Word>(before) - Load<Word>(current)));
+    Store<Word>(right + i * sizeof(Word), static_cast<Word>(Load<Word>(before + sizeof(Word)) -
+                                                            Load<Word>(current + sizeof(Word))));
+  }
+  previous_left = Load<Word>(in + (frames - 1) * kFrame);
+  previous_right = Load<Word>(in + (frames - 1) * kFrame + sizeof(Word));
+}
+
+// Both samples from each block: the left values from the first half of every frame, the right
+// ones from the second.
+template <typename F>
+void EncodeStereo(EncodeJob& job, typename F::Stored start_value) {
+  using Word = typename F::Stored;
+  Channel<Word> left = LeftChannel(job, start_value);
+  Channel<Word> right = RightChannel(job, start_value);
+  ReadBlocks(job, F::kBlockSize, F::kUnit, [&](const Byte* in, std::size_t units) {
+    EncodeFrames<Word>(in, units, left.writer.Tail(), right.writer.Tail(), left.previous,
+                       right.previous);
+    left.writer.Commit(units * sizeof(Word));
+    right.writer.Commit(units * sizeof(Word));
+  });
+  left.writer.Flush();
+  right.writer.Flush();
+  EndOutput(job);
 }
 
 // The wide formats: each sample becomes a signed 16-bit value. Integer PCM keeps its top 16 bits
@@ -153,79 +248,65 @@ std::uint16_t ToSample(const Byte* p) {
   }
 }
 
+// Encodes one channel of `frames` wide frames, its sample at `offset` in each frame.
 template <WideFormat kFormat>
-void RunWidePass(EncodeJob& job, std::size_t frame_size, std::size_t channel_offset,
-                 std::int64_t start, std::int64_t end) {
-  // Whole frames per block, and no more than one output block of 16-bit samples.
-  const std::size_t frames_per_block =
-      std::min(EncoderBuffers::kInputSize / frame_size, EncoderBuffers::kBlockOutputSize / 2);
-  Byte* in = job.buffers.input.get();
-  AlignedWriter writer(job.output, job.buffers.output.get(), start);
-  job.source.Seek(job.data_offset, Site::kSourceSeek);
-  std::uint16_t previous = kStart16;
-  for (;;) {
-    const std::size_t n = job.source.Read(in, frames_per_block * frame_size, Site::kSampleRead);
-    if (n == 0) break;
-    const std::size_t frames = n / frame_size;
-    Byte* out = writer.Tail();
-    for (std::size_t i = 0; i < frames; ++i) {
-      const std::uint16_t current = ToSample<kFormat>(in + i * frame_size + channel_offset);
-      StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
-      previous = current;
-    }
-    writer.Commit(2 * frames);
+void EncodeWideChannel(const Byte* in, std::size_t frames, std::size_t frame_size,
+                       std::size_t offset, Channel<std::uint16_t>& channel) {
+  Byte* out = channel.writer.Tail();
+  std::uint16_t previous = channel.previous;
+  for (std::size_t i = 0; i < frames; ++i) {
+    const std::uint16_t current = ToSample<kFormat>(in + i * frame_size + offset);
+    StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
+    previous = current;
   }
-  writer.Flush();
-  job.output.Seek(end, Site::kOutputSeek);
-  job.output.Truncate(Site::kOutputTruncate);
+  channel.previous = previous;
+  channel.writer.Commit(2 * frames);
 }
 
-std::int64_t LeftEnd(const EncodeJob& job) { return job.header_length + job.data_length / 2; }
-std::int64_t FullEnd(const EncodeJob& job) { return job.header_length + job.data_length; }
-
-// The left channel is written from the end of the header, the right one behind it.
-std::int64_t StereoStart(const EncodeJob& job, ChannelPick channel) {
-  return channel == ChannelPick::Left ? job.header_length : LeftEnd(job);
-}
-std::int64_t StereoEnd(const EncodeJob& job, ChannelPick channel) {
-  return channel == ChannelPick::Left ? LeftEnd(job) : FullEnd(job);
+template <WideFormat kFormat>
+void EncodeWideFrames(EncodeJob& job, bool stereo) {
+  const auto sample_size = static_cast<std::size_t>(ContainerBytes(kFormat));
+  const std::size_t frame_size = sample_size * (stereo ? 2 : 1);
+  // Whole frames per block, and no more than one output block of 16-bit samples a channel.
+  const std::size_t block =
+      std::min(EncoderBuffers::kInputSize / frame_size, EncoderBuffers::kBlockOutputSize / 2) *
+      frame_size;
+  if (stereo) {
+    Channel<std::uint16_t> left = LeftChannel(job, kStart16);
+    Channel<std::uint16_t> right = RightChannel(job, kStart16);
+    ReadBlocks(job, block, frame_size, [&](const Byte* in, std::size_t frames) {
+      EncodeWideChannel<kFormat>(in, frames, frame_size, 0, left);
+      EncodeWideChannel<kFormat>(in, frames, frame_size, sample_size, right);
+    });
+    left.writer.Flush();
+    right.writer.Flush();
+  } else {
+    Channel<std::uint16_t> only = OnlyChannel(job, kStart16);
+    ReadBlocks(job, block, frame_size, [&](const Byte* in, std::size_t frames) {
+      EncodeWideChannel<kFormat>(in, frames, frame_size, 0, only);
+    });
+    only.writer.Flush();
+  }
+  EndOutput(job);
 }
 
 }  // namespace
 
-void EncodeStereo16(EncodeJob& job, ChannelPick channel) {
-  RunPass<Stereo16>(job, channel == ChannelPick::Left ? 0 : 2, kStart16, StereoStart(job, channel),
-                    StereoEnd(job, channel));
-}
+void EncodeStereo16(EncodeJob& job) { EncodeStereo<Stereo16>(job, kStart16); }
+void EncodeMono16(EncodeJob& job) { EncodeMono<Mono16>(job, kStart16); }
+void EncodeStereo8(EncodeJob& job) { EncodeStereo<Stereo8>(job, kStart8); }
+void EncodeMono8(EncodeJob& job) { EncodeMono<Mono8>(job, kStart8); }
 
-void EncodeMono16(EncodeJob& job) {
-  RunPass<Mono16>(job, 0, kStart16, job.header_length, FullEnd(job));
-}
-
-void EncodeStereo8(EncodeJob& job, ChannelPick channel) {
-  RunPass<Stereo8>(job, channel == ChannelPick::Left ? 0 : 1, kStart8, StereoStart(job, channel),
-                   StereoEnd(job, channel));
-}
-
-void EncodeMono8(EncodeJob& job) {
-  RunPass<Mono8>(job, 0, kStart8, job.header_length, FullEnd(job));
-}
-
-void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, ChannelPick channel) {
-  const auto sample_size = static_cast<std::size_t>(ContainerBytes(format));
-  const std::size_t frame_size = sample_size * (stereo ? 2 : 1);
-  const std::size_t offset = channel == ChannelPick::Left ? 0 : sample_size;
-  const std::int64_t start = stereo ? StereoStart(job, channel) : job.header_length;
-  const std::int64_t end = stereo ? StereoEnd(job, channel) : FullEnd(job);
+void EncodeWide(EncodeJob& job, WideFormat format, bool stereo) {
   switch (format) {
     case WideFormat::Pcm24:
-      return RunWidePass<WideFormat::Pcm24>(job, frame_size, offset, start, end);
+      return EncodeWideFrames<WideFormat::Pcm24>(job, stereo);
     case WideFormat::Pcm32:
-      return RunWidePass<WideFormat::Pcm32>(job, frame_size, offset, start, end);
+      return EncodeWideFrames<WideFormat::Pcm32>(job, stereo);
     case WideFormat::Float32:
-      return RunWidePass<WideFormat::Float32>(job, frame_size, offset, start, end);
+      return EncodeWideFrames<WideFormat::Float32>(job, stereo);
     case WideFormat::Float64:
-      return RunWidePass<WideFormat::Float64>(job, frame_size, offset, start, end);
+      return EncodeWideFrames<WideFormat::Float64>(job, stereo);
     case WideFormat::None:
       break;
   }
@@ -233,16 +314,13 @@ void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, ChannelPick chan
 
 void EncodeSampleData(EncodeJob& job, const WavInfo& info) {
   if (info.Wide != WideFormat::None) {
-    EncodeWide(job, info.Wide, info.Stereo, ChannelPick::Left);
-    if (info.Stereo) EncodeWide(job, info.Wide, info.Stereo, ChannelPick::Right);
+    EncodeWide(job, info.Wide, info.Stereo);
   } else if (info.Stereo && info.SixteenBit) {
-    EncodeStereo16(job, ChannelPick::Left);
-    EncodeStereo16(job, ChannelPick::Right);
+    EncodeStereo16(job);
   } else if (info.SixteenBit) {
     EncodeMono16(job);
   } else if (info.Stereo) {
-    EncodeStereo8(job, ChannelPick::Left);
-    EncodeStereo8(job, ChannelPick::Right);
+    EncodeStereo8(job);
   } else {
     EncodeMono8(job);
   }

@@ -5,10 +5,12 @@
 // the deltas from 0 gets the bitwise complement of each source sample: the waveform inverted,
 // and for 8-bit data the unsigned WAV byte turned into a signed one on the way (u XOR 0x7F).
 //
-// A stereo source becomes two samples, the left channel first, each written by a pass of its
-// own over the whole data. A pass reads from the data chunk to the end of the file, whatever
-// follows the data, and then cuts (or extends with zeros) the output to the length the header
-// declares, so whatever it encoded past the data chunk is removed again.
+// A stereo source becomes two samples, the left channel first and the right one behind it, from
+// one read of the source: each block yields its left and its right values, which go to their two
+// places in the output. The source is read from the data chunk to the end of the file, whatever
+// follows the data; each sample's area takes no more than its declared length, and the output
+// is then cut or extended with zeros to the length the header declares. So the right sample
+// starts at exactly half the data length, even where that halves a 16-bit value of the left.
 #pragma once
 
 #include <cstdint>
@@ -20,43 +22,42 @@
 
 namespace brumlet {
 
-/// Which channel of a stereo frame a pass takes.
-enum class ChannelPick { Left = 1, Right = 2 };
-
-/// The encoders' buffers, allocated once per run. A full input block encodes to at most 64 KiB;
-/// the output buffer has room for that behind up to 64 KiB still waiting to be written.
+/// The encoders' buffers, allocated once per run. A full input block encodes to at most 64 KiB a
+/// channel; each channel's output buffer has room for that behind up to 64 KiB still waiting to
+/// be written.
 struct EncoderBuffers {
   static constexpr std::size_t kInputSize = 131072;
-  static constexpr std::size_t kBlockOutputSize = 65536;
+  static constexpr std::size_t kBlockOutputSize = 131072;
   static constexpr std::size_t kWriteAlignment = 65536;
   static constexpr std::size_t kOutputSize = kBlockOutputSize + kWriteAlignment;
-  EncoderBuffers() : input(new Byte[kInputSize]), output(new Byte[kOutputSize]) {}
+  EncoderBuffers()
+      : input(new Byte[kInputSize]), left(new Byte[kOutputSize]), right(new Byte[kOutputSize]) {}
   std::unique_ptr<Byte[]> input;
-  std::unique_ptr<Byte[]> output;
+  std::unique_ptr<Byte[]> left;   ///< the only sample of a mono source, or a stereo one's left
+  std::unique_ptr<Byte[]> right;  ///< a stereo source's right sample
 };
 
-/// What every pass works on.
+/// What an encoder works on.
 struct EncodeJob {
   File& source;
-  File& output;  ///< positioned behind the header, or behind the left channel
+  File& output;  ///< positioned at header_length
   std::int32_t data_offset;
   std::int32_t data_length;  ///< bytes of XI sample data: the output ends at header_length + this
   std::int64_t header_length;
   EncoderBuffers& buffers;
 };
 
-void EncodeStereo16(EncodeJob& job, ChannelPick channel);
+void EncodeStereo16(EncodeJob& job);
 void EncodeMono16(EncodeJob& job);
-void EncodeStereo8(EncodeJob& job, ChannelPick channel);
+void EncodeStereo8(EncodeJob& job);
 void EncodeMono8(EncodeJob& job);
 
-/// A pass that converts each sample of a wide format to 16 bits before encoding it as the 16-bit
-/// encoders do. Reads whole frames only; an incomplete frame at the end is dropped.
-void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, ChannelPick channel);
+/// Converts each sample of a wide format to 16 bits before encoding it as the 16-bit encoders
+/// do. Reads whole frames only; an incomplete frame at the end is dropped.
+void EncodeWide(EncodeJob& job, WideFormat format, bool stereo);
 
-/// Runs the passes a source needs: one for mono, a left and a right one for stereo; 16-bit
-/// sources through the 16-bit encoders, the wide formats through EncodeWide and every other
-/// width through the 8-bit encoders.
+/// Runs the encoder a source needs: 16-bit sources through the 16-bit encoders, the wide formats
+/// through EncodeWide and every other width through the 8-bit encoders.
 void EncodeSampleData(EncodeJob& job, const WavInfo& info);
 
 }  // namespace brumlet
