@@ -153,7 +153,9 @@ int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Pl
     }
   } catch (const RunFailure& failure) {
     try {
-      platform.console().Write(FormatFailureReport(failure, module));
+      // The bare line feed inside the report is the same on every system.
+      platform.console().WriteRaw(FailureReportHead(failure, module) + '\n');
+      platform.console().Write(FailureReportText(failure) + '\n');
     } catch (const RunFailure&) {
       // The console itself is gone; the exit code still tells.
     }

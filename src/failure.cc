@@ -33,19 +33,25 @@ std::string FailureText(IoError error) {
   return "I/O error " + std::to_string(error.system_error);
 }
 
-std::string FormatFailureReport(const RunFailure& failure, std::string_view module) {
-  std::string text = failure.what();
-  if (text.empty() || text.back() != '.') text += '.';
+std::string FailureReportHead(const RunFailure& failure, std::string_view module) {
   char site[9];
   std::snprintf(site, sizeof site, "%08X", static_cast<unsigned>(failure.site()));
-  std::string report = "Exception " + failure.class_name() + " in module ";
-  report.append(module);
-  report += " at ";
-  report += site;
-  report += ".\n";
-  report += text;
-  report += '\n';
-  return report;
+  std::string head = "Exception " + failure.class_name() + " in module ";
+  head.append(module);
+  head += " at ";
+  head += site;
+  head += '.';
+  return head;
+}
+
+std::string FailureReportText(const RunFailure& failure) {
+  std::string text = failure.what();
+  if (text.empty() || text.back() != '.') text += '.';
+  return text;
+}
+
+std::string FormatFailureReport(const RunFailure& failure, std::string_view module) {
+  return FailureReportHead(failure, module) + '\n' + FailureReportText(failure) + '\n';
 }
 
 }  // namespace brumlet

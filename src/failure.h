@@ -92,7 +92,14 @@ RunFailure InvalidFloatOp(Site site);
 /// The user-facing text of a failure: "File not found", "Disk full", "I/O error 22", ...
 std::string FailureText(IoError error);
 
-/// The two-line report, line ends included, for a failure raised in program `module`.
+/// The report's first line without its end: "Exception <class> in module <module> at <site>.".
+/// A bare line feed follows it on every system.
+std::string FailureReportHead(const RunFailure& failure, std::string_view module);
+
+/// The report's second line without its end: the failure text, ending in one full stop.
+std::string FailureReportText(const RunFailure& failure);
+
+/// The whole report as the console shows it where the line end is a line feed.
 std::string FormatFailureReport(const RunFailure& failure, std::string_view module);
 
 /// A condition the program checks itself. `message` is printed as it stands (line ends

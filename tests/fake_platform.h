@@ -136,6 +136,7 @@ class FakeConsole : public Console {
     MaybeFail(faults, Site::kConsoleWrite);
     output.append(text);
   }
+  void WriteRaw(std::string_view bytes) override { Write(bytes); }
   int ReadByte() override {
     MaybeFail(faults, Site::kConsoleRead);
     if (before_first_read) std::exchange(before_first_read, nullptr)();
@@ -173,7 +174,7 @@ class FakePlatform : public Platform {
   std::vector<Match> Search(const std::string& pattern) override {
     std::vector<Match> found;
     for (const auto& [path, node] : files) {
-      if (WildcardMatches(pattern, path)) found.push_back({path, path.substr(path.rfind('/') + 1)});
+      if (WildcardMatches(pattern, path)) found.push_back({path, std::string(BareName(path))});
     }
     return found;
   }
@@ -198,6 +199,9 @@ class FakePlatform : public Platform {
   void Remove(const std::string& path) override { files.erase(path); }
   Console& console() override { return console_; }
   std::string DateText() override { return "12/7/26"; }
+  std::string_view BareName(std::string_view path) const override {
+    return path.substr(path.rfind('/') + 1);
+  }
   bool ShellExpandsWildcards() const override { return shell_expands_wildcards; }
   bool HasManualPage() const override { return true; }
 

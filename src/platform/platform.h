@@ -59,7 +59,10 @@ class File {
 class Console {
  public:
   virtual ~Console() = default;
+  /// Writes `text`, each "\n" in it as the system's line end.
   virtual void Write(std::string_view text) = 0;
+  /// Writes `bytes` as they are, a "\n" as a bare line feed.
+  virtual void WriteRaw(std::string_view bytes) = 0;
   /// The next byte of standard input, or -1 at its end (a closed input counts as its end).
   virtual int ReadByte() = 0;
 };
@@ -92,6 +95,9 @@ class Platform {
   virtual Console& console() = 0;
   /// Today's local date in the user's short date format.
   virtual std::string DateText() = 0;
+
+  /// The bare name of `path`: what follows its folder part.
+  virtual std::string_view BareName(std::string_view path) const = 0;
 
   /// True where the shell expands wildcards before the program sees them, so that an unquoted
   /// pattern arrives as many arguments and the program does well to say so.

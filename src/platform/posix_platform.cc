@@ -124,7 +124,7 @@ int OpenRegular(const char* path, int flags, Site site) {
 
 }  // namespace
 
-void PosixConsole::Write(std::string_view text) {
+void PosixConsole::WriteRaw(std::string_view text) {
   while (!text.empty()) {
     ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
     if (n < 0) {
@@ -170,8 +170,7 @@ std::vector<Match> PosixPlatform::Search(const std::string& pattern) {
       struct stat st;
       if (::stat(found.gl_pathv[i], &st) == 0 && !S_ISREG(st.st_mode)) continue;
       const std::string path = found.gl_pathv[i];
-      const std::size_t slash = path.rfind('/');
-      matches.push_back({path, slash == std::string::npos ? path : path.substr(slash + 1)});
+      matches.push_back({path, std::string(BareName(path))});
     }
   }
   ::globfree(&found);

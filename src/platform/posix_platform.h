@@ -7,7 +7,9 @@ namespace brumlet {
 
 class PosixConsole : public Console {
  public:
-  void Write(std::string_view text) override;
+  /// The line end is a line feed, so text goes out as it is.
+  void Write(std::string_view text) override { WriteRaw(text); }
+  void WriteRaw(std::string_view bytes) override;
   int ReadByte() override;
 };
 
@@ -25,6 +27,9 @@ class PosixPlatform : public Platform {
   void Remove(const std::string& path) override;
   Console& console() override { return console_; }
   std::string DateText() override;
+  std::string_view BareName(std::string_view path) const override {
+    return path.substr(path.rfind('/') + 1);  // the whole path when it has no slash
+  }
   bool ShellExpandsWildcards() const override { return true; }
   bool HasManualPage() const override { return true; }
 
