@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Throughput benchmark: the converter against `cat SOURCE > COPY` (reading and writing the same
-# bytes) and `sox SOURCE -t raw COPY` (rewriting the PCM), on large WAVs made here, with runs of
-# the three commands alternating. Prints median wall times, the ratios, and the converter's peak
-# resident memory for a small and a large source.
+# Throughput benchmark: the converter against `dd if=SOURCE of=COPY bs=128k` (a copy through user
+# space: the least that a program which must look at every byte can do), `cat SOURCE > COPY`
+# (which copies inside the kernel) and `sox SOURCE -t raw COPY` (rewriting the PCM), on large WAVs
+# made here, with runs of the four commands alternating. Prints median wall times, the ratios,
+# and the converter's peak resident memory for a small and a large source.
 #
-#   bench/run.sh [BRUMLET] [RUNS] [MIB]    defaults: build/release/brumlet 5 256
+#   bench/run.sh [BRUMLET] [RUNS] [MIB ...]    defaults: build/release/brumlet 7 64 256
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 brumlet=$(realpath "${1:-$here/../build/release/brumlet}")
-runs=${2:-5}
-mib=${3:-256}
+runs=${2:-7}
+sizes=("${@:3}")
+((${#sizes[@]})) || sizes=(64 256)
+mib=$(printf '%s\n' "${sizes[@]}" | sort -n | tail -n 1)  # the largest, for warm_memory
 for tool in sox /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is missing (Debian: sox, time)" >&2; exit 2; }
 done
@@ -57,37 +60,37 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 run_brumlet() { "$brumlet" "$1" > /dev/null; }
+run_dd() { dd if="$1" of=copy.raw bs=128k status=none; }
 run_cat() { cat "$1" > copy.raw; }
 run_sox() { sox "$1" -t raw copy.raw; }
+ratio() { echo "scale=4; $1 / $2" | bc; }
 
 formats=("mono8 1 8" "mono16 1 16" "stereo8 2 8" "stereo16 2 16" "stereo24 2 24")
-for entry in "${formats[@]}"; do
-  read -r name channels bits <<< "$entry"
-  make_wav "$name.wav" "$channels" "$bits" $((mib * 1024 * 1024))
-done
-sync
-cat ./*.wav > /dev/null  # in the page cache: the runs measure the programs, not the disk
-
-printf '%-9s %10s %10s %10s %9s %9s\n' format brumlet cat sox "vs cat" "vs sox"
-for entry in "${formats[@]}"; do
-  read -r name channels bits <<< "$entry"
-  : > b.times; : > c.times; : > s.times
-  # The order rotates from round to round, so that no command always follows the same one.
-  for ((i = 0; i < runs; i++)); do
-    for ((k = 0; k < 3; k++)); do
-      case $(((i + k) % 3)) in
-        0) seconds run_brumlet "$name.wav" >> b.times ;;
-        1) seconds run_cat "$name.wav" >> c.times ;;
-        2) seconds run_sox "$name.wav" >> s.times ;;
-      esac
+commands=(brumlet dd cat sox)
+printf '%-9s %5s %9s %9s %9s %9s %7s %7s %8s\n' format MiB brumlet dd cat sox "vs dd" "vs cat" \
+  "sox/us"
+for size in "${sizes[@]}"; do
+  for entry in "${formats[@]}"; do
+    read -r name channels bits <<< "$entry"
+    make_wav "$name.wav" "$channels" "$bits" $((size * 1024 * 1024))
+    sync
+    cat "$name.wav" > /dev/null  # in the page cache: the runs measure the programs, not the disk
+    for command in "${commands[@]}"; do : > "$command.times"; done
+    # The order rotates from round to round, so that no command always follows the same one.
+    for ((i = 0; i < runs; i++)); do
+      for ((k = 0; k < ${#commands[@]}; k++)); do
+        command=${commands[$(((i + k) % ${#commands[@]}))]}
+        seconds "run_$command" "$name.wav" >> "$command.times"
+      done
     done
+    [ -n "${BENCH_VERBOSE:-}" ] && paste ./*.times >&2
+    b=$(median < brumlet.times); d=$(median < dd.times); c=$(median < cat.times)
+    s=$(median < sox.times)
+    printf '%-9s %5d %8.3fs %8.3fs %8.3fs %8.3fs %6.2fx %6.2fx %7.2fx\n' "$name" "$size" \
+      "$b" "$d" "$c" "$s" "$(ratio "$b" "$d")" "$(ratio "$b" "$c")" "$(ratio "$s" "$b")"
+    rm -f "$name.wav" ./*.xi copy.raw
   done
-  [ -n "${BENCH_VERBOSE:-}" ] && paste b.times c.times s.times >&2
-  b=$(median < b.times); c=$(median < c.times); s=$(median < s.times)
-  printf '%-9s %9.3fs %9.3fs %9.3fs %8.2fx %8.2fx\n' "$name" "$b" "$c" "$s" \
-    "$(echo "scale=4; $b / $c" | bc)" "$(echo "scale=4; $b / $s" | bc)"
 done
-rm -f ./*.wav ./*.xi copy.raw
 
 make_wav small.wav 2 16 $((1024 * 1024))
 make_wav large.wav 2 16 $((mib * 1024 * 1024))

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 #include "bytes.h"
 #include "platform/platform.h"
@@ -22,19 +23,27 @@
 
 namespace brumlet {
 
-/// The encoders' buffers, allocated once per run. A full input block encodes to at most 64 KiB a
-/// channel; each channel's output buffer has room for that behind up to 64 KiB still waiting to
-/// be written.
+/// A buffer that starts on a page boundary, as the kernel copies to and from fastest.
+struct PageAlignedDelete {
+  static constexpr std::align_val_t kAlignment{4096};
+  void operator()(Byte* p) const { ::operator delete[](p, kAlignment); }
+};
+using PageAlignedBuffer = std::unique_ptr<Byte[], PageAlignedDelete>;
+inline PageAlignedBuffer AllocatePageAligned(std::size_t size) {
+  return PageAlignedBuffer(new (PageAlignedDelete::kAlignment) Byte[size]);
+}
+
+/// The encoders' buffers, allocated once per run. A full input block encodes to at most 128 KiB
+/// a channel; each channel's output buffer has room for that behind up to 64 KiB still waiting
+/// to be written.
 struct EncoderBuffers {
   static constexpr std::size_t kInputSize = 131072;
   static constexpr std::size_t kBlockOutputSize = 131072;
   static constexpr std::size_t kWriteAlignment = 65536;
   static constexpr std::size_t kOutputSize = kBlockOutputSize + kWriteAlignment;
-  EncoderBuffers()
-      : input(new Byte[kInputSize]), left(new Byte[kOutputSize]), right(new Byte[kOutputSize]) {}
-  std::unique_ptr<Byte[]> input;
-  std::unique_ptr<Byte[]> left;   ///< the only sample of a mono source, or a stereo one's left
-  std::unique_ptr<Byte[]> right;  ///< a stereo source's right sample
+  PageAlignedBuffer input = AllocatePageAligned(kInputSize);
+  PageAlignedBuffer left = AllocatePageAligned(kOutputSize);   ///< a mono sample, or the left
+  PageAlignedBuffer right = AllocatePageAligned(kOutputSize);  ///< a stereo source's right
 };
 
 /// What an encoder works on.
