@@ -127,7 +127,9 @@ TEST_F(Win32PlatformTest, ConsoleWritesCrLfButRawBytesAsTheyAreAndReadsToTheEndO
 
 TEST_F(Win32PlatformTest, NamesOutsideTheAnsiCodePageAreUtf8Inside) {
   const std::pair<std::string, std::wstring> names[] = {
-      {"gl\xC3\xB6""ckchen.wav", L"gl\u00F6ckchen.wav"},
+      {"gl\xC3\xB6"
+       "ckchen.wav",
+       L"gl\u00F6ckchen.wav"},
       {"\xE9\x90\x98.wav", L"\u9418.wav"},
   };
   for (const auto& [name, wide] : names) {

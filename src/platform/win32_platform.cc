@@ -130,8 +130,8 @@ HANDLE OpenPlainFile(const std::string& path, DWORD access, DWORD share, DWORD d
 
 // A handle for looking at what `path` is, directories included, without reading it.
 HANDLE OpenForQuery(const std::string& path) {
-  return ::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  return ::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 std::string PlainDate() {
@@ -188,7 +188,8 @@ void Win32Console::Write(std::string_view text) {
 
 void Win32Console::WriteRaw(std::string_view bytes) {
   HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-  if (out == INVALID_HANDLE_VALUE || out == nullptr) Fail(Site::kConsoleWrite, ERROR_INVALID_HANDLE);
+  if (out == INVALID_HANDLE_VALUE || out == nullptr)
+    Fail(Site::kConsoleWrite, ERROR_INVALID_HANDLE);
   while (!bytes.empty()) {
     DWORD n = 0;
     const auto ask = static_cast<DWORD>(std::min(bytes.size(), kMaxTransfer));
@@ -231,7 +232,8 @@ std::vector<Match> Win32Platform::Search(const std::string& pattern) {
   std::vector<std::wstring> names;
   do {
     // Directories (and links to them) are not sources; read-only, hidden and system files are.
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      names.emplace_back(found.cFileName);
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
 
