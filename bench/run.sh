@@ -92,6 +92,24 @@ for size in "${sizes[@]}"; do
   done
 done
 
+# One instrument of 16 sources against the same sources converted one by one, in one run each.
+mkdir kit
+for ((n = 0; n < 16; n++)); do make_wav "kit/s$n.wav" 1 16 $((16 * 1024 * 1024)); done
+sync
+cat kit/*.wav > /dev/null
+: > kit.times; : > each.times
+run_kit() { "$brumlet" --kit kit.xi 'kit/*.wav' > /dev/null; }
+run_each() { "$brumlet" 'kit/*.wav' > /dev/null; }
+for ((i = 0; i < runs; i++)); do
+  if ((i % 2)); then seconds run_each >> each.times; fi
+  seconds run_kit >> kit.times
+  if ((i % 2 == 0)); then seconds run_each >> each.times; fi
+done
+k=$(median < kit.times); e=$(median < each.times)
+printf '\n%-34s %8.3fs\n%-34s %8.3fs   (kit / one by one: %.2fx)\n' \
+  "kit of 16 x 16 MiB mono 16-bit" "$k" "the same 16 converted one by one" "$e" "$(ratio "$k" "$e")"
+rm -rf kit ./*.xi
+
 make_wav small.wav 2 16 $((1024 * 1024))
 make_wav large.wav 2 16 $((mib * 1024 * 1024))
 echo "peak resident memory: $(peak_kib "$brumlet" small.wav) KiB for 1 MiB," \

@@ -1,6 +1,7 @@
 #include "brumlet.h"
 
 #include "failure.h"
+#include "instruments.h"
 #include "messages.h"
 #include "naming/name_file.h"
 #include "wav/scan_wav.h"
@@ -45,6 +46,7 @@ void RefuseToOverwriteInput(const Vars& vars, Platform& platform) {
 }
 
 void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
+  const StereoHandling stereo = vars.stereo;
   vars.SourceName = match.name;
   vars.SourceFile = platform.OpenRead(match.path, Site::kSourceOpen);
   vars.OutputName = DeriveOutputName(vars.SourceName);
@@ -55,20 +57,43 @@ void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
   const WavInfo& info = vars.wav_info;
   platform.console().Write(ReportLine(vars.SourceName, info));
 
-  BuildHeaderImage(info, vars.header);
+  BuildHeaderImage(info, vars.header, stereo);
   if (vars.NameFileGiven) {
     ApplyNameFile(vars, platform);
   } else {
     ApplyDefaultLabels(vars);
   }
   vars.header_length =
-      WriteHeaderImage(vars.SampleCount, info.Stereo, vars.header, *vars.OutputFile);
+      WriteHeaderImage(vars.SampleCount, TwoSamples(info, stereo), vars.header, *vars.OutputFile);
 
-  EncodeJob job{*vars.SourceFile,       *vars.OutputFile,   info.DataOffset,
-                SampleDataLength(info), vars.header_length, vars.buffers};
-  EncodeSampleData(job, info);
+  EncodeJob job{*vars.SourceFile,   *vars.OutputFile,
+                info.DataOffset,    SampleDataLength(info, stereo),
+                vars.header_length, vars.buffers};
+  EncodeSampleData(job, info, stereo);
 
   CloseCurrentFiles(vars);
+}
+
+// Converts every match of `pattern`, each into an instrument of its own, naming them from the
+// name file when one is given.
+int ConvertAll(const std::string& pattern, const std::string* name_file, Platform& platform,
+               Vars& vars) {
+  if (name_file != nullptr) {
+    vars.name_file_path = *name_file;
+    if (!platform.IsExistingFile(vars.name_file_path)) throw NameFileNotFound(vars.name_file_path);
+    OpenNameFile(vars, platform, Site::kNameFileOpen);
+    vars.NameFileGiven = true;
+  }
+
+  const std::vector<Match> matches = platform.Search(pattern);
+  if (matches.empty()) throw NothingMatches(pattern);
+  platform.console().Write(
+      ProcessingLine(pattern, vars.NameFileGiven ? &vars.name_file_path : nullptr));
+
+  for (const Match& match : matches) ConvertOne(match, vars, platform);
+
+  if (vars.NameFileGiven) vars.name_file->Close(Site::kNameFileClose);
+  return exit_code::kSuccess;
 }
 
 int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& vars) {
@@ -81,34 +106,31 @@ int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& var
     if (!arg.empty()) args.push_back(arg);
   }
   // The conventional options count only alone, so that any other argument starting with "-" is
-  // still a pattern (and "./--help" names a file called --help).
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+  // still a pattern (and "./--help" names a file called --help). The modes count only first.
+  const std::string_view first = args.empty() ? std::string_view() : args[0];
+  if (args.size() == 1 && (first == "--help" || first == "-h")) {
     console.Write(kUsage);
     console.Write(platform.HasManualPage() ? kManualPointer : kReadmePointer);
     return exit_code::kSuccess;
   }
-  if (args.size() == 1 && args[0] == "--version") return exit_code::kSuccess;
-  if (args.empty() || args.size() > 2) {
+  if (args.size() == 1 && first == "--version") return exit_code::kSuccess;
+  if (first == "--mono" && (args.size() == 2 || args.size() == 3)) {
+    vars.stereo = StereoHandling::kMix;
+    return ConvertAll(args[1], args.size() == 3 ? &args[2] : nullptr, platform, vars);
+  }
+  if ((first == "--kit" || first == "--multi") && args.size() == 3) {
+    const InstrumentKind kind = first == "--kit" ? InstrumentKind::kKit : InstrumentKind::kMulti;
+    return BuildInstrument(kind, args[1], args[2], platform, vars);
+  }
+  const bool mode = first == "--mono" || first == "--kit" || first == "--multi";
+  if (mode || args.empty() || args.size() > 2) {
     console.Write(kUsage);
-    if (args.size() > 2 && platform.ShellExpandsWildcards()) console.Write(kManyArgumentsHint);
+    if (!mode && args.size() > 2 && platform.ShellExpandsWildcards()) {
+      console.Write(kManyArgumentsHint);
+    }
     return exit_code::kSuccess;
   }
-  const std::string& pattern = args[0];
-  if (args.size() == 2) {
-    vars.name_file_path = args[1];
-    if (!platform.IsExistingFile(vars.name_file_path)) throw NameFileNotFound(vars.name_file_path);
-    OpenNameFile(vars, platform, Site::kNameFileOpen);
-    vars.NameFileGiven = true;
-  }
-
-  const std::vector<Match> matches = platform.Search(pattern);
-  if (matches.empty()) throw NothingMatches(pattern);
-  console.Write(ProcessingLine(pattern, vars.NameFileGiven ? &vars.name_file_path : nullptr));
-
-  for (const Match& match : matches) ConvertOne(match, vars, platform);
-
-  if (vars.NameFileGiven) vars.name_file->Close(Site::kNameFileClose);
-  return exit_code::kSuccess;
+  return ConvertAll(args[0], args.size() == 2 ? &args[1] : nullptr, platform, vars);
 }
 
 }  // namespace
@@ -120,25 +142,22 @@ std::string DeriveOutputName(std::string_view source_name) {
   return name + "xi";
 }
 
+std::string ReportFormat(const WavInfo& info) {
+  return Text({"(", std::to_string(info.BitsPerSample), " bit, ",
+               info.Stereo ? "stereo, " : "mono, ", std::to_string(info.SampleRate), " Hz, ",
+               LoopText(info.LoopType)});
+}
+
 std::string ReportLine(const std::string& source_name, const WavInfo& info) {
-  std::string line = source_name;
-  line += "  ->  ";
-  line += DeriveOutputName(source_name);
-  line += "  (";
-  line += std::to_string(info.BitsPerSample);
-  line += " bit, ";
-  line += info.Stereo ? "stereo, " : "mono, ";
-  line += std::to_string(info.SampleRate);
-  line += " Hz, ";
-  line += LoopText(info.LoopType);
-  line += '\n';
-  return line;
+  return Text(
+      {source_name, "  ->  ", DeriveOutputName(source_name), "  ", ReportFormat(info), "\n"});
 }
 
 void AbortCurrentFile(Vars& vars, Platform& platform) {
   CloseIfOpen(vars.name_file, Site::kNameFileClose);
   CloseCurrentFiles(vars);
-  platform.Remove(vars.OutputName);
+  // An instrument of many sources checks them all before it creates its output.
+  if (!vars.OutputName.empty()) platform.Remove(vars.OutputName);
 }
 
 int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Platform& platform) {

@@ -19,6 +19,10 @@ int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Pl
 /// drum.xi, a.b.wav gives a.xi, a name without a dot gives xi.
 std::string DeriveOutputName(std::string_view source_name);
 
+/// The format part of a report line: "(16 bit, mono, 44100 Hz, --> loop)". A loop type without a
+/// word of its own ends it right after "Hz, ", with no closing parenthesis.
+std::string ReportFormat(const WavInfo& info);
+
 /// The line printed for each accepted source, line end included.
 std::string ReportLine(const std::string& source_name, const WavInfo& info);
 

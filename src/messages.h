@@ -1,6 +1,8 @@
 // Every text the program prints of its own, and the exit code that goes with each condition.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -13,6 +15,9 @@ inline constexpr std::string_view kBanner = "\nBrumlet 0.26 - WAV to XI instrume
 
 inline constexpr std::string_view kUsage =
     "usage: Brumlet <input file(s)> [namefile]\n"
+    "       Brumlet --mono <input file(s)> [namefile]\n"
+    "       Brumlet --kit <output.xi> <input file(s)>\n"
+    "       Brumlet --multi <output.xi> <input file(s)>\n"
     "\n"
     "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
     "you're also advised to use my tagsmith.exe ! :)\n"
@@ -41,6 +46,7 @@ inline std::string Text(std::initializer_list<std::string_view> pieces) {
 namespace exit_code {
 inline constexpr int kSuccess = 0;
 inline constexpr int kRunFailure = 1;
+inline constexpr int kInstrumentRefused = 247;
 inline constexpr int kNoDataChunk = 248;
 inline constexpr int kBadSampleNumber = 249;
 inline constexpr int kBadSampleIdentifier = 250;
@@ -54,6 +60,12 @@ inline constexpr int kNoNameFile = 255;
 inline std::string ProcessingLine(std::string_view pattern, const std::string* name_file) {
   if (name_file == nullptr) return Text({"Processing \"", pattern, "\"\n\n"});
   return Text({"Processing \"", pattern, "\", using namefile \"", *name_file, "\"\n\n"});
+}
+
+/// The processing line of an instrument made of many sources: `kind` is "kit" or "multisample".
+inline std::string InstrumentProcessingLine(std::string_view pattern, std::string_view kind,
+                                            std::string_view output) {
+  return Text({"Processing \"", pattern, "\" into ", kind, " \"", output, "\"\n\n"});
 }
 
 // The conditions the program checks itself. Those raised while a source is open clean it up.
@@ -92,6 +104,37 @@ inline Rejection BadInstrumentIdentifier(bool wav_hint = false) {
 inline Rejection BadSampleIdentifier() {
   return Rejection(exit_code::kBadSampleIdentifier,
                    "namefile error: invalid sample name identifier!\n", true);
+}
+
+// An instrument made of many sources is refused before anything is written.
+
+inline Rejection TooManySamples(std::string_view pattern, std::size_t matches) {
+  return Rejection(exit_code::kInstrumentRefused,
+                   Text({"error: ", pattern, " matches ", std::to_string(matches),
+                         " files; an instrument holds at most 16 samples\n"}),
+                   false);
+}
+
+inline Rejection NoRootKey(std::string_view source_name) {
+  return Rejection(
+      exit_code::kInstrumentRefused,
+      Text({"error: no root key for ", source_name,
+            ": no note name such as C4 or F#3 in its file name, and no smpl chunk to give one\n"}),
+      false);
+}
+
+inline Rejection SameRootKey(std::string_view first, std::string_view second,
+                             std::string_view key_name) {
+  return Rejection(
+      exit_code::kInstrumentRefused,
+      Text({"error: ", first, " and ", second, " have the same root key ", key_name, "\n"}), false);
+}
+
+inline Rejection RootKeyTooHigh(std::string_view source_name, std::int64_t key) {
+  return Rejection(exit_code::kInstrumentRefused,
+                   Text({"error: the root key of ", source_name, ", MIDI note ",
+                         std::to_string(key), ", is above the highest key, 95 (B-7)\n"}),
+                   false);
 }
 
 inline Rejection BadSampleNumber() {

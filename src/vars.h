@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "naming/text_line_reader.h"
 #include "platform/platform.h"
 #include "wav/wav_info.h"
+#include "xi/instrument.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
 
@@ -17,6 +19,8 @@ namespace brumlet {
 
 struct Vars {
   // For the whole run.
+  /// Whether a stereo source becomes a left and a right sample or one mixed sample (--mono).
+  StereoHandling stereo = StereoHandling::kSplit;
   bool NameFileGiven = false;
   std::string name_file_path;
   std::unique_ptr<File> name_file;
@@ -45,6 +49,11 @@ struct Vars {
   TextLineReader console_lines{console_bytes};
 
   EncoderBuffers buffers;
+
+  // An instrument made of many sources (--kit, --multi): its samples in slot order and their
+  // sources, open from their scan until their data is written.
+  std::vector<InstrumentSample> instrument_samples;
+  std::vector<std::unique_ptr<File>> instrument_sources;
 };
 
 }  // namespace brumlet

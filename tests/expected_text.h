@@ -9,6 +9,9 @@ inline const std::string kBanner = "\nBrumlet 0.26 - WAV to XI instrument conver
 
 inline const std::string kUsage =
     "usage: Brumlet <input file(s)> [namefile]\n"
+    "       Brumlet --mono <input file(s)> [namefile]\n"
+    "       Brumlet --kit <output.xi> <input file(s)>\n"
+    "       Brumlet --multi <output.xi> <input file(s)>\n"
     "\n"
     "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
     "you're also advised to use my tagsmith.exe ! :)\n"

@@ -181,6 +181,19 @@ TEST(ScanWavChunks, TakesTheFirstLoopOfASmplChunk) {
   EXPECT_EQ(three.LoopEnd, 2);
 }
 
+TEST(ScanWavChunks, TheUnityNoteOfASmplChunkLongEnoughToHoldIt) {
+  Bytes smpl = SmplData(0, {});
+  smpl[12] = 72;
+  const Bytes data = Chunk("data", {0x80});
+  SmplImage image;  // carried from file to file, as in a run
+  EXPECT_EQ(Scan(Wav(kMono8, {Chunk("smpl", smpl), data}), &image).info.UnityNote, 72u);
+  // A smpl chunk that ends before it, or none at all: nothing, whatever the image still holds.
+  const Bytes short_smpl(smpl.begin(), smpl.begin() + 12);
+  EXPECT_EQ(Scan(Wav(kMono8, {Chunk("smpl", short_smpl), data}), &image).info.UnityNote,
+            std::nullopt);
+  EXPECT_EQ(Scan(Wav(kMono8, {data}), &image).info.UnityNote, std::nullopt);
+}
+
 TEST(ScanWavChunks, NoFactOfOneFileReachesTheNext) {
   SmplImage run_wide;
   Bytes title = Chunk("LIST", Concat({Bytes{'I', 'N', 'F', 'O'}, Chunk("INAM", {'A', 0})}));

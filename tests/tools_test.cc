@@ -97,7 +97,7 @@ const std::map<int, std::pair<int, int>> kPitch = {{8000, {-13, 30}},
 std::vector<std::vector<int>> SoxChannels(Tools& t, const std::string& wav, int bits,
                                           int channels) {
   const std::string raw = wav + ".raw";
-  EXPECT_TRUE(t.Shell("sox " + wav + (bits == 8 ? " -t u8 " : " -t s16 ") + raw));
+  EXPECT_TRUE(t.Shell("sox " + Quote(wav) + (bits == 8 ? " -t u8 " : " -t s16 ") + Quote(raw)));
   std::vector<int> values;
   if (bits == 8) {
     for (char c : t.Read(raw)) values.push_back(static_cast<std::uint8_t>(c) - 128);
@@ -241,6 +241,41 @@ double Correlation(const std::vector<int>& a, const std::vector<int>& b, std::si
   return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
 }
 
+// The frames of `frames` that a sample plays straight through: up to the end of its loop, if it
+// has one; from there on the engine loops.
+std::size_t StraightFrames(const XiSample& sample, std::size_t frames) {
+  if ((sample.type & 3) == 0) return frames;
+  const std::size_t bytes_per_frame = (sample.type & 16) ? 2 : 1;
+  return std::min(
+      frames, static_cast<std::size_t>(sample.loop_start + sample.loop_length) / bytes_per_frame);
+}
+
+// Has openmpt123 render the module `xm` at `rate` Hz, with no interpolation, dither or volume
+// ramps; returns the left and right output channels.
+std::vector<std::vector<int>> Rendered(Tools& t, const std::string& xm, int rate) {
+  EXPECT_TRUE(t.Shell("openmpt123 --quiet --render --force --samplerate " + std::to_string(rate) +
+                      " --channels 2 --no-float --dither 0 --filter 1 --ramping 0 " + xm +
+                      " > /dev/null 2>&1"));
+  const Bytes pcm = DataChunkOf(t.Read(xm + ".wav"));
+  std::vector<std::vector<int>> output(2);
+  for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+    output[i / 2 % 2].push_back(static_cast<std::int16_t>(pcm[i] | pcm[i + 1] << 8));
+  }
+  return output;
+}
+
+// The strongest (most negative) correlation of `played` with `output` delayed by fewer than
+// `lags` frames.
+double MostNegativeCorrelation(const std::vector<int>& played, const std::vector<int>& output,
+                               std::size_t lags) {
+  EXPECT_GT(output.size(), played.size()) << "nothing rendered";
+  double best = 1;
+  for (std::size_t lag = 0; lag < lags; ++lag) {
+    best = std::min(best, Correlation(played, output, lag));
+  }
+  return best;
+}
+
 // Wraps `xi` into a module that plays C-5 on the first channel and, for stereo, C-6 on the
 // second, has openmpt123 render it at the sample's own rate, and returns for each output channel
 // the strongest correlation (the most negative) with the source channel panned there. A sample
@@ -251,32 +286,14 @@ std::vector<double> RenderedCorrelations(Tools& t, const std::string& base, int 
   const bool stereo = source.size() == 2;
   const std::string xi = t.Read(base + ".xi");
   t.Write(base + ".xm", XmFromXi(xi, 61, stereo ? 73 : 0));
-  // Up to the end of a loop the engine plays the sample straight through; then it loops.
-  const XiSample sample = ParseXi(xi).samples[0];
-  const std::size_t bytes_per_frame = (sample.type & 16) ? 2 : 1;
-  const std::size_t straight =
-      (sample.type & 3) == 0
-          ? source[0].size()
-          : static_cast<std::size_t>(sample.loop_start + sample.loop_length) / bytes_per_frame;
-  EXPECT_TRUE(t.Shell("openmpt123 --quiet --render --force --samplerate " + std::to_string(rate) +
-                      " --channels 2 --no-float --dither 0 --filter 1 --ramping 0 " + base +
-                      ".xm > /dev/null 2>&1"));
-  const Bytes pcm = DataChunkOf(t.Read(base + ".xm.wav"));
-  std::vector<std::vector<int>> output(2);
-  for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
-    output[i / 2 % 2].push_back(static_cast<std::int16_t>(pcm[i] | pcm[i + 1] << 8));
-  }
+  const std::size_t straight = StraightFrames(ParseXi(xi).samples[0], source[0].size());
+  const auto output = Rendered(t, base + ".xm", rate);
   std::vector<double> correlations;
   for (std::size_t c = 0; c < source.size(); ++c) {
-    EXPECT_GT(output[c].size(), source[c].size()) << "nothing rendered";
     const std::vector<int> played(
         source[c].begin(),
         source[c].begin() + static_cast<std::ptrdiff_t>(std::min(straight, source[c].size())));
-    double best = 1;
-    for (std::size_t lag = 0; lag < 64; ++lag) {
-      best = std::min(best, Correlation(played, output[c], lag));
-    }
-    correlations.push_back(best);
+    correlations.push_back(MostNegativeCorrelation(played, output[c], 4));
   }
   return correlations;
 }
@@ -309,6 +326,80 @@ TEST_F(Tools, ATrackerEngineLoadsAndPlaysTheInstrumentsAtTheirOwnRate) {
       EXPECT_LT(correlations[channel], -0.9) << c.name << " channel " << channel;
     }
   }
+}
+
+// A key of an instrument made of many sources, and what it must play: the slot, the source file
+// with its stored width, channel count and rate, and how many semitones the key lies above the
+// source's root key.
+struct Note {
+  int key, slot;
+  std::string wav;
+  int bits, channels, rate, above_root;
+};
+
+// Plays each note of the instrument `xi_name` alone and has it rendered at the rate that takes
+// one frame of its source per output frame: the source's rate, 2^(1/12) higher for each semitone
+// above the root. The output must follow the source, inverted as stored, and a stereo source as
+// the mix of its channels; a wrong sample or a pitch a semitone off drifts out of step and falls
+// far short of the threshold. The engine takes a finetune in steps of 8 (1/16 semitone), rounded
+// down, so a sample plays up to 7/128 semitone flat; the render rate follows it, or a 0.3 s
+// chirp would drift a dozen frames out of step. The note starts on the first output frame, and
+// the few frames of delay allowed stay well under half a period of every tone here, where an
+// upright waveform would pass for an inverted one.
+void ExpectEachNotePlaysItsSource(Tools& t, const std::string& xi_name,
+                                  const std::vector<Note>& notes) {
+  const std::string xi = t.Read(xi_name);
+  const XiFile parsed = ParseXi(xi);
+  ASSERT_TRUE(parsed.complete);
+  for (const Note& note : notes) {
+    SCOPED_TRACE("key " + std::to_string(note.key) + ", " + note.wav);
+    const auto channels = SoxChannels(t, note.wav, note.bits, note.channels);
+    std::vector<int> source = channels[0];
+    for (std::size_t i = 0; note.channels == 2 && i < source.size(); ++i) {
+      source[i] += channels[1][i];
+    }
+    const XiSample& sample = parsed.samples.at(static_cast<std::size_t>(note.slot));
+    source.resize(StraightFrames(sample, source.size()));
+    const std::string xm = "key" + std::to_string(note.key) + ".xm";
+    t.Write(xm, XmFromXi(xi, note.key + 1));
+    const double semitones = note.above_root - (sample.finetune & 7) / 128.0;
+    const auto output =
+        Rendered(t, xm, static_cast<int>(std::lround(note.rate * std::exp2(semitones / 12))));
+    EXPECT_LT(MostNegativeCorrelation(source, output[0], 4), -0.98);
+  }
+}
+
+TEST_F(Tools, ATrackerEnginePlaysEachKeyOfAKitFromItsOwnSample) {
+  REQUIRE_TOOL("openmpt123");
+  REQUIRE_TOOL("sox");
+  ASSERT_TRUE(Shell("cp " + Quote(BRUMLET_EXAMPLES) + "/*.wav ."));
+  ASSERT_EQ(Run({"--kit", "kit.xi", "*.wav"}).code, 0) << Read("stdout.txt");
+  // Slot i on key 60 + i at its own rate; the keys beyond play the first or last slot transposed.
+  ExpectEachNotePlaysItsSource(*this, "kit.xi",
+                               {{59, 0, "bell24.wav", 16, 1, 44100, -1},
+                                {60, 0, "bell24.wav", 16, 1, 44100, 0},
+                                {61, 1, "kick.wav", 8, 1, 8000, 0},
+                                {62, 2, "pad.wav", 8, 2, 11025, 0},
+                                {63, 3, "pluck.wav", 16, 1, 22050, 0},
+                                {66, 3, "pluck.wav", 16, 1, 22050, 3}});
+}
+
+TEST_F(Tools, ATrackerEnginePlaysEachKeyOfAMultisampleFromTheNearestRoot) {
+  REQUIRE_TOOL("openmpt123");
+  REQUIRE_TOOL("sox");
+  ASSERT_TRUE(Shell("sox -n -r 22050 -b 16 -c 1 tone_C4.wav synth 0.3 sine 300:900 gain -2"));
+  ASSERT_TRUE(Shell("sox -n -r 11025 -b 8 -c 2 tone-E4.wav synth 0.3 sine 200 sine 330 gain -2"));
+  ASSERT_TRUE(Shell("sox -n -r 16000 -b 16 -c 1 'tone G4.wav' synth 0.3 square 250 gain -2"));
+  ASSERT_EQ(Run({"--multi", "multi.xi", "tone*.wav"}).code, 0) << Read("stdout.txt");
+  // Slots in name order: G4, E4, C4. D4 lies as near C4 as E4 and takes the lower, C4, two
+  // semitones up; F4 takes E4 a semitone up, F#4 G4 a semitone down.
+  ExpectEachNotePlaysItsSource(*this, "multi.xi",
+                               {{60, 2, "tone_C4.wav", 16, 1, 22050, 0},
+                                {62, 2, "tone_C4.wav", 16, 1, 22050, 2},
+                                {64, 1, "tone-E4.wav", 8, 2, 11025, 0},
+                                {65, 1, "tone-E4.wav", 8, 2, 11025, 1},
+                                {66, 0, "tone G4.wav", 16, 1, 16000, -1},
+                                {67, 0, "tone G4.wav", 16, 1, 16000, 0}});
 }
 
 }  // namespace

@@ -20,9 +20,9 @@ using namespace brumlet::testing;
 
 constexpr std::int64_t kHeader = 338;
 
-// Scans `wav`, then runs the encoder passes behind a header of kHeader bytes; returns what the
-// passes left behind the header.
-Bytes Encode(const Bytes& wav) {
+// Scans `wav`, then runs the encoder behind a header of kHeader bytes; returns what it left
+// behind the header.
+Bytes Encode(const Bytes& wav, StereoHandling stereo = StereoHandling::kSplit) {
   Faults none;
   auto source_node = std::make_shared<MemNode>();
   source_node->bytes = wav;
@@ -35,8 +35,8 @@ Bytes Encode(const Bytes& wav) {
   ScanWav(source, "x.wav", info, smpl);
   output.Seek(kHeader, Site::kOutputSeek);
   EncoderBuffers buffers;
-  EncodeJob job{source, output, info.DataOffset, SampleDataLength(info), kHeader, buffers};
-  EncodeSampleData(job, info);
+  EncodeJob job{source, output, info.DataOffset, SampleDataLength(info, stereo), kHeader, buffers};
+  EncodeSampleData(job, info, stereo);
   EXPECT_EQ(output.Position(Site::kOutputSeek),
             static_cast<std::int64_t>(output_node->bytes.size()));
   EXPECT_EQ(Bytes(output_node->bytes.begin(), output_node->bytes.begin() + kHeader),
@@ -99,6 +99,27 @@ TEST(Encoders, OtherWidthsGoThroughTheEightBitPathByteByByte) {
             (Bytes{0xFF, 0xFF, 0x02}));
   EXPECT_EQ(Encode(Wav(FmtData(1, 48000, 24, 3), {Chunk("data", {0x80, 0x81, 0x7F})})),
             (Bytes{0xFF, 0xFF, 0x02}));
+}
+
+TEST(Encoders, AMixedStereoSourceIsOneSampleOfHalfTheSumRoundedDown) {
+  // 16-bit: the sum of the signed samples halved with an arithmetic shift; an incomplete last
+  // frame is dropped. Mixed: -1, -2, 32767, -32768, 0.
+  const Bytes frames16 = Samples16({100, -101, -3, 0, 32767, 32767, -32768, -32768, 1, -1, 7});
+  EXPECT_EQ(Encode(Wav(kStereo16, {Chunk("data", frames16)}), StereoHandling::kMix),
+            Words({0x0000, 0x0001, 0x7FFF, 0xFFFF, 0x8000}));
+  // 8-bit: the sum of the unsigned bytes. Mixed: 127, 255, 1.
+  EXPECT_EQ(Encode(Wav(kStereo8, {Chunk("data", {0xFF, 0x00, 0xFF, 0xFF, 0x01, 0x02, 0x09})}),
+                   StereoHandling::kMix),
+            (Bytes{0x00, 0x80, 0xFE}));
+  // Wide formats become 16-bit first: 24-bit frames (0x0100, 0x0300) and (-1, -2) mix to 0x0200
+  // and -2.
+  EXPECT_EQ(Encode(Wav(FmtData(2, 48000, 24),
+                       {Chunk("data", {0, 0, 1, 0, 0, 3, 0, 0xFF, 0xFF, 0, 0xFE, 0xFF})}),
+                   StereoHandling::kMix),
+            Words({0xFDFF, 0x0202}));
+  // A mono source is the same either way.
+  const Bytes mono = Wav(kMono16, {Chunk("data", Samples16({5, -5, 9}))});
+  EXPECT_EQ(Encode(mono, StereoHandling::kMix), Encode(mono));
 }
 
 // Sources larger than a block, with values that differ at every step, decode to the source
@@ -321,11 +342,19 @@ TEST(StereoInOneRead, GivesWhatThePassesGaveForEveryLengthAndEveryFollowingChunk
     std::size_t trailer;    // bytes of a chunk after the data
   };
   std::vector<Case> cases = {
-      {0, -1, 0},          {1, -1, 0},    {5, -1, 0},          {10, -1, 0},
-      {11, -1, 9},         {12, 1000, 0}, {1000, 601, 0},      {1000, 5, 40},
-      {7, 3, 0},           {8, 0, 12},    {40, 0xFFFFFFFF, 0},  // streamed: the data runs to the
-                                                                // end of the file
-      {300001, -1, 33},                                         // several blocks, then a chunk
+      {0, -1, 0},
+      {1, -1, 0},
+      {5, -1, 0},
+      {10, -1, 0},
+      {11, -1, 9},
+      {12, 1000, 0},
+      {1000, 601, 0},
+      {1000, 5, 40},
+      {7, 3, 0},
+      {8, 0, 12},
+      {40, 0xFFFFFFFF, 0},  // streamed: the data runs to the
+                            // end of the file
+      {300001, -1, 33},     // several blocks, then a chunk
       {262147, 140001, 0},  // declared less than held, cut inside a block
   };
   for (int i = 0; i < 40; ++i) {

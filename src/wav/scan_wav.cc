@@ -95,6 +95,9 @@ class ChunkWalk {
   void CopySmpl(std::int64_t size) {
     const auto count = static_cast<std::size_t>(std::min<std::int64_t>(size, SmplImage::kSize));
     file_.ReadExact(smpl_.bytes.data(), count, Site::kSmplRead);
+    if (count >= SmplImage::kUnityNoteOffset + 4) {
+      info_.UnityNote = LoadU32(smpl_.bytes.data() + SmplImage::kUnityNoteOffset);
+    }
     if (LoadU32(smpl_.bytes.data() + SmplImage::kLoopCountOffset) == 0) {
       StoreU32(smpl_.bytes.data() + SmplImage::kLoopTypeOffset,
                static_cast<std::uint32_t>(LoopKind::NoLoop));
@@ -196,6 +199,7 @@ void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplIm
   info.DataOffset = 0;
   info.DataLength = 0;
   info.Title.clear();
+  info.UnityNote.reset();
   Byte* image = smpl.bytes.data();
   StoreU32(image + SmplImage::kLoopTypeOffset, static_cast<std::uint32_t>(LoopKind::NoLoop));
   StoreU32(image + SmplImage::kLoopStartOffset, 0);

@@ -15,8 +15,8 @@ static_assert(kMagic.size() == xi::kInstrumentNameOffset);
 
 constexpr std::uint16_t kFormatVersion = 0x0102;
 constexpr std::uint16_t kFadeOut = 261;
-constexpr std::uint8_t kFullVolume = 64;
-constexpr std::uint8_t kCentre = 128;
+using xi::kFullVolume;
+constexpr std::uint8_t kCentre = xi::kCentrePanning;
 constexpr std::uint8_t kHardLeft = 0;
 constexpr std::uint8_t kHardRight = 255;
 
@@ -66,7 +66,7 @@ XiSampleHeader SampleHeaderAt(XiHeaderBlock& image, int slot) {
                         xi::kSampleHeaderSize);
 }
 
-void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image) {
+void InitHeaderImage(XiHeaderBlock& image) {
   image.bytes.fill(0);
   for (int slot = 0; slot < xi::kSampleSlots; ++slot) {
     InitSampleHeader(SampleHeaderAt(image, slot), 0, 0, 0, kFullVolume, 0, kNoLoopType, kCentre, 0);
@@ -78,56 +78,61 @@ void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image) {
   std::fill_n(b + xi::kTrackerNameOffset, xi::kTrackerNameSize, Byte{' '});
   std::copy(kTrackerName.begin(), kTrackerName.end(), b + xi::kTrackerNameOffset);
   std::copy(HeaderTemplate.begin(), HeaderTemplate.end(), b + xi::kTemplateOffset);
+}
 
-  const Pitch pitch = ComputePitch(info.SampleRate);
-  if (info.Stereo) {
-    std::fill(b + xi::kKeyMapOffset + xi::kFirstRightChannelKey,
-              b + xi::kKeyMapOffset + xi::kKeyCount, Byte{1});
-  }
-
+std::uint8_t SampleType(const WavInfo& info) {
   std::uint8_t type = kForwardLoopType;  // every loop kind without a word of its own loops forward
   if (info.LoopType == LoopKind::PingPong) type = kPingPongLoopType;
   if (info.LoopType == LoopKind::NoLoop) type = kNoLoopType;
-  const bool sixteen_bit = StoredAsSixteenBit(info);
-  if (sixteen_bit) type += kSixteenBitType;
+  if (StoredAsSixteenBit(info)) type += kSixteenBitType;
+  return type;
+}
 
-  // Each channel becomes a sample of its own, so the loop is measured in one channel's stored
-  // bytes (two for a source converted to 16-bit, whatever its own width).
-  const std::int32_t bytes_per_sample = sixteen_bit ? 2 : 1;
-  std::int32_t loop_start = 0;
-  std::int32_t loop_length = 0;
-  if (info.LoopType != LoopKind::NoLoop) {
-    // Loop points come straight from the file and are not checked; the arithmetic wraps rather
-    // than overflows.
-    loop_start = static_cast<std::int32_t>(static_cast<std::uint32_t>(info.LoopStart) *
-                                           static_cast<std::uint32_t>(bytes_per_sample));
-    const std::uint32_t frames =
-        static_cast<std::uint32_t>(info.LoopEnd) - static_cast<std::uint32_t>(info.LoopStart) + 1u;
-    loop_length = static_cast<std::int32_t>(frames * static_cast<std::uint32_t>(bytes_per_sample));
-  }
+LoopBytes SampleLoopBytes(const WavInfo& info) {
+  if (info.LoopType == LoopKind::NoLoop) return {};
+  // Each channel becomes a sample of its own (or both become one), so the loop is measured in
+  // one stored sample's bytes: two for a source converted to 16-bit, whatever its own width.
+  // Loop points come straight from the file and are not checked; the arithmetic wraps rather
+  // than overflows.
+  const auto bytes_per_sample = static_cast<std::uint32_t>(StoredAsSixteenBit(info) ? 2 : 1);
+  const std::uint32_t frames =
+      static_cast<std::uint32_t>(info.LoopEnd) - static_cast<std::uint32_t>(info.LoopStart) + 1u;
+  return {static_cast<std::int32_t>(static_cast<std::uint32_t>(info.LoopStart) * bytes_per_sample),
+          static_cast<std::int32_t>(frames * bytes_per_sample)};
+}
 
-  if (!info.Stereo) {
-    InitSampleHeader(SampleHeaderAt(image, 0), SampleDataLength(info), loop_start, loop_length,
-                     kFullVolume, pitch.finetune, type, kCentre, pitch.relative_note);
+void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image, StereoHandling stereo) {
+  InitHeaderImage(image);
+  const Pitch pitch = ComputePitch(info.SampleRate);
+  const std::uint8_t type = SampleType(info);
+  const LoopBytes loop = SampleLoopBytes(info);
+
+  if (!TwoSamples(info, stereo)) {
+    InitSampleHeader(SampleHeaderAt(image, 0), SampleDataLength(info, stereo), loop.start,
+                     loop.length, kFullVolume, pitch.finetune, type, kCentre, pitch.relative_note);
     return;
   }
+  Byte* b = image.bytes.data();
+  std::fill(b + xi::kKeyMapOffset + xi::kFirstRightChannelKey,
+            b + xi::kKeyMapOffset + xi::kKeyCount, Byte{1});
   const std::int32_t half = SampleDataLength(info) / 2;
-  InitSampleHeader(SampleHeaderAt(image, 0), half, loop_start, loop_length, kFullVolume,
+  InitSampleHeader(SampleHeaderAt(image, 0), half, loop.start, loop.length, kFullVolume,
                    pitch.finetune, type, kHardLeft, pitch.relative_note);
-  // The right channel's sample is tuned an octave below the left's.
+  // The right channel's sample is tuned an octave below the left's, so that it too plays at its
+  // own rate on the first key it owns.
   const auto right_note =
       static_cast<std::int8_t>(static_cast<std::uint8_t>(pitch.relative_note) - 12u);
-  InitSampleHeader(SampleHeaderAt(image, 1), half, loop_start, loop_length, kFullVolume,
+  InitSampleHeader(SampleHeaderAt(image, 1), half, loop.start, loop.length, kFullVolume,
                    pitch.finetune, type, kHardRight, right_note);
 }
 
-int WrittenSampleCount(std::uint8_t sample_count, bool stereo) {
-  return std::clamp<int>(sample_count, stereo ? 2 : 1, xi::kSampleSlots);
+int WrittenSampleCount(std::uint8_t sample_count, bool two_samples) {
+  return std::clamp<int>(sample_count, two_samples ? 2 : 1, xi::kSampleSlots);
 }
 
-std::int64_t WriteHeaderImage(std::uint8_t sample_count, bool stereo, XiHeaderBlock& image,
+std::int64_t WriteHeaderImage(std::uint8_t sample_count, bool two_samples, XiHeaderBlock& image,
                               File& output) {
-  const int count = WrittenSampleCount(sample_count, stereo);
+  const int count = WrittenSampleCount(sample_count, two_samples);
   StoreU16(&image.bytes[xi::kSampleCountOffset], static_cast<std::uint16_t>(count));
   const int length = xi::kInstrumentHeaderSize + count * xi::kSampleHeaderSize;
   output.Write(image.bytes.data(), static_cast<std::size_t>(length), Site::kHeaderWrite);

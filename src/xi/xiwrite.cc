@@ -265,6 +265,44 @@ void EncodeStereo(EncodeJob& job, typename F::Stored start_value) {
   EndOutput(job);
 }
 
+// A stereo frame's two samples mixed into one: (L + R) >> 1, the sum taken in full and halved
+// with an arithmetic shift (rounding down), signed for 16-bit data and unsigned for 8-bit data.
+template <typename Word>
+Word Mix(const Byte* frame) {
+  if constexpr (sizeof(Word) == 2) {
+    const int sum = LoadI16(frame) + LoadI16(frame + 2);
+    return static_cast<Word>(sum >> 1);
+  } else {
+    return static_cast<Word>((frame[0] + frame[1]) >> 1);
+  }
+}
+
+// EncodeBlock over the mixed values of `frames` stereo frames.
+template <typename Word>
+Word EncodeMixedBlock(const Byte* __restrict in, std::size_t frames, Byte* __restrict out,
+                      Word previous) {
+  constexpr std::size_t kFrame = 2 * sizeof(Word);
+  Store<Word>(out, static_cast<Word>(previous - Mix<Word>(in)));
+  for (std::size_t i = 1; i < frames; ++i) {
+    Store<Word>(out + i * sizeof(Word),
+                static_cast<Word>(Mix<Word>(in + (i - 1) * kFrame) - Mix<Word>(in + i * kFrame)));
+  }
+  return Mix<Word>(in + (frames - 1) * kFrame);
+}
+
+// A stereo source as one sample over the whole data area, mixed from both channels.
+template <typename F>
+void EncodeMixed(EncodeJob& job, typename F::Stored start_value) {
+  using Word = typename F::Stored;
+  Channel<Word> only = OnlyChannel(job, start_value);
+  ReadBlocks(job, F::kBlockSize, F::kUnit, [&](const Byte* in, std::size_t frames) {
+    only.previous = EncodeMixedBlock<Word>(in, frames, only.writer.Tail(), only.previous);
+    only.writer.Commit(frames * sizeof(Word));
+  });
+  only.writer.Flush();
+  EndOutput(job);
+}
+
 // The wide formats: each sample becomes a signed 16-bit value. Integer PCM keeps its top 16 bits
 // (truncating, as dropping the low bytes does); float is scaled to the 16-bit range, rounded to
 // nearest with ties to even, and clamped, with NaN as silence.
@@ -295,14 +333,22 @@ std::uint16_t ToSample(const Byte* p) {
   }
 }
 
-// Encodes one channel of `frames` wide frames, its sample at `offset` in each frame.
-template <WideFormat kFormat>
+// Encodes one channel of `frames` wide frames, its sample at `offset` in each frame; or, with
+// kMix, both samples of each stereo frame made 16-bit and then mixed into one.
+template <WideFormat kFormat, bool kMix = false>
 void EncodeWideChannel(const Byte* in, std::size_t frames, std::size_t frame_size,
                        std::size_t offset, Channel<std::uint16_t>& channel) {
+  constexpr auto kSampleSize = static_cast<std::size_t>(ContainerBytes(kFormat));
   Byte* out = channel.writer.Tail();
   std::uint16_t previous = channel.previous;
   for (std::size_t i = 0; i < frames; ++i) {
-    const std::uint16_t current = ToSample<kFormat>(in + i * frame_size + offset);
+    const Byte* sample = in + i * frame_size + offset;
+    std::uint16_t current = ToSample<kFormat>(sample);
+    if constexpr (kMix) {
+      const int sum = static_cast<std::int16_t>(current) +
+                      static_cast<std::int16_t>(ToSample<kFormat>(sample + kSampleSize));
+      current = static_cast<std::uint16_t>(sum >> 1);
+    }
     StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
     previous = current;
   }
@@ -311,14 +357,20 @@ void EncodeWideChannel(const Byte* in, std::size_t frames, std::size_t frame_siz
 }
 
 template <WideFormat kFormat>
-void EncodeWideFrames(EncodeJob& job, bool stereo) {
+void EncodeWideFrames(EncodeJob& job, bool stereo, StereoHandling handling) {
   const auto sample_size = static_cast<std::size_t>(ContainerBytes(kFormat));
   const std::size_t frame_size = sample_size * (stereo ? 2 : 1);
   // Whole frames per block, and no more than one output block of 16-bit samples a channel.
   const std::size_t block =
       std::min(EncoderBuffers::kInputSize / frame_size, EncoderBuffers::kBlockOutputSize / 2) *
       frame_size;
-  if (stereo) {
+  if (stereo && handling == StereoHandling::kMix) {
+    Channel<std::uint16_t> only = OnlyChannel(job, kStart16);
+    ReadBlocks(job, block, frame_size, [&](const Byte* in, std::size_t frames) {
+      EncodeWideChannel<kFormat, true>(in, frames, frame_size, 0, only);
+    });
+    only.writer.Flush();
+  } else if (stereo) {
     Channel<std::uint16_t> left = LeftChannel(job, kStart16);
     Channel<std::uint16_t> right = RightChannel(job, kStart16);
     ReadBlocks(job, block, frame_size, [&](const Byte* in, std::size_t frames) {
@@ -344,30 +396,34 @@ void EncodeMono16(EncodeJob& job) { EncodeMono<Mono16>(job, kStart16); }
 void EncodeStereo8(EncodeJob& job) { EncodeStereo<Stereo8>(job, kStart8); }
 void EncodeMono8(EncodeJob& job) { EncodeMono<Mono8>(job, kStart8); }
 
-void EncodeWide(EncodeJob& job, WideFormat format, bool stereo) {
+void EncodeMixed16(EncodeJob& job) { EncodeMixed<Stereo16>(job, kStart16); }
+void EncodeMixed8(EncodeJob& job) { EncodeMixed<Stereo8>(job, kStart8); }
+
+void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, StereoHandling handling) {
   switch (format) {
     case WideFormat::Pcm24:
-      return EncodeWideFrames<WideFormat::Pcm24>(job, stereo);
+      return EncodeWideFrames<WideFormat::Pcm24>(job, stereo, handling);
     case WideFormat::Pcm32:
-      return EncodeWideFrames<WideFormat::Pcm32>(job, stereo);
+      return EncodeWideFrames<WideFormat::Pcm32>(job, stereo, handling);
     case WideFormat::Float32:
-      return EncodeWideFrames<WideFormat::Float32>(job, stereo);
+      return EncodeWideFrames<WideFormat::Float32>(job, stereo, handling);
     case WideFormat::Float64:
-      return EncodeWideFrames<WideFormat::Float64>(job, stereo);
+      return EncodeWideFrames<WideFormat::Float64>(job, stereo, handling);
     case WideFormat::None:
       break;
   }
 }
 
-void EncodeSampleData(EncodeJob& job, const WavInfo& info) {
+void EncodeSampleData(EncodeJob& job, const WavInfo& info, StereoHandling stereo) {
+  const bool mix = stereo == StereoHandling::kMix;
   if (info.Wide != WideFormat::None) {
-    EncodeWide(job, info.Wide, info.Stereo);
+    EncodeWide(job, info.Wide, info.Stereo, stereo);
   } else if (info.Stereo && info.SixteenBit) {
-    EncodeStereo16(job);
+    mix ? EncodeMixed16(job) : EncodeStereo16(job);
   } else if (info.SixteenBit) {
     EncodeMono16(job);
   } else if (info.Stereo) {
-    EncodeStereo8(job);
+    mix ? EncodeMixed8(job) : EncodeStereo8(job);
   } else {
     EncodeMono8(job);
   }

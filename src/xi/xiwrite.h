@@ -61,12 +61,20 @@ void EncodeMono16(EncodeJob& job);
 void EncodeStereo8(EncodeJob& job);
 void EncodeMono8(EncodeJob& job);
 
+/// A stereo source as one sample, each frame mixed into (L + R) >> 1: signed for 16-bit data,
+/// on the unsigned bytes for 8-bit data.
+void EncodeMixed16(EncodeJob& job);
+void EncodeMixed8(EncodeJob& job);
+
 /// Converts each sample of a wide format to 16 bits before encoding it as the 16-bit encoders
-/// do. Reads whole frames only; an incomplete frame at the end is dropped.
-void EncodeWide(EncodeJob& job, WideFormat format, bool stereo);
+/// do (and, for a mixed stereo source, before mixing). Reads whole frames only; an incomplete
+/// frame at the end is dropped.
+void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, StereoHandling handling);
 
 /// Runs the encoder a source needs: 16-bit sources through the 16-bit encoders, the wide formats
-/// through EncodeWide and every other width through the 8-bit encoders.
-void EncodeSampleData(EncodeJob& job, const WavInfo& info);
+/// through EncodeWide and every other width through the 8-bit encoders; a stereo source split
+/// into its left and right samples, or mixed into one.
+void EncodeSampleData(EncodeJob& job, const WavInfo& info,
+                      StereoHandling stereo = StereoHandling::kSplit);
 
 }  // namespace brumlet
