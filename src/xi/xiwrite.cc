@@ -72,7 +72,7 @@ Word EncodeBlock(const Byte* __restrict in, std::size_t units, Byte* __restrict 
 // would reach past the area is dropped (the next sample, or the end of the file, is there).
 // Every write but the first and the last ends on a 64 KiB boundary of the output file: the header
 // puts the sample data at an odd offset, and writes that straddle the page cache's large folios
-// cost a third more than aligned ones. A block takes at most one write; the bytes past the last
+// cost about a tenth more than aligned ones. A block takes at most one write; the bytes past the last
 // boundary wait for the next block. Where two samples are written side by side (a stereo
 // source's left and right), each write is positioned first.
 class AlignedWriter {
