@@ -35,22 +35,15 @@ void CloseCurrentFiles(Vars& vars) {
   CloseIfOpen(vars.OutputFile, Site::kOutputClose);
 }
 
-// Replacing the output must never destroy an input of this run: a source named "xi", "a.xi"
-// matched by "*", or a name file "drum.xi" beside "drum.wav".
-void RefuseToOverwriteInput(const Vars& vars, Platform& platform) {
-  const std::optional<FileId> output = platform.IdOf(vars.OutputName);
-  if (!output) return;
-  if (*output == vars.SourceFile->Id() || (vars.NameFileGiven && *output == vars.name_file->Id())) {
-    throw IoFailure(IoError::AccessDenied(), Site::kOutputCreate);
-  }
-}
-
 void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
   const StereoHandling stereo = vars.stereo;
   vars.SourceName = match.name;
   vars.SourceFile = platform.OpenRead(match.path, Site::kSourceOpen);
   vars.OutputName = DeriveOutputName(vars.SourceName);
-  RefuseToOverwriteInput(vars, platform);
+  // A source named "xi", "a.xi" matched by "*", or a name file "drum.xi" beside "drum.wav".
+  std::vector<const File*> inputs{vars.SourceFile.get()};
+  if (vars.NameFileGiven) inputs.push_back(vars.name_file.get());
+  RefuseToReplaceAnInput(vars.OutputName, inputs, platform);
   vars.OutputFile = platform.Create(vars.OutputName, Site::kOutputCreate);
 
   ScanWav(*vars.SourceFile, vars.SourceName, vars.wav_info, vars.smpl_image);
@@ -134,6 +127,15 @@ int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& var
 }
 
 }  // namespace
+
+void RefuseToReplaceAnInput(const std::string& output_path, std::span<const File* const> inputs,
+                            Platform& platform) {
+  const std::optional<FileId> output = platform.IdOf(output_path);
+  if (!output) return;
+  for (const File* input : inputs) {
+    if (*output == input->Id()) throw IoFailure(IoError::AccessDenied(), Site::kOutputCreate);
+  }
+}
 
 std::string DeriveOutputName(std::string_view source_name) {
   const std::size_t dot = source_name.find('.');

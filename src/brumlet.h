@@ -2,6 +2,7 @@
 // ends.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,11 @@ namespace brumlet {
 /// Runs the program over `args` (the command-line arguments, without the program's own path) and
 /// returns the exit code. `module` is the program's file name, shown in failure reports.
 int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Platform& platform);
+
+/// Refuses, as "File access denied" at the output's creation, an output that is one of the run's
+/// `inputs` (the same file under another name): replacing it would destroy that input.
+void RefuseToReplaceAnInput(const std::string& output_path, std::span<const File* const> inputs,
+                            Platform& platform);
 
 /// The source's name up to and including its first ".", followed by "xi": drum.wav gives
 /// drum.xi, a.b.wav gives a.xi, a name without a dot gives xi.

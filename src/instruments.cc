@@ -68,15 +68,6 @@ std::string SlotText(int slot, const KeyMap& keys, int root_key) {
   return Text({"slot ", std::to_string(slot), ", ", range, ", root ", TrackerNoteName(root_key)});
 }
 
-// The output must never be one of the sources that it is made of.
-void RefuseToOverwriteASource(const std::string& output_path, Vars& vars, Platform& platform) {
-  const std::optional<FileId> output = platform.IdOf(output_path);
-  if (!output) return;
-  for (const std::unique_ptr<File>& source : vars.instrument_sources) {
-    if (*output == source->Id()) throw IoFailure(IoError::AccessDenied(), Site::kOutputCreate);
-  }
-}
-
 }  // namespace
 
 int BuildInstrument(InstrumentKind kind, const std::string& output_path, const std::string& pattern,
@@ -109,7 +100,10 @@ int BuildInstrument(InstrumentKind kind, const std::string& output_path, const s
   }
 
   BuildInstrumentImage(samples, keys, InstrumentName(platform.BareName(output_path)), vars.header);
-  RefuseToOverwriteASource(output_path, vars, platform);
+  std::vector<const File*> sources;
+  for (const std::unique_ptr<File>& source : vars.instrument_sources)
+    sources.push_back(source.get());
+  RefuseToReplaceAnInput(output_path, sources, platform);
   vars.OutputName = output_path;
   vars.OutputFile = platform.Create(output_path, Site::kOutputCreate);
   WriteHeaderImage(static_cast<std::uint8_t>(samples.size()), false, vars.header, *vars.OutputFile);

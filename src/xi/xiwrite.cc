@@ -1,7 +1,6 @@
 #include "xi/xiwrite.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -72,8 +71,8 @@ Word EncodeBlock(const Byte* __restrict in, std::size_t units, Byte* __restrict 
 // would reach past the area is dropped (the next sample, or the end of the file, is there).
 // Every write but the first and the last ends on a 64 KiB boundary of the output file: the header
 // puts the sample data at an odd offset, and writes that straddle the page cache's large folios
-// cost about a tenth more than aligned ones. A block takes at most one write; the bytes past the last
-// boundary wait for the next block. Where two samples are written side by side (a stereo
+// cost about a tenth more than aligned ones. A block takes at most one write; the bytes past the
+// last boundary wait for the next block. Where two samples are written side by side (a stereo
 // source's left and right), each write is positioned first.
 class AlignedWriter {
  public:
@@ -209,7 +208,8 @@ void EncodeFrameRange(const Byte* __restrict in, std::size_t first, std::size_t 
 // taken on the interleaved words (each word minus the one a frame before it), then the left
 // words are the sign-extended low halves of each frame and the right words the high halves,
 // packed back to 16 bits without saturating. Compilers split interleaved 16-bit data only
-// clumsily, and stereo 16-bit is the common case. Returns the first frame left to do.
+// clumsily, and stereo 16-bit is the common case. SSE2 means x86, so the lanes are the
+// little-endian words as stored. Returns the first frame left to do.
 std::size_t EncodeFrames16Wide(const Byte* in, std::size_t frames, Byte* left, Byte* right) {
   std::size_t i = 1;
   for (; i + 8 <= frames; i += 8) {
@@ -238,7 +238,7 @@ void EncodeFrames(const Byte* __restrict in, std::size_t frames, Byte* __restric
   Store<Word>(right, static_cast<Word>(previous_right - Load<Word>(in + sizeof(Word))));
   std::size_t done = 1;
 #if defined(__SSE2__)
-  if constexpr (sizeof(Word) == 2 && std::endian::native == std::endian::little) {
+  if constexpr (sizeof(Word) == 2) {
     done = EncodeFrames16Wide(in, frames, left, right);
   }
 #endif
