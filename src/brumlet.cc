@@ -1,5 +1,8 @@
 #include "brumlet.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "failure.h"
 #include "instruments.h"
 #include "messages.h"
@@ -89,15 +92,32 @@ int ConvertAll(const std::string& pattern, const std::string* name_file, Platfor
   return exit_code::kSuccess;
 }
 
-int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& vars) {
-  Console& console = platform.console();
-  vars.console_bytes.Attach(&console);
-  console.Write(kBanner);
+// Every option the program has; the modes count only as the first argument, the others only as
+// the one and only argument.
+constexpr std::string_view kOptions[] = {"--mono", "--kit", "--multi", "--help", "-h", "--version"};
 
-  std::vector<std::string> args;
-  for (const std::string& arg : arguments) {
-    if (!arg.empty()) args.push_back(arg);
+bool IsOption(std::string_view arg) {
+  return std::find(std::begin(kOptions), std::end(kOptions), arg) != std::end(kOptions);
+}
+
+// An argument that looks like an option but is none (`--Kit`): it is taken as a pattern, and
+// every message that ends the run for want of inputs says what the options are.
+bool IsUnknownOption(const std::vector<std::string>& args) {
+  return !args.empty() && args[0].starts_with("--") && !IsOption(args[0]);
+}
+
+// A mode given the wrong number of arguments: the usage text, and where the shell expands
+// wildcards and there are too many (every mode takes at most three), the likely cause.
+int WrongUse(std::string_view mode, std::size_t count, Platform& platform) {
+  platform.console().Write(kUsage);
+  if (count > 3 && platform.ShellExpandsWildcards()) {
+    platform.console().Write(TooManyArgumentsHint(mode));
   }
+  return exit_code::kWrongUse;
+}
+
+int Dispatch(const std::vector<std::string>& args, Platform& platform, Vars& vars) {
+  Console& console = platform.console();
   // The conventional options count only alone, so that any other argument starting with "-" is
   // still a pattern (and "./--help" names a file called --help). The modes count only first.
   const std::string_view first = args.empty() ? std::string_view() : args[0];
@@ -107,23 +127,51 @@ int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& var
     return exit_code::kSuccess;
   }
   if (args.size() == 1 && first == "--version") return exit_code::kSuccess;
-  if (first == "--mono" && (args.size() == 2 || args.size() == 3)) {
+  if (first == "--mono") {
+    if (args.size() != 2 && args.size() != 3) return WrongUse(first, args.size(), platform);
     vars.stereo = StereoHandling::kMix;
     return ConvertAll(args[1], args.size() == 3 ? &args[2] : nullptr, platform, vars);
   }
-  if ((first == "--kit" || first == "--multi") && args.size() == 3) {
+  if (first == "--kit" || first == "--multi") {
+    if (args.size() != 3) return WrongUse(first, args.size(), platform);
     const InstrumentKind kind = first == "--kit" ? InstrumentKind::kKit : InstrumentKind::kMulti;
     return BuildInstrument(kind, args[1], args[2], platform, vars);
   }
-  const bool mode = first == "--mono" || first == "--kit" || first == "--multi";
-  if (mode || args.empty() || args.size() > 2) {
+  if (args.empty() || args.size() > 2) {
+    // The plain conversion's own usage cases end with exit code 0.
     console.Write(kUsage);
-    if (!mode && args.size() > 2 && platform.ShellExpandsWildcards()) {
-      console.Write(kManyArgumentsHint);
-    }
+    if (args.size() > 2 && platform.ShellExpandsWildcards()) console.Write(kManyArgumentsHint);
+    if (IsUnknownOption(args)) console.Write(kUnknownOptionHint);
     return exit_code::kSuccess;
   }
   return ConvertAll(args[0], args.size() == 2 ? &args[1] : nullptr, platform, vars);
+}
+
+// What the user most likely meant when a run found none of its inputs: an option misspelt, or
+// one given where the name file goes (`brumlet '*.wav' --mono`).
+std::string MissingInputHint(const std::vector<std::string>& args, int code, Platform& platform) {
+  if (code != exit_code::kNoMatch && code != exit_code::kNoNameFile) return {};
+  if (IsUnknownOption(args)) return std::string(kUnknownOptionHint);
+  if (code == exit_code::kNoNameFile && args.size() == 2 && args[1] != "-h" && IsOption(args[1])) {
+    return OptionsComeFirstHint(args[1], platform.ShellExpandsWildcards());
+  }
+  return {};
+}
+
+int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& vars) {
+  vars.console_bytes.Attach(&platform.console());
+  platform.console().Write(kBanner);
+  std::vector<std::string> args;
+  for (const std::string& arg : arguments) {
+    if (!arg.empty()) args.push_back(arg);
+  }
+  try {
+    return Dispatch(args, platform, vars);
+  } catch (const Rejection& rejection) {
+    const std::string hint = MissingInputHint(args, rejection.exit_code(), platform);
+    if (hint.empty()) throw;
+    throw rejection.WithHint(hint);
+  }
 }
 
 }  // namespace
@@ -169,6 +217,7 @@ int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Pl
       return Run(args, platform, vars);
     } catch (const Rejection& rejection) {
       platform.console().Write(rejection.what());
+      if (!rejection.hint().empty()) platform.console().Write(rejection.hint());
       if (rejection.abort_current_file()) AbortCurrentFile(vars, platform);
       return rejection.exit_code();
     }

@@ -36,6 +36,7 @@ enum class Site : std::uint32_t {
   kOutputCreate = 0x0401,
   kOutputClose = 0x0402,
   kHeaderWrite = 0x0403,
+  kOutputCheck = 0x0404,  ///< reading an existing output's first bytes before replacing it
   kSampleRead = 0x0411,
   kSampleWrite = 0x0412,
   kOutputSeek = 0x0413,
@@ -103,21 +104,30 @@ std::string FailureReportText(const RunFailure& failure);
 std::string FormatFailureReport(const RunFailure& failure, std::string_view module);
 
 /// A condition the program checks itself. `message` is printed as it stands (line ends
-/// included), then the current source is cleaned up when `abort_current_file` is set, then the
-/// process ends with `exit_code`.
+/// included), then `hint` (what the user most likely meant, or how to mend the input; empty when
+/// there is none), then the current source is cleaned up when `abort_current_file` is set, then
+/// the process ends with `exit_code`.
 class Rejection : public std::runtime_error {
  public:
-  Rejection(int exit_code, std::string message, bool abort_current_file)
+  Rejection(int exit_code, std::string message, bool abort_current_file, std::string hint = {})
       : std::runtime_error(std::move(message)),
         exit_code_(exit_code),
-        abort_current_file_(abort_current_file) {}
+        abort_current_file_(abort_current_file),
+        hint_(std::move(hint)) {}
 
   int exit_code() const { return exit_code_; }
   bool abort_current_file() const { return abort_current_file_; }
+  const std::string& hint() const { return hint_; }
+
+  /// The same rejection with `hint` behind its own.
+  Rejection WithHint(std::string_view hint) const {
+    return Rejection(exit_code_, what(), abort_current_file_, hint_ + std::string(hint));
+  }
 
  private:
   int exit_code_;
   bool abort_current_file_;
+  std::string hint_;
 };
 
 }  // namespace brumlet

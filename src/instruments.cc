@@ -1,6 +1,7 @@
 #include "instruments.h"
 
 #include <algorithm>
+#include <array>
 
 #include "brumlet.h"
 #include "failure.h"
@@ -15,16 +16,30 @@ namespace {
 
 constexpr std::size_t kMaxSamples = xi::kSampleSlots;
 
+bool EndsInXi(std::string_view name) {
+  if (name.size() < 3) return false;
+  const std::string_view tail = name.substr(name.size() - 3);
+  return tail[0] == '.' && (tail[1] == 'x' || tail[1] == 'X') && (tail[2] == 'i' || tail[2] == 'I');
+}
+
 // The instrument is named after its file, without the ".xi" that every XI file name ends in.
 std::string_view InstrumentName(std::string_view output_name) {
-  if (output_name.size() >= 3) {
-    const std::string_view tail = output_name.substr(output_name.size() - 3);
-    if (tail[0] == '.' && (tail[1] == 'x' || tail[1] == 'X') &&
-        (tail[2] == 'i' || tail[2] == 'I')) {
-      output_name.remove_suffix(3);
-    }
-  }
+  if (EndsInXi(output_name)) output_name.remove_suffix(3);
   return output_name;
+}
+
+// An unquoted pattern (`brumlet --kit *.wav`) makes its first match the output: a recording
+// would be replaced by an instrument. So an existing regular file is replaced only when it
+// already is an XI instrument; what else has the name is left to the create, which refuses it.
+void RefuseToReplaceAForeignFile(const std::string& output_path, Platform& platform) {
+  const std::unique_ptr<File> existing = platform.OpenIfPlainFile(output_path, Site::kOutputCheck);
+  if (!existing) return;
+  std::array<Byte, xi::kMagic.size()> start{};
+  const std::size_t got = existing->Read(start.data(), start.size(), Site::kOutputCheck);
+  existing->Close(Site::kOutputCheck);
+  if (got != start.size() || !std::equal(start.begin(), start.end(), xi::kMagic.begin())) {
+    throw OutputNotAnInstrument(output_path);
+  }
 }
 
 // Opens and scans every source, keeping each open for its data; a source that is not a WAV, or
@@ -72,6 +87,10 @@ std::string SlotText(int slot, const KeyMap& keys, int root_key) {
 
 int BuildInstrument(InstrumentKind kind, const std::string& output_path, const std::string& pattern,
                     Platform& platform, Vars& vars) {
+  const std::string_view mode = kind == InstrumentKind::kKit ? "--kit" : "--multi";
+  if (!EndsInXi(output_path)) {
+    throw OutputNotXi(output_path, mode, platform.ShellExpandsWildcards());
+  }
   const std::vector<Match> matches = platform.Search(pattern);
   if (matches.empty()) throw NothingMatches(pattern);
   if (matches.size() > kMaxSamples) throw TooManySamples(pattern, matches.size());
@@ -103,6 +122,7 @@ int BuildInstrument(InstrumentKind kind, const std::string& output_path, const s
   std::vector<const File*> sources;
   for (const std::unique_ptr<File>& source : vars.instrument_sources)
     sources.push_back(source.get());
+  RefuseToReplaceAForeignFile(output_path, platform);
   RefuseToReplaceAnInput(output_path, sources, platform);
   vars.OutputName = output_path;
   vars.OutputFile = platform.Create(output_path, Site::kOutputCreate);
@@ -113,7 +133,7 @@ int BuildInstrument(InstrumentKind kind, const std::string& output_path, const s
     EncodeJob job{*vars.instrument_sources[i],
                   *vars.OutputFile,
                   info.DataOffset,
-                  SampleDataLength(info, StereoHandling::kMix),
+                  InstrumentSampleLength(info),
                   starts[i],
                   vars.buffers};
     EncodeSampleData(job, info, StereoHandling::kMix);

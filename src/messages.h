@@ -27,14 +27,6 @@ inline constexpr std::string_view kUsage =
 inline constexpr std::string_view kManualPointer = "see 'man brumlet' and the README for more\n";
 inline constexpr std::string_view kReadmePointer = "see README.md for more\n";
 
-// Where the shell expands wildcards, an unquoted pattern reaches the program as many arguments.
-inline constexpr std::string_view kManyArgumentsHint =
-    "hint: more than two arguments; quote a wildcard pattern so that brumlet expands it: "
-    "brumlet '*.wav'\n";
-inline constexpr std::string_view kNameFileIsAWavHint =
-    "hint: the name file is a WAV file; quote a wildcard pattern so that brumlet expands it: "
-    "brumlet '*.wav'\n";
-
 // Concatenates message pieces (a helper rather than chains of operator+, which also keeps g++ 12
 // from a false -Wrestrict alarm on "literal" + std::string).
 inline std::string Text(std::initializer_list<std::string_view> pieces) {
@@ -43,9 +35,47 @@ inline std::string Text(std::initializer_list<std::string_view> pieces) {
   return text;
 }
 
+// Where the shell expands wildcards, an unquoted pattern reaches the program as many arguments.
+inline constexpr std::string_view kManyArgumentsHint =
+    "hint: more than two arguments; quote a wildcard pattern so that brumlet expands it: "
+    "brumlet '*.wav'\n";
+inline constexpr std::string_view kNameFileIsAWavHint =
+    "hint: the name file is a WAV file; quote a wildcard pattern so that brumlet expands it: "
+    "brumlet '*.wav'\n";
+
+/// Follows every message that ends a run whose first argument looks like an option but is none.
+inline constexpr std::string_view kUnknownOptionHint =
+    "hint: the options are --mono, --kit, --multi, --help and --version; they come first\n";
+
+/// How a mode is called with a quoted pattern: "brumlet --kit drums.xi '*.wav'". `quoted` is
+/// false where the program, not the shell, expands wildcards (no quotes are needed there).
+inline std::string ModeExample(std::string_view mode, bool quoted) {
+  std::string example = "brumlet ";
+  example += mode;
+  if (mode == "--kit") example += " drums.xi";
+  if (mode == "--multi") example += " piano.xi";
+  if (mode == "--mono" || mode == "--kit" || mode == "--multi") {
+    example += quoted ? " '*.wav'" : " *.wav";
+  }
+  return example;
+}
+
+/// A mode given more arguments than it takes: most likely an unquoted pattern.
+inline std::string TooManyArgumentsHint(std::string_view mode) {
+  return Text({"hint: too many arguments for ", mode,
+               "; quote a wildcard pattern so that brumlet expands it: ", ModeExample(mode, true),
+               "\n"});
+}
+
+/// An option given where the name file goes: `brumlet '*.wav' --mono`.
+inline std::string OptionsComeFirstHint(std::string_view option, bool quoted) {
+  return Text({"hint: options come first: ", ModeExample(option, quoted), "\n"});
+}
+
 namespace exit_code {
 inline constexpr int kSuccess = 0;
 inline constexpr int kRunFailure = 1;
+inline constexpr int kWrongUse = 246;
 inline constexpr int kInstrumentRefused = 247;
 inline constexpr int kNoDataChunk = 248;
 inline constexpr int kBadSampleNumber = 249;
@@ -79,9 +109,17 @@ inline Rejection NothingMatches(std::string_view pattern) {
   return Rejection(exit_code::kNoMatch, Text({"couldn't find ", pattern, "\n"}), false);
 }
 
-inline Rejection NotAStandardWav(std::string_view source_name) {
+inline Rejection NotAStandardWav(std::string_view source_name, std::string hint = {}) {
   return Rejection(exit_code::kNotAWav, Text({"\n", source_name, ": not a standard WAV!\n\n"}),
-                   true);
+                   true, std::move(hint));
+}
+
+/// A chunk `id` (JUNK, bext, ...) before the format chunk: the file is a WAV this program could
+/// read once the chunk is gone.
+inline std::string ChunkBeforeFormatHint(std::string_view source_name, std::string_view id) {
+  return Text({"hint: ", source_name, " has a ", id,
+               " chunk before its format chunk; brumlet reads WAVs that start with it: ffmpeg -i ",
+               source_name, " -c:a copy fixed.wav rewrites it (a sampler loop is lost)\n"});
 }
 
 inline Rejection DataChunkNotFound(std::string_view source_name) {
@@ -107,6 +145,23 @@ inline Rejection BadSampleIdentifier() {
 }
 
 // An instrument made of many sources is refused before anything is written.
+
+/// `hint`: where the shell expands wildcards, a pattern left unquoted leaves its first match as
+/// the output; `mode` is --kit or --multi.
+inline Rejection OutputNotXi(std::string_view output, std::string_view mode, bool hint) {
+  return Rejection(exit_code::kInstrumentRefused,
+                   Text({"error: the output ", output, " does not end in .xi\n"}), false,
+                   hint ? Text({"hint: quote a wildcard pattern so that brumlet expands it: ",
+                                ModeExample(mode, true), "\n"})
+                        : "");
+}
+
+inline Rejection OutputNotAnInstrument(std::string_view output) {
+  return Rejection(exit_code::kInstrumentRefused,
+                   Text({"error: ", output,
+                         " exists and is not an XI instrument; brumlet does not replace it\n"}),
+                   false);
+}
 
 inline Rejection TooManySamples(std::string_view pattern, std::size_t matches) {
   return Rejection(exit_code::kInstrumentRefused,

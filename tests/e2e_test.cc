@@ -145,6 +145,20 @@ TEST_F(EndToEnd, ReadOnlyOutputIsAccessDenied) {
   EXPECT_EQ(Read("a.xi"), "keep");
 }
 
+// A kit's output that is neither an XI nor a regular file of its own: a FIFO is never opened
+// (its read would wait for a writer), a link to a recording is never followed.
+TEST_F(EndToEnd, AKitNeverOpensAFifoOrFollowsALinkAtItsOutput) {
+  const Bytes kick = Mono8();
+  WriteWav("kick.wav", kick);
+  ASSERT_TRUE(Shell("mkfifo fifo.xi && ln -s kick.wav link.xi"));
+  for (const char* output : {"fifo.xi", "link.xi"}) {
+    const Result r = Run({"--kit", output, "kick.wav"});
+    EXPECT_EQ(r.code, 1) << output;
+    EXPECT_TRUE(r.out.ends_with(IoReport("00000401", "File access denied."))) << r.out;
+  }
+  EXPECT_EQ(Read("kick.wav"), std::string(kick.begin(), kick.end()));
+}
+
 TEST_F(EndToEnd, AClosedStandardOutputEndsTheRunWithCodeOne) {
   WriteWav("a.wav", Mono8());
   EXPECT_EQ(Run({"a.wav"}, "", ">&-").code, 1);

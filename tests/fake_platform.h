@@ -184,6 +184,9 @@ class FakePlatform : public Platform {
     if (!Has(path)) throw IoFailure(ErrnoError(ENOENT), site);
     return std::make_unique<MemFile>(files.at(path), faults);
   }
+  std::unique_ptr<File> OpenIfPlainFile(const std::string& path, Site site) override {
+    return Has(path) ? OpenRead(path, site) : nullptr;
+  }
   std::unique_ptr<File> Create(const std::string& path, Site site) override {
     MaybeFail(faults, site);
     if (directories.count(path)) throw IoFailure(ErrnoError(EISDIR), site);

@@ -189,20 +189,86 @@ TEST_F(Instruments, RefusedBeforeAnythingIsWritten) {
   EXPECT_TRUE(Output().ends_with("\nb.wav: not a standard WAV!\n\n"));
   EXPECT_FALSE(platform_.Has("kit.xi"));
   // Nor may the output be one of its sources.
-  EXPECT_EQ(Run({"--kit", "a.wav", "a.wav"}), 1);
+  EXPECT_EQ(Run({"--kit", "a.wav", "a.wav"}), 247);
   EXPECT_EQ(platform_.Contents("a.wav"), Mono8(8363, {0x80}));
 }
 
 TEST_F(Instruments, OtherUsesOfTheModesShowTheUsage) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--kit", "out.xi"},
-                                               {"--multi", "out.xi", "a", "b"},
-                                               {"--mono"},
-                                               {"--mono", "a", "b", "c"},
-                                               {"", "--kit", "", "x.xi", ""}}) {
+  const std::string many = "hint: too many arguments for ";
+  const std::string quote = "; quote a wildcard pattern so that brumlet expands it: brumlet ";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--kit", "out.xi"}, ""},
+      {{"--multi", "out.xi", "a", "b"}, many + "--multi" + quote + "--multi piano.xi '*.wav'\n"},
+      {{"--mono"}, ""},
+      {{"--mono", "a", "b", "c"}, many + "--mono" + quote + "--mono '*.wav'\n"},
+      {{"", "--kit", "", "x.xi", ""}, ""}};
+  for (const auto& [args, hint] : cases) {
     FakePlatform p;
-    EXPECT_EQ(RunBrumlet(args, "brumlet", p), 0);
-    EXPECT_EQ(p.fake_console().output, kBanner + kUsage);
+    EXPECT_EQ(RunBrumlet(args, "brumlet", p), 246);
+    EXPECT_EQ(p.fake_console().output, kBanner + kUsage + hint);
   }
+}
+
+// An unquoted pattern whose first match became the output, a mistyped option, an option after
+// the pattern: refused or answered with what was most likely meant, and no file is touched.
+TEST_F(Instruments, MistakesNeverReplaceARecordingAndSayWhatWasMeant) {
+  const Bytes wav = Mono8(8363, {0x80});
+  const std::string kit_hint =
+      "hint: quote a wildcard pattern so that brumlet expands it: brumlet --kit drums.xi '*.wav'\n";
+  const std::string options =
+      "hint: the options are --mono, --kit, --multi, --help and --version; they come first\n";
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string tail;  // the end of the output
+    bool shell_expands_wildcards = true;
+  };
+  const Case cases[] = {
+      {{"--kit", "kick.wav", "pluck.wav"}, 247,
+       "error: the output kick.wav does not end in .xi\n" + kit_hint},
+      {{"--multi", "Piano_C2.wav", "Piano_C3.wav"}, 247,
+       "error: the output Piano_C2.wav does not end in .xi\nhint: quote a wildcard pattern so "
+       "that brumlet expands it: brumlet --multi piano.xi '*.wav'\n"},
+      {{"--kit", "new.wav", "*.wav"}, 247, "error: the output new.wav does not end in .xi\n", false},
+      {{"--kit", "notes.xi", "*.wav"}, 247,
+       "error: notes.xi exists and is not an XI instrument; brumlet does not replace it\n"},
+      {{"--Kit", "out.xi", "*.wav"}, 0, kUsage + kManyArgumentsHint + options},
+      {{"--Kit"}, 254, "couldn't find --Kit\n" + options},
+      {{"*.wav", "--mono"}, 255, "couldn't find namefile --mono\nhint: options come first: "
+                                 "brumlet --mono '*.wav'\n"},
+      {{"*.wav", "--kit"}, 255, "hint: options come first: brumlet --kit drums.xi *.wav\n", false},
+  };
+  for (const Case& c : cases) {
+    FakePlatform p;
+    p.shell_expands_wildcards = c.shell_expands_wildcards;
+    for (const char* name : {"kick.wav", "pluck.wav", "Piano_C2.wav", "Piano_C3.wav"}) {
+      p.AddFile(name, wav);
+    }
+    p.AddTextFile("notes.xi", "my notes");
+    EXPECT_EQ(RunBrumlet(c.args, "brumlet", p), c.code) << c.args[0] << c.args.size();
+    EXPECT_TRUE(p.fake_console().output.ends_with(c.tail)) << p.fake_console().output;
+    EXPECT_EQ(p.files.size(), 5u);
+    for (const char* name : {"kick.wav", "pluck.wav", "Piano_C2.wav"}) {
+      EXPECT_EQ(p.Contents(name), wav);
+    }
+  }
+  // An earlier instrument is replaced, whatever the case of its suffix.
+  platform_.AddFile("a.wav", wav);
+  platform_.AddFile("drums.XI", ExpectedInstrumentHeader(false, "old", 1));
+  EXPECT_EQ(Run({"--kit", "drums.XI", "a.wav"}), 0);
+  EXPECT_EQ(Xi("drums.XI").instrument_name.substr(0, 5), "drums");
+}
+
+// 16-bit samples of a kit keep whole 16-bit words: an odd byte count is cut, so the next
+// sample's data starts on its own first value.
+TEST_F(Instruments, SixteenBitSlotsHoldWholeSamples) {
+  platform_.AddFile("a.wav", Wav(FmtData(1, 8363, 16), {Chunk("data", {1, 0, 2, 0, 9})}));
+  platform_.AddFile("b.wav", Wav(FmtData(1, 8363, 16), {Chunk("data", Samples16({5}))}));
+  ASSERT_EQ(Run({"--kit", "k.xi", "*.wav"}), 0);
+  const XiFile xi = Xi("k.xi");
+  ASSERT_TRUE(xi.complete);
+  EXPECT_EQ(xi.samples[0].data, (std::vector<int>{-2, -3}));
+  EXPECT_EQ(xi.samples[1].data, (std::vector<int>{-6}));
 }
 
 TEST_F(Instruments, MonoMixesAStereoSourceIntoOneSampleOnEveryKey) {

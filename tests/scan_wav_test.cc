@@ -73,6 +73,14 @@ TEST(ScanWavHead, RejectsAnythingButRiffWaveWithFmtFirstAndAtMostTwoChannels) {
   Bytes junk_first = Chunk("RIFF", Concat({Bytes{'W', 'A', 'V', 'E'}, Chunk("JUNK", Repeat(4, 0)),
                                            Chunk("fmt ", kMono8), Chunk("data", {})}));
   EXPECT_EQ(RejectionCode(junk_first, kNotAWav), 253);
+  try {
+    Scan(junk_first);
+  } catch (const Rejection& rejection) {
+    EXPECT_EQ(rejection.hint(),
+              "hint: x.wav has a JUNK chunk before its format chunk; brumlet reads WAVs that start "
+              "with it: ffmpeg -i x.wav -c:a copy fixed.wav rewrites it (a sampler loop is lost)\n");
+  }
+  EXPECT_EQ(RejectionCode(WithId(junk_first, 20, "fmtX"), kNotAWav), 253);  // no fmt: no hint
 }
 
 TEST(ScanWavHead, TakesFormatFactsFromFixedOffsets) {

@@ -85,6 +85,10 @@ class Platform {
   /// not exist, say), which the caller reports as no match.
   virtual std::vector<Match> Search(const std::string& pattern) = 0;
   virtual std::unique_ptr<File> OpenRead(const std::string& path, Site site) = 0;
+  /// Opens `path` for reading when it is itself a regular file (not a link to one); nothing when
+  /// there is no such name or it is anything else, which is then never opened (a FIFO would
+  /// block the read). For a look at a file before it is replaced.
+  virtual std::unique_ptr<File> OpenIfPlainFile(const std::string& path, Site site) = 0;
   /// Creates `path` for reading and writing, replacing (truncating) any file of that name.
   virtual std::unique_ptr<File> Create(const std::string& path, Site site) = 0;
   /// The identity of the file under `path`; nothing when there is none or the system cannot

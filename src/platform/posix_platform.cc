@@ -181,6 +181,13 @@ std::unique_ptr<File> PosixPlatform::OpenRead(const std::string& path, Site site
   return std::make_unique<PosixFile>(OpenRegular(path.c_str(), O_RDONLY, site));
 }
 
+std::unique_ptr<File> PosixPlatform::OpenIfPlainFile(const std::string& path, Site site) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  // O_NOFOLLOW: a link put in its place since the look is refused, not followed.
+  return std::make_unique<PosixFile>(OpenRegular(path.c_str(), O_RDONLY | O_NOFOLLOW, site));
+}
+
 std::unique_ptr<File> PosixPlatform::Create(const std::string& path, Site site) {
   // Only a regular file of that name is replaced. A symbolic link is not followed (a link
   // planted under the output's name must not redirect the write to some other file), and

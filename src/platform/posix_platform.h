@@ -22,6 +22,7 @@ class PosixPlatform : public Platform {
   bool IsExistingFile(const std::string& path) override;
   std::vector<Match> Search(const std::string& pattern) override;
   std::unique_ptr<File> OpenRead(const std::string& path, Site site) override;
+  std::unique_ptr<File> OpenIfPlainFile(const std::string& path, Site site) override;
   std::unique_ptr<File> Create(const std::string& path, Site site) override;
   std::optional<FileId> IdOf(const std::string& path) override;
   void Remove(const std::string& path) override;

@@ -256,6 +256,16 @@ std::unique_ptr<File> Win32Platform::OpenRead(const std::string& path, Site site
       OpenPlainFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, 0, site));
 }
 
+std::unique_ptr<File> Win32Platform::OpenIfPlainFile(const std::string& path, Site site) {
+  const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return nullptr;
+  }
+  return std::make_unique<Win32File>(
+      OpenPlainFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, site));
+}
+
 std::unique_ptr<File> Win32Platform::Create(const std::string& path, Site site) {
   // Opened without following a link, so that a symbolic link or junction under the output's
   // name is refused rather than written through, and cut only once it is known to be a file of

@@ -39,6 +39,7 @@ class Win32Platform : public Platform {
   bool IsExistingFile(const std::string& path) override;
   std::vector<Match> Search(const std::string& pattern) override;
   std::unique_ptr<File> OpenRead(const std::string& path, Site site) override;
+  std::unique_ptr<File> OpenIfPlainFile(const std::string& path, Site site) override;
   std::unique_ptr<File> Create(const std::string& path, Site site) override;
   std::optional<FileId> IdOf(const std::string& path) override;
   void Remove(const std::string& path) override;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "bytes.h"
 #include "messages.h"
@@ -177,16 +179,47 @@ WideFormat WideFormatOf(File& file, const Byte* head) {
   return Classify(tag, LoadU16(head + kBitsPerSampleOffset));
 }
 
+// Writers that keep room for a 64-bit header (RF64) or that put their own metadata first (bext)
+// start with another chunk; the format chunk then follows somewhere. Returns the first chunk's id
+// when a "fmt " chunk follows it, for a hint; nothing otherwise. Only the first chunks are
+// looked at: such writers put the format chunk right behind their own.
+std::optional<std::string> ChunkBeforeFormat(File& source) {
+  constexpr int kChunksLookedAt = 64;
+  std::int64_t position = kFmtIdOffset;
+  std::string first_id;
+  for (int i = 0; i < kChunksLookedAt && position <= kMaxPosition; ++i) {
+    source.Seek(position, Site::kSourceSeek);
+    Byte raw[ChunkHeader::kSize];
+    if (source.Read(raw, sizeof raw, Site::kChunkHeaderRead) != sizeof raw) break;
+    if (IdEquals(raw + ChunkHeader::kIdOffset, "fmt ")) {
+      if (i == 0) break;
+      return first_id;
+    }
+    if (i == 0) {
+      // Shown to the user: a byte that is not printable ASCII is shown as "?".
+      for (int k = 0; k < 4; ++k) {
+        const Byte c = raw[ChunkHeader::kIdOffset + k];
+        first_id += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+      }
+    }
+    const std::int64_t size = LoadU32(raw + ChunkHeader::kSizeOffset);
+    position += ChunkHeader::kSize + size + size % 2;  // RIFF pads odd-sized chunks
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplImage& smpl) {
   Byte head[kHeadSize];
   source.ReadExact(head, kHeadSize, Site::kWavHeadRead);
   const std::uint16_t channels = LoadU16(head + kChannelsOffset);
-  if (!IdEquals(head + kRiffIdOffset, "RIFF") || !IdEquals(head + kWaveIdOffset, "WAVE") ||
-      !IdEquals(head + kFmtIdOffset, "fmt ") || channels > 2) {
-    throw NotAStandardWav(source_name);
+  const bool riff_wave = IdEquals(head + kRiffIdOffset, "RIFF") && IdEquals(head + kWaveIdOffset, "WAVE");
+  if (riff_wave && !IdEquals(head + kFmtIdOffset, "fmt ")) {
+    const std::optional<std::string> first = ChunkBeforeFormat(source);
+    throw NotAStandardWav(source_name, first ? ChunkBeforeFormatHint(source_name, *first) : "");
   }
+  if (!riff_wave || channels > 2) throw NotAStandardWav(source_name);
   info.Stereo = channels == 2;
   info.BitsPerSample = LoadU16(head + kBitsPerSampleOffset);
   info.SixteenBit = info.BitsPerSample == 16;

@@ -21,10 +21,15 @@ void BuildInstrumentImage(std::span<const InstrumentSample> samples, const KeyMa
         static_cast<std::uint8_t>(pitch.relative_note + (kMiddleC - sample.root_key)));
     const LoopBytes loop = SampleLoopBytes(info);
     XiSampleHeader header = SampleHeaderAt(image, slot++);
-    InitSampleHeader(header, SampleDataLength(info, StereoHandling::kMix), loop.start, loop.length,
+    InitSampleHeader(header, InstrumentSampleLength(info), loop.start, loop.length,
                      xi::kFullVolume, pitch.finetune, SampleType(info), xi::kCentrePanning, note);
     SetSampleName(header, sample.name);
   }
+}
+
+std::int32_t InstrumentSampleLength(const WavInfo& info) {
+  const std::int32_t length = SampleDataLength(info, StereoHandling::kMix);
+  return StoredAsSixteenBit(info) ? length / 2 * 2 : length;
 }
 
 std::vector<std::int64_t> SampleDataStarts(std::span<const InstrumentSample> samples) {
@@ -33,7 +38,7 @@ std::vector<std::int64_t> SampleDataStarts(std::span<const InstrumentSample> sam
   std::vector<std::int64_t> starts;
   for (const InstrumentSample& sample : samples) {
     starts.push_back(at);
-    at += SampleDataLength(sample.info, StereoHandling::kMix);
+    at += InstrumentSampleLength(sample.info);
   }
   return starts;
 }

@@ -27,6 +27,11 @@ struct InstrumentSample {
 void BuildInstrumentImage(std::span<const InstrumentSample> samples, const KeyMap& keys,
                           std::string_view name, XiHeaderBlock& image);
 
+/// The byte length of a sample's data in such an instrument: what its own conversion stores
+/// (stereo mixed), but whole samples only, so that every later sample's 16-bit data starts on a
+/// whole sample of its own.
+std::int32_t InstrumentSampleLength(const WavInfo& info);
+
 /// Where each sample's data starts behind a header of `samples.size()` sample headers: they
 /// follow one another in slot order.
 std::vector<std::int64_t> SampleDataStarts(std::span<const InstrumentSample> samples);

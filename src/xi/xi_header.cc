@@ -9,9 +9,8 @@
 namespace brumlet {
 namespace {
 
-constexpr std::string_view kMagic = "Extended Instrument: ";
+using xi::kMagic;
 constexpr std::string_view kTrackerName = "Brumlet";
-static_assert(kMagic.size() == xi::kInstrumentNameOffset);
 
 constexpr std::uint16_t kFormatVersion = 0x0102;
 constexpr std::uint16_t kFadeOut = 261;

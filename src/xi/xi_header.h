@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "bytes.h"
 #include "platform/platform.h"
@@ -24,6 +25,8 @@
 namespace brumlet {
 
 namespace xi {
+/// What every XI file starts with, and what tells one from any other file.
+inline constexpr std::string_view kMagic = "Extended Instrument: ";
 inline constexpr int kMagicOffset = 0;
 inline constexpr int kInstrumentNameOffset = 21;
 inline constexpr int kNameSize = 22;
@@ -48,6 +51,7 @@ inline constexpr int kSampleHeaderSize = 40;
 inline constexpr int kSampleSlots = 16;
 inline constexpr int kImageSize = kInstrumentHeaderSize + kSampleSlots * kSampleHeaderSize;
 
+static_assert(kMagicOffset + kMagic.size() == kInstrumentNameOffset);
 static_assert(kInstrumentNameOffset + kNameSize == kEndOfTextOffset);
 static_assert(kTrackerNameOffset + kTrackerNameSize == kTemplateOffset);
 static_assert(kKeyMapOffset + kKeyCount == kVolumeEnvelopeOffset);
