@@ -2,95 +2,16 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
+#include <optional>
 
+#include "convert.h"
 #include "failure.h"
 #include "instruments.h"
 #include "messages.h"
-#include "naming/name_file.h"
-#include "wav/scan_wav.h"
-#include "xi/xi_header.h"
-#include "xi/xiwrite.h"
 
 namespace brumlet {
 namespace {
-
-std::string_view LoopText(LoopKind loop) {
-  switch (loop) {
-    case LoopKind::Forward:
-      return "--> loop)";
-    case LoopKind::PingPong:
-      return "<--> loop)";
-    case LoopKind::NoLoop:
-      return "no loop)";
-  }
-  return "";  // other smpl loop types have no word
-}
-
-void CloseIfOpen(std::unique_ptr<File>& file, Site site) {
-  if (!file) return;
-  file->Close(site);
-  file.reset();
-}
-
-// The source first, then the output, as both the end of a conversion and its clean-up do it.
-void CloseCurrentFiles(Vars& vars) {
-  CloseIfOpen(vars.SourceFile, Site::kSourceClose);
-  CloseIfOpen(vars.OutputFile, Site::kOutputClose);
-}
-
-void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
-  const StereoHandling stereo = vars.stereo;
-  vars.SourceName = match.name;
-  vars.SourceFile = platform.OpenRead(match.path, Site::kSourceOpen);
-  vars.OutputName = DeriveOutputName(vars.SourceName);
-  // A source named "xi", "a.xi" matched by "*", or a name file "drum.xi" beside "drum.wav".
-  std::vector<const File*> inputs{vars.SourceFile.get()};
-  if (vars.NameFileGiven) inputs.push_back(vars.name_file.get());
-  RefuseToReplaceAnInput(vars.OutputName, inputs, platform);
-  vars.OutputFile = platform.Create(vars.OutputName, Site::kOutputCreate);
-
-  ScanWav(*vars.SourceFile, vars.SourceName, vars.wav_info, vars.smpl_image);
-  const WavInfo& info = vars.wav_info;
-  platform.console().Write(ReportLine(vars.SourceName, info));
-
-  BuildHeaderImage(info, vars.header, stereo);
-  if (vars.NameFileGiven) {
-    ApplyNameFile(vars, platform);
-  } else {
-    ApplyDefaultLabels(vars);
-  }
-  vars.header_length =
-      WriteHeaderImage(vars.SampleCount, TwoSamples(info, stereo), vars.header, *vars.OutputFile);
-
-  EncodeJob job{*vars.SourceFile,   *vars.OutputFile,
-                info.DataOffset,    SampleDataLength(info, stereo),
-                vars.header_length, vars.buffers};
-  EncodeSampleData(job, info, stereo);
-
-  CloseCurrentFiles(vars);
-}
-
-// Converts every match of `pattern`, each into an instrument of its own, naming them from the
-// name file when one is given.
-int ConvertAll(const std::string& pattern, const std::string* name_file, Platform& platform,
-               Vars& vars) {
-  if (name_file != nullptr) {
-    vars.name_file_path = *name_file;
-    if (!platform.IsExistingFile(vars.name_file_path)) throw NameFileNotFound(vars.name_file_path);
-    OpenNameFile(vars, platform, Site::kNameFileOpen);
-    vars.NameFileGiven = true;
-  }
-
-  const std::vector<Match> matches = platform.Search(pattern);
-  if (matches.empty()) throw NothingMatches(pattern);
-  platform.console().Write(
-      ProcessingLine(pattern, vars.NameFileGiven ? &vars.name_file_path : nullptr));
-
-  for (const Match& match : matches) ConvertOne(match, vars, platform);
-
-  if (vars.NameFileGiven) vars.name_file->Close(Site::kNameFileClose);
-  return exit_code::kSuccess;
-}
 
 // Every option the program has; the modes count only as the first argument, the others only as
 // the one and only argument.
@@ -116,7 +37,10 @@ int WrongUse(std::string_view mode, std::size_t count, Platform& platform) {
   return exit_code::kWrongUse;
 }
 
-int Dispatch(const std::vector<std::string>& args, Platform& platform, Vars& vars) {
+// The mode the arguments call for, or nothing where the command line is answered by itself
+// (`--help`, the usage text); `code` is then its exit code.
+std::unique_ptr<Mode> PickMode(const std::vector<std::string>& args, Platform& platform,
+                               int& code) {
   Console& console = platform.console();
   // The conventional options count only alone, so that any other argument starting with "-" is
   // still a pattern (and "./--help" names a file called --help). The modes count only first.
@@ -124,27 +48,40 @@ int Dispatch(const std::vector<std::string>& args, Platform& platform, Vars& var
   if (args.size() == 1 && (first == "--help" || first == "-h")) {
     console.Write(kUsage);
     console.Write(platform.HasManualPage() ? kManualPointer : kReadmePointer);
-    return exit_code::kSuccess;
+    code = exit_code::kSuccess;
+    return nullptr;
   }
-  if (args.size() == 1 && first == "--version") return exit_code::kSuccess;
+  if (args.size() == 1 && first == "--version") {
+    code = exit_code::kSuccess;
+    return nullptr;
+  }
+  auto name_file = [&args](std::size_t at) {
+    return args.size() > at ? std::optional<std::string>(args[at]) : std::nullopt;
+  };
   if (first == "--mono") {
-    if (args.size() != 2 && args.size() != 3) return WrongUse(first, args.size(), platform);
-    vars.stereo = StereoHandling::kMix;
-    return ConvertAll(args[1], args.size() == 3 ? &args[2] : nullptr, platform, vars);
+    if (args.size() == 2 || args.size() == 3) {
+      return std::make_unique<Conversion>(args[1], name_file(2), StereoHandling::kMix);
+    }
+    code = WrongUse(first, args.size(), platform);
+    return nullptr;
   }
   if (first == "--kit" || first == "--multi") {
-    if (args.size() != 3) return WrongUse(first, args.size(), platform);
-    const InstrumentKind kind = first == "--kit" ? InstrumentKind::kKit : InstrumentKind::kMulti;
-    return BuildInstrument(kind, args[1], args[2], platform, vars);
+    if (args.size() == 3) {
+      return std::make_unique<InstrumentBuild>(
+          first == "--kit" ? InstrumentKind::kKit : InstrumentKind::kMulti, args[1], args[2]);
+    }
+    code = WrongUse(first, args.size(), platform);
+    return nullptr;
   }
   if (args.empty() || args.size() > 2) {
     // The plain conversion's own usage cases end with exit code 0.
     console.Write(kUsage);
     if (args.size() > 2 && platform.ShellExpandsWildcards()) console.Write(kManyArgumentsHint);
     if (IsUnknownOption(args)) console.Write(kUnknownOptionHint);
-    return exit_code::kSuccess;
+    code = exit_code::kSuccess;
+    return nullptr;
   }
-  return ConvertAll(args[0], args.size() == 2 ? &args[1] : nullptr, platform, vars);
+  return std::make_unique<Conversion>(args[0], name_file(1), StereoHandling::kSplit);
 }
 
 // What the user most likely meant when a run found none of its inputs: an option misspelt, or
@@ -158,67 +95,32 @@ std::string MissingInputHint(const std::vector<std::string>& args, int code, Pla
   return {};
 }
 
-int Run(const std::vector<std::string>& arguments, Platform& platform, Vars& vars) {
-  vars.console_bytes.Attach(&platform.console());
-  platform.console().Write(kBanner);
-  std::vector<std::string> args;
-  for (const std::string& arg : arguments) {
-    if (!arg.empty()) args.push_back(arg);
-  }
-  try {
-    return Dispatch(args, platform, vars);
-  } catch (const Rejection& rejection) {
-    const std::string hint = MissingInputHint(args, rejection.exit_code(), platform);
-    if (hint.empty()) throw;
-    throw rejection.WithHint(hint);
-  }
-}
-
 }  // namespace
 
-void RefuseToReplaceAnInput(const std::string& output_path, std::span<const File* const> inputs,
-                            Platform& platform) {
-  const std::optional<FileId> output = platform.IdOf(output_path);
-  if (!output) return;
-  for (const File* input : inputs) {
-    if (*output == input->Id()) throw IoFailure(IoError::AccessDenied(), Site::kOutputCreate);
-  }
-}
-
-std::string DeriveOutputName(std::string_view source_name) {
-  const std::size_t dot = source_name.find('.');
-  std::string name(dot == std::string_view::npos ? std::string_view()
-                                                 : source_name.substr(0, dot + 1));
-  return name + "xi";
-}
-
-std::string ReportFormat(const WavInfo& info) {
-  return Text({"(", std::to_string(info.BitsPerSample), " bit, ",
-               info.Stereo ? "stereo, " : "mono, ", std::to_string(info.SampleRate), " Hz, ",
-               LoopText(info.LoopType)});
-}
-
-std::string ReportLine(const std::string& source_name, const WavInfo& info) {
-  return Text(
-      {source_name, "  ->  ", DeriveOutputName(source_name), "  ", ReportFormat(info), "\n"});
-}
-
-void AbortCurrentFile(Vars& vars, Platform& platform) {
-  CloseIfOpen(vars.name_file, Site::kNameFileClose);
-  CloseCurrentFiles(vars);
-  // An instrument of many sources checks them all before it creates its output.
-  if (!vars.OutputName.empty()) platform.Remove(vars.OutputName);
-}
-
-int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Platform& platform) {
-  Vars vars;
+int RunBrumlet(const std::vector<std::string>& arguments, std::string_view module,
+               Platform& platform) {
+  std::unique_ptr<Mode> mode;
   try {
     try {
-      return Run(args, platform, vars);
+      platform.console().Write(kBanner);
+      std::vector<std::string> args;
+      for (const std::string& arg : arguments) {
+        if (!arg.empty()) args.push_back(arg);
+      }
+      int code = exit_code::kSuccess;
+      mode = PickMode(args, platform, code);
+      if (!mode) return code;
+      try {
+        return mode->Run(platform);
+      } catch (const Rejection& rejection) {
+        const std::string hint = MissingInputHint(args, rejection.exit_code(), platform);
+        if (hint.empty()) throw;
+        throw rejection.WithHint(hint);
+      }
     } catch (const Rejection& rejection) {
       platform.console().Write(rejection.what());
       if (!rejection.hint().empty()) platform.console().Write(rejection.hint());
-      if (rejection.abort_current_file()) AbortCurrentFile(vars, platform);
+      if (rejection.abort_current_file() && mode) mode->AbortCurrentFile(platform);
       return rejection.exit_code();
     }
   } catch (const RunFailure& failure) {

@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
-#include "brumlet.h"
 #include "failure.h"
 #include "messages.h"
+#include "naming/note_name.h"
+#include "output_file.h"
 #include "wav/scan_wav.h"
 #include "xi/instrument.h"
+#include "xi/instrument_writer.h"
 #include "xi/keys.h"
-#include "xi/xiwrite.h"
+#include "xi/pitch.h"
 
 namespace brumlet {
 namespace {
@@ -42,32 +45,24 @@ void RefuseToReplaceAForeignFile(const std::string& output_path, Platform& platf
   }
 }
 
-// Opens and scans every source, keeping each open for its data; a source that is not a WAV, or
-// has no data, ends the run as it does for a conversion of its own.
-void ScanSources(const std::vector<Match>& matches, Vars& vars, Platform& platform) {
-  for (const Match& match : matches) {
-    vars.SourceName = match.name;
-    vars.SourceFile = platform.OpenRead(match.path, Site::kSourceOpen);
-    InstrumentSample sample;
-    ScanWav(*vars.SourceFile, vars.SourceName, sample.info, vars.smpl_image);
-    sample.name = sample.info.Title.empty() ? match.name : sample.info.Title;
-    vars.instrument_samples.push_back(std::move(sample));
-    vars.instrument_sources.push_back(std::move(vars.SourceFile));
-  }
-}
+// What the scan found of one source, and the key it is played on at its own rate.
+struct ScannedSource {
+  WavInfo info;
+  std::string name;  ///< its title, or else its file name
+  int root_key = kMiddleC;
+};
 
 // A multisample's root keys: the note name in each file name, else the smpl chunk's unity note.
-void FindRootKeys(const std::vector<Match>& matches, Vars& vars) {
-  std::vector<InstrumentSample>& samples = vars.instrument_samples;
-  for (std::size_t i = 0; i < samples.size(); ++i) {
+void FindRootKeys(const std::vector<Match>& matches, std::vector<ScannedSource>& sources) {
+  for (std::size_t i = 0; i < sources.size(); ++i) {
     std::optional<std::int64_t> root = RootKeyInName(matches[i].name);
-    if (!root && samples[i].info.UnityNote) root = *samples[i].info.UnityNote;
+    if (!root && sources[i].info.UnityNote) root = *sources[i].info.UnityNote;
     if (!root) throw NoRootKey(matches[i].name);
     if (*root >= xi::kKeyCount) throw RootKeyTooHigh(matches[i].name, *root);
-    samples[i].root_key = static_cast<int>(*root);
+    sources[i].root_key = static_cast<int>(*root);
     for (std::size_t j = 0; j < i; ++j) {
-      if (samples[j].root_key == samples[i].root_key) {
-        throw SameRootKey(matches[j].name, matches[i].name, TrackerNoteName(samples[i].root_key));
+      if (sources[j].root_key == sources[i].root_key) {
+        throw SameRootKey(matches[j].name, matches[i].name, TrackerNoteName(sources[i].root_key));
       }
     }
   }
@@ -83,68 +78,108 @@ std::string SlotText(int slot, const KeyMap& keys, int root_key) {
   return Text({"slot ", std::to_string(slot), ", ", range, ", root ", TrackerNoteName(root_key)});
 }
 
+SampleLoop LoopOf(LoopKind kind) {
+  if (kind == LoopKind::NoLoop) return SampleLoop::kNone;
+  // Every loop kind without a word of its own loops forward.
+  return kind == LoopKind::PingPong ? SampleLoop::kPingPong : SampleLoop::kForward;
+}
+
+// One sample as the WAV's own conversion would make it, a stereo WAV mixed into one, played at
+// its own rate on its root key. A 16-bit sample keeps whole values only, so that every later
+// sample's data starts on a value of its own. Throws RunFailure for a rate that has no pitch.
+InstrumentSample SampleOf(const ScannedSource& source, std::size_t file) {
+  const WavInfo& info = source.info;
+  InstrumentSample sample;
+  sample.name = source.name;
+  sample.root_key = source.root_key;
+  const Pitch pitch = ComputePitch(info.SampleRate);
+  // A sample plays at its own rate on key 60; k keys lower it must sound k semitones higher.
+  sample.relative_note = static_cast<std::int8_t>(
+      static_cast<std::uint8_t>(pitch.relative_note + (kMiddleC - source.root_key)));
+  sample.finetune = pitch.finetune;
+  sample.sixteen_bit = StoredAsSixteenBit(info);
+  sample.frames = static_cast<std::uint32_t>(SampleDataLength(info, StereoHandling::kMix)) /
+                  (sample.sixteen_bit ? 2u : 1u);
+  sample.loop = LoopOf(info.LoopType);
+  sample.loop_start = static_cast<std::uint32_t>(info.LoopStart);
+  sample.loop_length =
+      static_cast<std::uint32_t>(info.LoopEnd) - static_cast<std::uint32_t>(info.LoopStart) + 1u;
+  sample.source = {file, WavDataSource{info, StereoHandling::kMix}};
+  return sample;
+}
+
 }  // namespace
 
-int BuildInstrument(InstrumentKind kind, const std::string& output_path, const std::string& pattern,
-                    Platform& platform, Vars& vars) {
-  const std::string_view mode = kind == InstrumentKind::kKit ? "--kit" : "--multi";
-  if (!EndsInXi(output_path)) {
-    throw OutputNotXi(output_path, mode, platform.ShellExpandsWildcards());
+InstrumentBuild::InstrumentBuild(InstrumentKind kind, std::string output_path, std::string pattern)
+    : kind_(kind), output_path_(std::move(output_path)), pattern_(std::move(pattern)) {}
+
+int InstrumentBuild::Run(Platform& platform) {
+  const std::string_view mode = kind_ == InstrumentKind::kKit ? "--kit" : "--multi";
+  if (!EndsInXi(output_path_)) {
+    throw OutputNotXi(output_path_, mode, platform.ShellExpandsWildcards());
   }
-  const std::vector<Match> matches = platform.Search(pattern);
-  if (matches.empty()) throw NothingMatches(pattern);
-  if (matches.size() > kMaxSamples) throw TooManySamples(pattern, matches.size());
+  const std::vector<Match> matches = platform.Search(pattern_);
+  if (matches.empty()) throw NothingMatches(pattern_);
+  if (matches.size() > kMaxSamples) throw TooManySamples(pattern_, matches.size());
   Console& console = platform.console();
   console.Write(InstrumentProcessingLine(
-      pattern, kind == InstrumentKind::kKit ? "kit" : "multisample", output_path));
+      pattern_, kind_ == InstrumentKind::kKit ? "kit" : "multisample", output_path_));
 
-  ScanSources(matches, vars, platform);
-  std::vector<InstrumentSample>& samples = vars.instrument_samples;
-  KeyMap keys;
-  if (kind == InstrumentKind::kKit) {
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-      samples[i].root_key = kMiddleC + static_cast<int>(i);
+  // Every source is scanned, and kept open for its data, before anything is written; a source
+  // that is not a WAV, or has no data, ends the run as it does for a conversion of its own.
+  std::vector<ScannedSource> scanned(matches.size());
+  SmplImage smpl;
+  for (std::size_t i = 0; i < matches.size(); ++i) {
+    scanning_ = platform.OpenRead(matches[i].path, Site::kSourceOpen);
+    ScanWav(*scanning_, matches[i].name, scanned[i].info, smpl);
+    scanned[i].name = scanned[i].info.Title.empty() ? matches[i].name : scanned[i].info.Title;
+    sources_.push_back(std::move(scanning_));
+  }
+
+  Instrument instrument;
+  instrument.name = InstrumentName(platform.BareName(output_path_));
+  instrument.envelope = PluckedEnvelope();
+  if (kind_ == InstrumentKind::kKit) {
+    for (std::size_t i = 0; i < scanned.size(); ++i) {
+      scanned[i].root_key = kMiddleC + static_cast<int>(i);
     }
-    keys = KitKeyMap(static_cast<int>(samples.size()));
+    instrument.keys = KitKeyMap(static_cast<int>(scanned.size()));
   } else {
-    FindRootKeys(matches, vars);
+    FindRootKeys(matches, scanned);
     std::vector<int> roots;
-    for (const InstrumentSample& sample : samples) roots.push_back(sample.root_key);
-    keys = MultiKeyMap(roots);
+    for (const ScannedSource& source : scanned) roots.push_back(source.root_key);
+    instrument.keys = MultiKeyMap(roots);
   }
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    console.Write(
-        Text({matches[i].name, "  ->  ", SlotText(static_cast<int>(i), keys, samples[i].root_key),
-              "  ", ReportFormat(samples[i].info), "\n"}));
+  for (std::size_t i = 0; i < scanned.size(); ++i) {
+    console.Write(Text({matches[i].name, "  ->  ",
+                        SlotText(static_cast<int>(i), instrument.keys, scanned[i].root_key), "  ",
+                        ReportFormat(scanned[i].info), "\n"}));
+  }
+  for (std::size_t i = 0; i < scanned.size(); ++i) {
+    instrument.samples.push_back(SampleOf(scanned[i], i));
   }
 
-  BuildInstrumentImage(samples, keys, InstrumentName(platform.BareName(output_path)), vars.header);
-  std::vector<const File*> sources;
-  for (const std::unique_ptr<File>& source : vars.instrument_sources)
-    sources.push_back(source.get());
-  RefuseToReplaceAForeignFile(output_path, platform);
-  RefuseToReplaceAnInput(output_path, sources, platform);
-  vars.OutputName = output_path;
-  vars.OutputFile = platform.Create(output_path, Site::kOutputCreate);
-  WriteHeaderImage(static_cast<std::uint8_t>(samples.size()), false, vars.header, *vars.OutputFile);
-  const std::vector<std::int64_t> starts = SampleDataStarts(samples);
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    const WavInfo& info = samples[i].info;
-    EncodeJob job{*vars.instrument_sources[i],
-                  *vars.OutputFile,
-                  info.DataOffset,
-                  InstrumentSampleLength(info),
-                  starts[i],
-                  vars.buffers};
-    EncodeSampleData(job, info, StereoHandling::kMix);
+  RefuseToReplaceAForeignFile(output_path_, platform);
+  std::vector<const File*> inputs;
+  std::vector<File*> files;
+  for (const std::unique_ptr<File>& source : sources_) {
+    inputs.push_back(source.get());
+    files.push_back(source.get());
   }
-  for (std::unique_ptr<File>& source : vars.instrument_sources) {
+  std::unique_ptr<File> output = CreateOutput(output_path_, inputs, platform);
+  WriteInstrument(instrument, files, *output, image_, buffers_);
+  for (std::unique_ptr<File>& source : sources_) {
     source->Close(Site::kSourceClose);
     source.reset();
   }
-  vars.OutputFile->Close(Site::kOutputClose);
-  vars.OutputFile.reset();
+  output->Close(Site::kOutputClose);
   return exit_code::kSuccess;
+}
+
+void InstrumentBuild::AbortCurrentFile(Platform&) {
+  if (!scanning_) return;
+  scanning_->Close(Site::kSourceClose);
+  scanning_.reset();
 }
 
 }  // namespace brumlet

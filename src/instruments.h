@@ -1,11 +1,14 @@
-// The driver of the modes that make one instrument of many sources: a drum kit (--kit) and a
+// The driver of the modes that make one instrument of many WAVs: a drum kit (--kit) and a
 // multisampled instrument (--multi).
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "platform/platform.h"
-#include "vars.h"
+#include "mode.h"
+#include "xi/xi_header.h"
+#include "xi/xiwrite.h"
 
 namespace brumlet {
 
@@ -14,12 +17,26 @@ enum class InstrumentKind {
   kMulti,  ///< each sample on the keys nearest its root key, which its name or smpl chunk gives
 };
 
-/// Makes one instrument at `output_path` of the matches of `pattern`, in the search's order
-/// (at most 16, each a sample, stereo ones mixed), after printing the processing line and one
-/// report line per sample. Every source is scanned before anything is written. Returns the exit
-/// code; throws Rejection (247 for an instrument it cannot make, and a source's own rejections)
-/// or RunFailure.
-int BuildInstrument(InstrumentKind kind, const std::string& output_path, const std::string& pattern,
-                    Platform& platform, Vars& vars);
+/// Makes one instrument at `output_path` of the matches of `pattern`, in the search's order (at
+/// most 16, each a sample, stereo ones mixed), after printing the processing line and one report
+/// line per sample. Every source is scanned before anything is written. Rejections: 247 for an
+/// instrument it cannot make or an output it must not replace, and each source's own.
+class InstrumentBuild : public Mode {
+ public:
+  InstrumentBuild(InstrumentKind kind, std::string output_path, std::string pattern);
+
+  int Run(Platform& platform) override;
+  /// Closes the source being scanned; nothing has been written yet.
+  void AbortCurrentFile(Platform& platform) override;
+
+ private:
+  InstrumentKind kind_;
+  std::string output_path_;
+  std::string pattern_;
+  std::unique_ptr<File> scanning_;  ///< the source being scanned
+  std::vector<std::unique_ptr<File>> sources_;  ///< scanned, open until their data is written
+  XiHeaderBlock image_;
+  EncoderBuffers buffers_;
+};
 
 }  // namespace brumlet

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "failure.h"
+#include "wav/wav_info.h"
 
 namespace brumlet {
 
@@ -96,6 +97,26 @@ inline std::string ProcessingLine(std::string_view pattern, const std::string* n
 inline std::string InstrumentProcessingLine(std::string_view pattern, std::string_view kind,
                                             std::string_view output) {
   return Text({"Processing \"", pattern, "\" into ", kind, " \"", output, "\"\n\n"});
+}
+
+/// The format part of a report line: "(16 bit, mono, 44100 Hz, --> loop)". A loop type without a
+/// word of its own ends it right after "Hz, ", with no closing parenthesis.
+inline std::string ReportFormat(const WavInfo& info) {
+  std::string_view loop;
+  switch (info.LoopType) {
+    case LoopKind::Forward:
+      loop = "--> loop)";
+      break;
+    case LoopKind::PingPong:
+      loop = "<--> loop)";
+      break;
+    case LoopKind::NoLoop:
+      loop = "no loop)";
+      break;
+  }
+  return Text({"(", std::to_string(info.BitsPerSample), " bit, ",
+               info.Stereo ? "stereo, " : "mono, ", std::to_string(info.SampleRate), " Hz, ",
+               loop});
 }
 
 // The conditions the program checks itself. Those raised while a source is open clean it up.
@@ -189,6 +210,14 @@ inline Rejection RootKeyTooHigh(std::string_view source_name, std::int64_t key) 
   return Rejection(exit_code::kInstrumentRefused,
                    Text({"error: the root key of ", source_name, ", MIDI note ",
                          std::to_string(key), ", is above the highest key, 95 (B-7)\n"}),
+                   false);
+}
+
+/// A description of an instrument that the XI format cannot hold; built by the program itself,
+/// so seen only where a front-end is at fault.
+inline Rejection InstrumentNotWritable(std::string_view name, std::string_view fault) {
+  return Rejection(exit_code::kInstrumentRefused,
+                   Text({"error: the instrument ", name, " cannot be written: ", fault, "\n"}),
                    false);
 }
 

@@ -6,12 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "naming/text_line_reader.h"
 #include "platform/platform.h"
 #include "wav/wav_info.h"
-#include "xi/instrument.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
 
@@ -49,11 +47,6 @@ struct Vars {
   TextLineReader console_lines{console_bytes};
 
   EncoderBuffers buffers;
-
-  // An instrument made of many sources (--kit, --multi): its samples in slot order and their
-  // sources, open from their scan until their data is written.
-  std::vector<InstrumentSample> instrument_samples;
-  std::vector<std::unique_ptr<File>> instrument_sources;
 };
 
 }  // namespace brumlet

@@ -10,6 +10,7 @@
 #include "expected_text.h"
 #include "fake_platform.h"
 #include "riff_builder.h"
+#include "naming/note_name.h"
 #include "xi/keys.h"
 #include "xi_expect.h"
 #include "xi_reader.h"

@@ -7,7 +7,9 @@
 //    43   1  0x1A, so that typing the file on a console stops after the name
 //    44  20  tracker name, blank-padded
 //    64 232  the constant template: version, key map, envelopes, their counts and types,
-//            vibrato, fade-out, reserved bytes (HeaderTemplate)
+//            vibrato, fade-out, reserved bytes (HeaderTemplate); an instrument of many samples
+//            stores its own key map, volume envelope, vibrato and fade-out over it
+//            (see xi/envelope.h for their layout)
 //   296   2  number of sample headers that follow
 //   298 640  16 sample headers of 40 bytes, slot n at 298 + 40 n; only the first
 //            "number of samples" of them are written
@@ -21,6 +23,8 @@
 #include "bytes.h"
 #include "platform/platform.h"
 #include "wav/wav_info.h"
+#include "xi/envelope.h"
+#include "xi/sample_layout.h"
 
 namespace brumlet {
 
@@ -42,7 +46,14 @@ inline constexpr int kVolumeEnvelopeOffset = 162;
 inline constexpr int kPanningEnvelopeOffset = 210;
 inline constexpr int kEnvelopePoints = 12;
 inline constexpr int kVolumePointCountOffset = 258;
+inline constexpr int kVolumeSustainOffset = 260;
+inline constexpr int kVolumeLoopStartOffset = 261;
+inline constexpr int kVolumeLoopEndOffset = 262;
 inline constexpr int kVolumeTypeOffset = 266;
+inline constexpr int kVibratoTypeOffset = 268;
+inline constexpr int kVibratoSweepOffset = 269;
+inline constexpr int kVibratoDepthOffset = 270;
+inline constexpr int kVibratoRateOffset = 271;
 inline constexpr int kFadeOutOffset = 272;
 inline constexpr int kReservedOffset = 274;
 inline constexpr int kSampleCountOffset = 296;
@@ -60,6 +71,8 @@ static_assert(kPanningEnvelopeOffset + kEnvelopePoints * 4 == kVolumePointCountO
 static_assert(kTemplateOffset + kTemplateSize == kSampleCountOffset);
 static_assert(kSampleCountOffset + 2 == kInstrumentHeaderSize);
 static_assert(kImageSize == 938);
+static_assert(kEnvelopePoints == kEnvelopePointCount);
+static_assert(kVibratoRateOffset + 1 == kFadeOutOffset);
 
 /// A stereo source plays its right channel (sample 1) on the top 24 notes.
 inline constexpr int kFirstRightChannelKey = 72;
@@ -82,6 +95,14 @@ XiSampleHeader SampleHeaderAt(XiHeaderBlock& image, int slot);
 
 /// The constant instrument settings copied to offsets 64..295 of every image.
 extern const std::array<Byte, xi::kTemplateSize> HeaderTemplate;
+
+/// The volume envelope of the constant template: a short plucked decay, sustained at full volume
+/// on its first point, fade-out 261.
+xi::VolumeEnvelope PluckedEnvelope();
+
+/// Stores `envelope` and `vibrato` over the template's in `image`.
+void StoreEnvelope(XiHeaderBlock& image, const xi::VolumeEnvelope& envelope,
+                   const xi::AutoVibrato& vibrato);
 
 /// Rebuilds `image` from nothing for the source `info` describes: magic, blank name, template,
 /// pitch, key map and the sample headers of one sample (mono, or stereo mixed) or two (stereo

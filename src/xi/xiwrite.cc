@@ -72,17 +72,18 @@ Word EncodeBlock(const Byte* __restrict in, std::size_t units, Byte* __restrict 
 // Every write but the first and the last ends on a 64 KiB boundary of the output file: the header
 // puts the sample data at an odd offset, and writes that straddle the page cache's large folios
 // cost about a tenth more than aligned ones. A block takes at most one write; the bytes past the
-// last boundary wait for the next block. Where two samples are written side by side (a stereo
-// source's left and right), each write is positioned first.
+// last boundary wait for the next block. The area's start is given, never assumed: the first
+// write is positioned there, and where two samples are written side by side (a stereo source's
+// left and right), every write is.
 class AlignedWriter {
  public:
   AlignedWriter(File& output, Byte* buffer, std::int64_t start, std::int64_t length,
-                bool positioned)
+                bool side_by_side)
       : output_(output),
         buffer_(buffer),
         position_(start),
         room_(std::max<std::int64_t>(length, 0)),
-        positioned_(positioned) {}
+        side_by_side_(side_by_side) {}
 
   /// Where the next block's bytes go.
   Byte* Tail() { return buffer_ + pending_; }
@@ -109,8 +110,9 @@ class AlignedWriter {
  private:
   void WriteOut(std::size_t count) {
     if (count == 0) return;
-    if (positioned_) output_.Seek(position_, Site::kOutputSeek);
+    if (side_by_side_ || !written_) output_.Seek(position_, Site::kOutputSeek);
     output_.Write(buffer_, count, Site::kSampleWrite);
+    written_ = true;
     position_ += static_cast<std::int64_t>(count);
   }
 
@@ -119,7 +121,8 @@ class AlignedWriter {
   std::int64_t position_;  ///< the file position of buffer_[0]
   std::int64_t room_;      ///< bytes the area still takes
   std::size_t pending_ = 0;
-  const bool positioned_;
+  const bool side_by_side_;
+  bool written_ = false;
 };
 
 // One sample on its way out: where its bytes go and the value its next delta starts from.
@@ -389,7 +392,48 @@ void EncodeWideFrames(EncodeJob& job, bool stereo, StereoHandling handling) {
   EndOutput(job);
 }
 
+// `frames` 16-bit frames from `offset` (and, to mix with them, from `mixed_with_offset`), read
+// in blocks that never pass the range: the range lies inside a much larger file.
+void EncodePcm16Frames(File& source, std::int64_t offset, std::int64_t mixed_with_offset,
+                       std::uint32_t frames, Channel<std::uint16_t>& channel,
+                       EncoderBuffers& buffers) {
+  const bool mix = mixed_with_offset >= 0;
+  // Mixing reads both sides into the two halves of the input buffer.
+  const std::size_t block_frames = EncoderBuffers::kInputSize / 2 / (mix ? 2 : 1);
+  Byte* left = buffers.input.get();
+  Byte* right = left + EncoderBuffers::kInputSize / 2;
+  for (std::uint32_t done = 0; done < frames;) {
+    const std::size_t n = std::min<std::size_t>(block_frames, frames - done);
+    source.Seek(offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
+    source.ReadExact(left, 2 * n, Site::kSampleRead);
+    if (mix) {
+      source.Seek(mixed_with_offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
+      source.ReadExact(right, 2 * n, Site::kSampleRead);
+    }
+    Byte* out = channel.writer.Tail();
+    std::uint16_t previous = channel.previous;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::uint16_t current = LoadU16(left + 2 * i);
+      if (mix) current = static_cast<std::uint16_t>((LoadI16(left + 2 * i) + LoadI16(right + 2 * i)) >> 1);
+      StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
+      previous = current;
+    }
+    channel.previous = previous;
+    channel.writer.Commit(2 * n);
+    done += static_cast<std::uint32_t>(n);
+  }
+}
+
 }  // namespace
+
+void EncodePcm16(File& source, File& output, std::int64_t offset, std::int64_t mixed_with_offset,
+                 std::uint32_t frames, std::int64_t start, EncoderBuffers& buffers) {
+  Channel<std::uint16_t> only{
+      AlignedWriter(output, buffers.left.get(), start, 2 * static_cast<std::int64_t>(frames), true),
+      kStart16};
+  EncodePcm16Frames(source, offset, mixed_with_offset, frames, only, buffers);
+  only.writer.Flush();
+}
 
 void EncodeStereo16(EncodeJob& job) { EncodeStereo<Stereo16>(job, kStart16); }
 void EncodeMono16(EncodeJob& job) { EncodeMono<Mono16>(job, kStart16); }

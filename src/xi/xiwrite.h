@@ -20,6 +20,7 @@
 #include "bytes.h"
 #include "platform/platform.h"
 #include "wav/wav_info.h"
+#include "xi/sample_layout.h"
 
 namespace brumlet {
 
@@ -49,10 +50,10 @@ struct EncoderBuffers {
 /// What an encoder works on.
 struct EncodeJob {
   File& source;
-  File& output;  ///< positioned at header_length
+  File& output;
   std::int32_t data_offset;
   std::int32_t data_length;  ///< bytes of XI sample data: the output ends at header_length + this
-  std::int64_t header_length;
+  std::int64_t header_length;  ///< where the sample data starts in the output
   EncoderBuffers& buffers;
 };
 
@@ -70,6 +71,12 @@ void EncodeMixed8(EncodeJob& job);
 /// do (and, for a mixed stereo source, before mixing). Reads whole frames only; an incomplete
 /// frame at the end is dropped.
 void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, StereoHandling handling);
+
+/// `frames` 16-bit mono frames at `offset` in `source` (a SoundFont's sample data), or mixed
+/// with as many at `mixed_with_offset` (unless it is negative), (L + R) >> 1, written as one
+/// 16-bit sample from `start` in `output`. Reads only that range, however large the file.
+void EncodePcm16(File& source, File& output, std::int64_t offset, std::int64_t mixed_with_offset,
+                 std::uint32_t frames, std::int64_t start, EncoderBuffers& buffers);
 
 /// Runs the encoder a source needs: 16-bit sources through the 16-bit encoders, the wide formats
 /// through EncodeWide and every other width through the 8-bit encoders; a stereo source split

@@ -1,0 +1,111 @@
+#include "convert.h"
+
+#include <vector>
+
+#include "messages.h"
+#include "naming/name_file.h"
+#include "output_file.h"
+#include "wav/scan_wav.h"
+#include "xi/xi_header.h"
+#include "xi/xiwrite.h"
+
+namespace brumlet {
+namespace {
+
+void CloseIfOpen(std::unique_ptr<File>& file, Site site) {
+  if (!file) return;
+  file->Close(site);
+  file.reset();
+}
+
+// The source first, then the output, as both the end of a conversion and its clean-up do it.
+void CloseCurrentFiles(Vars& vars) {
+  CloseIfOpen(vars.SourceFile, Site::kSourceClose);
+  CloseIfOpen(vars.OutputFile, Site::kOutputClose);
+}
+
+void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
+  const StereoHandling stereo = vars.stereo;
+  vars.SourceName = match.name;
+  vars.SourceFile = platform.OpenRead(match.path, Site::kSourceOpen);
+  vars.OutputName = DeriveOutputName(vars.SourceName);
+  // A source named "xi", "a.xi" matched by "*", or a name file "drum.xi" beside "drum.wav".
+  std::vector<const File*> inputs{vars.SourceFile.get()};
+  if (vars.NameFileGiven) inputs.push_back(vars.name_file.get());
+  vars.OutputFile = CreateOutput(vars.OutputName, inputs, platform);
+
+  ScanWav(*vars.SourceFile, vars.SourceName, vars.wav_info, vars.smpl_image);
+  const WavInfo& info = vars.wav_info;
+  platform.console().Write(ReportLine(vars.SourceName, info));
+
+  BuildHeaderImage(info, vars.header, stereo);
+  if (vars.NameFileGiven) {
+    ApplyNameFile(vars, platform);
+  } else {
+    ApplyDefaultLabels(vars);
+  }
+  vars.header_length =
+      WriteHeaderImage(vars.SampleCount, TwoSamples(info, stereo), vars.header, *vars.OutputFile);
+
+  EncodeJob job{*vars.SourceFile,   *vars.OutputFile,
+                info.DataOffset,    SampleDataLength(info, stereo),
+                vars.header_length, vars.buffers};
+  EncodeSampleData(job, info, stereo);
+
+  CloseCurrentFiles(vars);
+}
+
+// Converts every match of `pattern`, each into an instrument of its own, naming them from the
+// name file when one is given.
+int ConvertAll(const std::string& pattern, const std::string* name_file, Platform& platform,
+               Vars& vars) {
+  if (name_file != nullptr) {
+    vars.name_file_path = *name_file;
+    if (!platform.IsExistingFile(vars.name_file_path)) throw NameFileNotFound(vars.name_file_path);
+    OpenNameFile(vars, platform, Site::kNameFileOpen);
+    vars.NameFileGiven = true;
+  }
+
+  const std::vector<Match> matches = platform.Search(pattern);
+  if (matches.empty()) throw NothingMatches(pattern);
+  platform.console().Write(
+      ProcessingLine(pattern, vars.NameFileGiven ? &vars.name_file_path : nullptr));
+
+  for (const Match& match : matches) ConvertOne(match, vars, platform);
+
+  if (vars.NameFileGiven) vars.name_file->Close(Site::kNameFileClose);
+  return exit_code::kSuccess;
+}
+
+}  // namespace
+
+Conversion::Conversion(std::string pattern, std::optional<std::string> name_file,
+                       StereoHandling stereo)
+    : pattern_(std::move(pattern)), name_file_(std::move(name_file)) {
+  vars_.stereo = stereo;
+}
+
+int Conversion::Run(Platform& platform) {
+  vars_.console_bytes.Attach(&platform.console());
+  return ConvertAll(pattern_, name_file_ ? &*name_file_ : nullptr, platform, vars_);
+}
+
+void Conversion::AbortCurrentFile(Platform& platform) {
+  CloseIfOpen(vars_.name_file, Site::kNameFileClose);
+  CloseCurrentFiles(vars_);
+  if (!vars_.OutputName.empty()) platform.Remove(vars_.OutputName);
+}
+
+std::string DeriveOutputName(std::string_view source_name) {
+  const std::size_t dot = source_name.find('.');
+  std::string name(dot == std::string_view::npos ? std::string_view()
+                                                 : source_name.substr(0, dot + 1));
+  return name + "xi";
+}
+
+std::string ReportLine(const std::string& source_name, const WavInfo& info) {
+  return Text(
+      {source_name, "  ->  ", DeriveOutputName(source_name), "  ", ReportFormat(info), "\n"});
+}
+
+}  // namespace brumlet

@@ -1,0 +1,36 @@
+// The plain conversion: one instrument per matching WAV, named by a name file or by default,
+// each stereo source split into a left and a right sample (or mixed, --mono).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "mode.h"
+#include "vars.h"
+
+namespace brumlet {
+
+class Conversion : public Mode {
+ public:
+  /// Converts the matches of `pattern`, named from `name_file` when one is given.
+  Conversion(std::string pattern, std::optional<std::string> name_file, StereoHandling stereo);
+
+  int Run(Platform& platform) override;
+  /// Closes the name file (when given), the source and the output, then deletes the output.
+  void AbortCurrentFile(Platform& platform) override;
+
+ private:
+  std::string pattern_;
+  std::optional<std::string> name_file_;
+  Vars vars_;
+};
+
+/// The source's name up to and including its first ".", followed by "xi": drum.wav gives
+/// drum.xi, a.b.wav gives a.xi, a name without a dot gives xi.
+std::string DeriveOutputName(std::string_view source_name);
+
+/// The line printed for each accepted source, line end included.
+std::string ReportLine(const std::string& source_name, const WavInfo& info);
+
+}  // namespace brumlet

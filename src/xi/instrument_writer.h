@@ -1,0 +1,22 @@
+// The one writer of an instrument description: header, sample headers, then each sample's data
+// through the encoders.
+#pragma once
+
+#include <span>
+
+#include "platform/platform.h"
+#include "xi/instrument.h"
+#include "xi/xi_header.h"
+#include "xi/xiwrite.h"
+
+namespace brumlet {
+
+/// Writes `instrument` into `output`, a file just created (so positioned at its start): the
+/// instrument header and its sample headers in one write, then each sample's data, in order,
+/// from `sources[sample.source.file]`. `image` and `buffers` are the run's own. Throws Rejection
+/// (247) for a description InstrumentFault finds at fault, before anything is written, and
+/// RunFailure for a failed read or write.
+void WriteInstrument(const Instrument& instrument, std::span<File* const> sources, File& output,
+                     XiHeaderBlock& image, EncoderBuffers& buffers);
+
+}  // namespace brumlet
