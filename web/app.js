@@ -165,11 +165,12 @@
       swatch.className = 'swatch';
       swatch.style.background = brumletXi.colourOf(i);
       const loop = ['no loop', 'forward loop', 'ping-pong loop', 'loop'][sample.loop];
-      label.append(swatch, `${i}: ${sample.name || '(no name)'} · ${sample.values.length} ` +
-          `${sample.sixteenBit ? '16' : '8'}-bit values · ${loop}`);
+      label.append(swatch, `${i}: ${sample.name || '(no name)'}`);
       item.append(label);
       samples.append(item);
+      // A slot without sound only carries its name, which trackers show as a line of text.
       if (!sample.values.length) return null;
+      label.append(` · ${sample.values.length} ${sample.sixteenBit ? '16' : '8'}-bit values · ${loop}`);
       const wave = document.createElement('canvas');
       wave.className = 'wave';
       wave.setAttribute('role', 'img');

@@ -14,8 +14,8 @@
 //             12  1  volume          13  1  finetune (signed)
 //             14  1  type: bits 0-1 loop (0 none, 1 forward, 2 ping-pong), bit 4 16-bit data
 //             15  1  panning         16  1  relative note (signed)
-//             17  1  reserved        18  1  name length
-//             19 22  name
+//             17  1  name length
+//             18 22  name
 //   then the samples' data in header order, each value stored as its difference to the one
 //   before (the first to 0), 8-bit or 16-bit, wrapping around.
 (function (root) {
@@ -29,7 +29,8 @@
   const kSampleCountOffset = 296;
   const kSampleHeadersOffset = 298;
   const kSampleHeaderSize = 40;
-  const kSampleNameOffset = 19;
+  const kSampleNameLengthOffset = 17;
+  const kSampleNameOffset = 18;
   const kSixteenBit = 0x10;
   const kLoopBits = 0x03;
 
@@ -69,7 +70,8 @@
       }
       data += length;
       samples.push({
-        name: text(bytes, at + kSampleNameOffset, kNameSize),
+        // The bytes past the name's length are not part of it (they may hold anything).
+        name: text(bytes, at + kSampleNameOffset, Math.min(kNameSize, bytes[at + kSampleNameLengthOffset])),
         loop: type & kLoopBits,
         loopStart: Math.floor(view.getUint32(at + 4, true) / unit),
         loopLength: Math.floor(view.getUint32(at + 8, true) / unit),
