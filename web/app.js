@@ -229,6 +229,7 @@
       $('status').dataset.exitCodes = ends.join(' ');
     } catch (error) {
       $('status').textContent = `The converter stopped: ${error.message || error}`;
+      text += error.stdout || '';
       $('status').dataset.exitCodes = '';
     }
     $('console').textContent = text;

@@ -104,12 +104,15 @@
       FS.writeFile(`${folder}/${parts[parts.length - 1]}`, bytes);
     }
     FS.chdir(kWorkFolder);
-    const exitCode = program.callMain(args);
-    return {
-      exitCode,
-      stdout: new TextDecoder().decode(new Uint8Array(output)),
-      files: listFiles(FS, kWorkFolder, '', {}),
-    };
+    const text = () => new TextDecoder().decode(new Uint8Array(output));
+    let exitCode;
+    try {
+      exitCode = program.callMain(args);
+    } catch (error) {  // a fault of the runtime: what the program printed before it still counts
+      error.stdout = text();
+      throw error;
+    }
+    return { exitCode, stdout: text(), files: listFiles(FS, kWorkFolder, '', {}) };
   }
 
   const api = { run };
