@@ -297,7 +297,12 @@ PresetPlan PlanPreset(const Bank& bank, std::size_t preset) {
     auto same = std::find_if(samples.begin(), samples.end(),
                              [&](const PlannedSample& o) { return SameSound(o, sample); });
     map[k] = static_cast<int>(same - samples.begin());
-    if (same == samples.end()) samples.push_back(std::move(sample));
+    if (same == samples.end()) {
+      samples.push_back(std::move(sample));
+    } else {  // sounds the same; what was lost on the way is still reported
+      same->loop_dropped |= sample.loop_dropped;
+      same->scale_tuning_lost |= sample.scale_tuning_lost;
+    }
   }
   for (std::size_t z = 0; z < zones.size(); ++z) {
     if (playing[z] && zones[z].keys.low < kKeyCount && !used[z]) ++plan.layers_left_out;
