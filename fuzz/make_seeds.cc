@@ -1,10 +1,12 @@
 // Writes the fuzzers' seed corpora, made by the tests' own WAV builder: small valid and broken
-// WAVs of every kind the converter reads, and name files using every identifier and token.
+// WAVs of every kind the converter reads, name files using every identifier and token, and small
+// SoundFont banks with global zones, stereo pairs, loops, offsets and a drum kit to split.
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "riff_builder.h"
+#include "sf2_builder.h"
 
 namespace {
 
@@ -23,10 +25,11 @@ void Save(const std::filesystem::path& dir, const std::string& name, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return 2;
-  const std::filesystem::path wavs = argv[1], names = argv[2];
+  if (argc != 4) return 2;
+  const std::filesystem::path wavs = argv[1], names = argv[2], banks = argv[3];
   std::filesystem::create_directories(wavs);
   std::filesystem::create_directories(names);
+  std::filesystem::create_directories(banks);
 
   const Bytes list =
       Chunk("LIST", Concat({Bytes{'I', 'N', 'F', 'O'}, Chunk("INAM", {'P', 'a', 'd', 0, 0}),
@@ -53,5 +56,25 @@ int main(int argc, char** argv) {
                    "first\nsecond\n"
                    "instr: %a\nsmp$A: %A\nSMP 3: %ask\n\nSMP09: x"));
   Save(names, "short", std::string("INSTR: %W\rsmp+1: %s\rSMPxf: %l\rSMP-1: %in\x1A"));
+
+  const SampleSpec left{"L", 0, 40, 8, 32, 22050, 60, 0, 1, 4}, right{"R", 40, 80, 48, 72, 22050, 60,
+                                                                   0, 0, 2};
+  Save(banks, "stereo",
+       Sf2({{{"Piano", 0, 0,
+              {{KeyRange(0, 100), Set(48, 30)}, {Set(51, -1), Set(41, 0)}}}},
+            {{"Piano",
+              {{Set(54, 1), Set(2, 1)},
+               {KeyRange(0, 127), VelRange(0, 127), Set(17, -500), Set(53, 0)},
+               {KeyRange(0, 127), Set(17, 500), Set(0, 2), Set(53, 1)}}}},
+            {left, right},
+            120}));
+  BankSpec kit{{{"Kit", 128, 0, {{Set(41, 0)}}}}, {{"Drums", {}}}, {}, 120};
+  for (int i = 0; i < 20; ++i) {
+    kit.instruments[0].zones.push_back(
+        {KeyRange(35 + i, 35 + i), Set(56, 0), Set(58, 60 + i % 3), Set(53, i % 3)});
+  }
+  kit.samples = {{"A", 0, 40, 0, 0, 44100, 255}, {"B", 40, 80, 50, 60, 8000, 64, -12},
+                 {"C", 80, 120, 80, 120, 96000, 36, 7}};
+  Save(banks, "kit", Sf2(kit));
   return 0;
 }

@@ -42,6 +42,9 @@ enum class Site : std::uint32_t {
   kOutputSeek = 0x0413,
   kOutputTruncate = 0x0414,
   kPitch = 0x0501,
+  kBankSize = 0x0601,
+  kBankSeek = 0x0602,
+  kBankRead = 0x0603,
 };
 
 /// Why a file or console operation failed, as the failure report names it. The platform sorts

@@ -76,6 +76,7 @@ inline std::string OptionsComeFirstHint(std::string_view option, bool quoted) {
 namespace exit_code {
 inline constexpr int kSuccess = 0;
 inline constexpr int kRunFailure = 1;
+inline constexpr int kBankRefused = 245;
 inline constexpr int kWrongUse = 246;
 inline constexpr int kInstrumentRefused = 247;
 inline constexpr int kNoDataChunk = 248;
@@ -223,6 +224,85 @@ inline Rejection InstrumentNotWritable(std::string_view name, std::string_view f
 
 inline Rejection BadSampleNumber() {
   return Rejection(exit_code::kBadSampleNumber, "namefile error: bad sample number!\n", true);
+}
+
+// A SoundFont bank that cannot be read is refused before anything is written: "error: BANK: "
+// and what is wrong with it.
+
+inline Rejection BankRefused(std::string_view bank, std::string_view what) {
+  return Rejection(exit_code::kBankRefused, Text({"error: ", bank, ": ", what, "\n"}), false);
+}
+
+inline Rejection BankNotSfbk(std::string_view bank) {
+  return BankRefused(bank, "not a SoundFont 2 bank (no RIFF sfbk header)");
+}
+
+inline Rejection BankSf3(std::string_view bank, std::uint16_t major, std::uint16_t minor) {
+  return BankRefused(bank, Text({"a SoundFont ", std::to_string(major), ".", std::to_string(minor),
+                                 " bank with compressed samples, which Brumlet does not read"}));
+}
+
+/// `where`: the list the chunk belongs in, or empty for a list of the file itself.
+inline Rejection BankChunkMissing(std::string_view bank, std::string_view id,
+                                  std::string_view where) {
+  if (where.empty()) return BankRefused(bank, Text({"no ", id, " list"}));
+  return BankRefused(bank, Text({"no ", id, " chunk in the ", where, " list"}));
+}
+
+inline Rejection BankTruncated(std::string_view bank, std::string_view id) {
+  return BankRefused(bank, Text({"truncated: the ", id, " chunk ends past the end of the file"}));
+}
+
+inline Rejection BankChunkOverrun(std::string_view bank, std::string_view id,
+                                  std::string_view list) {
+  return BankRefused(bank, Text({"the ", id, " chunk runs past the end of the ", list, " list"}));
+}
+
+inline Rejection BankPartialRecord(std::string_view bank, std::string_view id, std::uint32_t size,
+                                   int record_size) {
+  return BankRefused(bank, Text({"the ", id, " chunk's ", std::to_string(size),
+                                 " bytes are not whole records of ", std::to_string(record_size),
+                                 " bytes"}));
+}
+
+inline Rejection BankTooFewRecords(std::string_view bank, std::string_view id,
+                                   std::uint32_t count, int needed) {
+  return BankRefused(bank, Text({"the ", id, " chunk holds ", std::to_string(count),
+                                 count == 1 ? " record" : " records", ", fewer than the ",
+                                 std::to_string(needed), " it needs with its terminal record"}));
+}
+
+// Why one preset of a bank is skipped; the driver shows it after the preset. The other presets
+// are still written.
+
+inline std::string PresetRecordsOutside(std::string_view table, std::uint32_t first,
+                                        std::uint32_t end, std::size_t count) {
+  return Text({"its ", table, " records ", std::to_string(first), "..", std::to_string(end),
+               " lie outside the table of ", std::to_string(count)});
+}
+
+inline std::string PresetIndexOutside(std::string_view what, std::uint32_t index,
+                                      std::size_t count) {
+  return Text({"it names ", what, " ", std::to_string(index), " of ", std::to_string(count)});
+}
+
+inline std::string PresetSampleOutside(std::string_view sample, std::int64_t start,
+                                       std::int64_t end, std::uint32_t frames) {
+  return Text({"sample \"", sample, "\" (frames ", std::to_string(start), "..",
+               std::to_string(end), ") lies outside the sample data of ", std::to_string(frames),
+               " frames"});
+}
+
+inline std::string PresetSampleNotInBank(std::string_view sample) {
+  return Text({"sample \"", sample, "\" is not 16-bit data in the bank (ROM or compressed)"});
+}
+
+inline std::string PresetSampleRate(std::string_view sample, std::uint32_t rate) {
+  return Text({"sample \"", sample, "\" has a sample rate of ", std::to_string(rate), " Hz"});
+}
+
+inline std::string PresetTooManyZones(std::size_t limit) {
+  return Text({"it has more than ", std::to_string(limit), " zones"});
 }
 
 }  // namespace brumlet

@@ -1,0 +1,181 @@
+#include "sf2/zones.h"
+
+#include <algorithm>
+#include <bitset>
+#include <map>
+
+#include "messages.h"
+
+namespace brumlet::sf2 {
+namespace {
+
+// The frame offsets of the sample address generators: fine offsets count frames, coarse ones
+// 32768 frames.
+constexpr std::int64_t kCoarseFrames = 32768;
+
+// One zone of one level as its generators give it.
+struct LevelZone {
+  GeneratorValues values{};
+  std::bitset<gen::kCount> set;
+  std::optional<Range> keys;
+  std::optional<Range> velocities;
+  std::optional<std::uint16_t> target;  ///< the instrument (preset level) or sample it names
+};
+
+// The zones of one level's list (a preset's or an instrument's): its global zone, if any, and
+// its other zones, each already over the global zone.
+struct LevelList {
+  std::vector<LevelZone> zones;
+  std::optional<PresetSkip> skip;
+};
+
+Range RangeOf(const Generator& g) { return Range{g.Low(), std::min<int>(g.High(), 127)}; }
+
+Range Intersect(const std::optional<Range>& a, const std::optional<Range>& b) {
+  const Range x = a.value_or(Range{}), y = b.value_or(Range{});
+  return Range{std::max(x.low, y.low), std::min(x.high, y.high)};
+}
+
+// Reads one zone's generators. `terminal` is the generator that names what the zone plays
+// (instrument or sampleID): it ends the list, and whatever follows it is ignored. The key range
+// counts only as the first generator and the velocity range only as the first or after the key
+// range, as the format orders them.
+LevelZone ReadZone(const std::vector<Generator>& generators, std::uint32_t begin,
+                   std::uint32_t end, bool preset_level) {
+  const int terminal = preset_level ? gen::kInstrument : gen::kSampleId;
+  LevelZone zone;
+  for (std::uint32_t i = begin; i < end; ++i) {
+    const Generator& g = generators[i];
+    const std::uint32_t position = i - begin;
+    if (g.oper == terminal) {
+      zone.target = g.amount;
+      break;
+    }
+    if (g.oper == gen::kKeyRange) {
+      if (position == 0) zone.keys = RangeOf(g);
+      continue;
+    }
+    if (g.oper == gen::kVelRange) {
+      if (position == 0 || (position == 1 && zone.keys)) zone.velocities = RangeOf(g);
+      continue;
+    }
+    const GeneratorUse use = UseOf(g.oper);
+    if (use == GeneratorUse::kAdditive || (use == GeneratorUse::kInstrumentOnly && !preset_level)) {
+      zone.values[g.oper] = g.Signed();  // a generator given twice: the later one counts
+      zone.set.set(g.oper);
+    }
+  }
+  return zone;
+}
+
+// Reads the zones [first_bag, end_bag) of one list. The first zone is the global zone when it
+// names nothing; it is laid under every other zone. Other zones that name nothing are ignored.
+LevelList ReadList(const std::vector<Bag>& bags, const std::vector<Generator>& generators,
+                   std::uint32_t first_bag, std::uint32_t end_bag, bool preset_level) {
+  const std::string_view bag_table = preset_level ? "pbag" : "ibag";
+  const std::string_view generator_table = preset_level ? "pgen" : "igen";
+  LevelList list;
+  // A zone's generators end where the next bag's begin, so the last zone needs bag end_bag.
+  if (first_bag > end_bag || end_bag >= bags.size()) {
+    list.skip = PresetSkip{PresetRecordsOutside(bag_table, first_bag, end_bag, bags.size())};
+    return list;
+  }
+  std::optional<LevelZone> global;
+  for (std::uint32_t b = first_bag; b < end_bag; ++b) {
+    const std::uint32_t begin = bags[b].first_generator, end = bags[b + 1].first_generator;
+    if (begin > end || end > generators.size()) {
+      list.skip = PresetSkip{PresetRecordsOutside(generator_table, begin, end, generators.size())};
+      list.zones.clear();
+      return list;
+    }
+    LevelZone zone = ReadZone(generators, begin, end, preset_level);
+    if (!zone.target) {
+      if (b == first_bag) global = std::move(zone);
+      continue;
+    }
+    if (global) {
+      for (int oper = 0; oper < gen::kCount; ++oper) {
+        if (global->set[oper] && !zone.set[oper]) zone.values[oper] = global->values[oper];
+      }
+      zone.set |= global->set;
+      if (!zone.keys) zone.keys = global->keys;
+      if (!zone.velocities) zone.velocities = global->velocities;
+    }
+    list.zones.push_back(std::move(zone));
+  }
+  return list;
+}
+
+// Checks the sample a zone plays and places its frames, offsets applied.
+std::optional<PresetSkip> PlaceSample(const Bank& bank, Zone& zone) {
+  const SampleHeader& s = bank.samples[zone.sample];
+  if (s.type & (sample_type::kRom | sample_type::kCompressed)) {
+    return PresetSkip{PresetSampleNotInBank(s.name)};
+  }
+  if (s.rate < kMinRate || s.rate > kMaxRate) return PresetSkip{PresetSampleRate(s.name, s.rate)};
+  const GeneratorValues& v = zone.values;
+  zone.start = s.start + v[gen::kStartAddrsOffset] + kCoarseFrames * v[gen::kStartAddrsCoarseOffset];
+  zone.end = s.end + v[gen::kEndAddrsOffset] + kCoarseFrames * v[gen::kEndAddrsCoarseOffset];
+  zone.loop_start = s.loop_start + v[gen::kStartloopAddrsOffset] +
+                    kCoarseFrames * v[gen::kStartloopAddrsCoarseOffset];
+  zone.loop_end =
+      s.loop_end + v[gen::kEndloopAddrsOffset] + kCoarseFrames * v[gen::kEndloopAddrsCoarseOffset];
+  if (zone.start < 0 || zone.start >= zone.end || zone.end > bank.sample_frames) {
+    return PresetSkip{PresetSampleOutside(s.name, zone.start, zone.end, bank.sample_frames)};
+  }
+  return std::nullopt;
+}
+
+FlatPreset Skipped(PresetSkip skip) {
+  FlatPreset flat;
+  flat.skip = std::move(skip);
+  return flat;
+}
+
+}  // namespace
+
+FlatPreset FlattenPreset(const Bank& bank, std::size_t preset) {
+  const LevelList presets =
+      ReadList(bank.preset_bags, bank.preset_generators, bank.presets[preset].first_bag,
+               bank.presets[preset + 1].first_bag, true);
+  if (presets.skip) return Skipped(*presets.skip);
+
+  const std::size_t instrument_count = bank.instruments.size() - 1;  // less the terminal
+  const std::size_t sample_count = bank.samples.size() - 1;
+  std::map<std::uint16_t, LevelList> instruments;  // each instrument read once
+  FlatPreset flat;
+  for (const LevelZone& p : presets.zones) {
+    const std::uint16_t i = *p.target;
+    if (i >= instrument_count) return Skipped({PresetIndexOutside("instrument", i, instrument_count)});
+    auto [it, fresh] = instruments.try_emplace(i);
+    if (fresh) {
+      it->second = ReadList(bank.instrument_bags, bank.instrument_generators,
+                            bank.instruments[i].first_bag, bank.instruments[i + 1].first_bag, false);
+    }
+    if (it->second.skip) return Skipped(*it->second.skip);
+    const Range preset_keys = Intersect(p.keys, std::nullopt);
+    const Range preset_velocities = Intersect(p.velocities, std::nullopt);
+    for (const LevelZone& z : it->second.zones) {
+      Zone zone;
+      zone.instrument = i;
+      zone.sample = *z.target;
+      zone.keys = Intersect(preset_keys, z.keys);
+      zone.velocities = Intersect(preset_velocities, z.velocities);
+      if (zone.keys.low > zone.keys.high || zone.velocities.low > zone.velocities.high) continue;
+      if (zone.sample >= sample_count) {
+        return Skipped({PresetIndexOutside("sample", zone.sample, sample_count)});
+      }
+      if (flat.zones.size() == kMaxZones) return Skipped({PresetTooManyZones(kMaxZones)});
+      zone.values = DefaultGenerators();
+      for (int oper = 0; oper < gen::kCount; ++oper) {
+        if (z.set[oper]) zone.values[oper] = z.values[oper];
+        if (p.set[oper]) zone.values[oper] += p.values[oper];
+      }
+      if (auto skip = PlaceSample(bank, zone)) return Skipped(*skip);
+      flat.zones.push_back(zone);
+    }
+  }
+  return flat;
+}
+
+}  // namespace brumlet::sf2

@@ -1,0 +1,244 @@
+// Presets of banks built in memory, flattened into zones and planned as XI instruments.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "fake_platform.h"
+#include "sf2/preset_plan.h"
+#include "sf2_builder.h"
+
+namespace brumlet {
+namespace {
+
+using namespace brumlet::testing;
+using sf2::gen::kCoarseTune, sf2::gen::kFineTune, sf2::gen::kInitialAttenuation, sf2::gen::kPan;
+
+sf2::Bank Read(const Bytes& bytes) {
+  FakePlatform platform;
+  platform.AddFile("b.sf2", bytes);
+  return sf2::ReadBank(*platform.OpenRead("b.sf2", Site::kSourceOpen), "b.sf2");
+}
+
+// One preset over one instrument of `zones`.
+sf2::PresetPlan Plan(std::vector<ZoneGens> zones, std::vector<SampleSpec> samples, int bank = 0) {
+  return sf2::PlanPreset(
+      Read(Sf2({{{"P", bank, 0, {{Set(41, 0)}}}}, {{"I", std::move(zones)}}, std::move(samples)})),
+      0);
+}
+ZoneGens Z(std::initializer_list<Gen> gens, int sample) {
+  ZoneGens z(gens);
+  z.push_back(Set(53, sample));
+  return z;
+}
+SampleSpec Mono(std::string name, int pitch = 60) { return {name, 0, 100, 0, 0, 44100, pitch}; }
+
+TEST(Sf2Zones, CombineGlobalZonesAndBothLevelsAsTheFormatSays) {
+  const BankSpec spec{
+      {{"P", 0, 0,
+        {{KeyRange(50, 127), Set(kInitialAttenuation, 20), Set(0, 30)},  // global; 0 only counts
+         {Set(kCoarseTune, 1), Set(41, 0)},                               // in instruments
+         {KeyRange(0, 10), Set(41, 0)},
+         {Set(kCoarseTune, 5)}}}},  // names no instrument: ignored
+      {{"I",
+        {{Set(kInitialAttenuation, 100), Set(0, 5)},
+         {KeyRange(40, 80), Set(kCoarseTune, 2), Set(53, 0)},
+         {Set(kPan, 200), KeyRange(0, 10), Set(53, 0), Set(kFineTune, 9)},  // range not first
+         {Set(kInitialAttenuation, 7)}}}},
+      {Mono("S")}};
+  const sf2::FlatPreset flat = sf2::FlattenPreset(Read(Sf2(spec)), 0);
+  ASSERT_FALSE(flat.skip);
+  ASSERT_EQ(flat.zones.size(), 3u);  // the third preset zone misses the instrument's first
+  struct Expected {
+    sf2::Range keys;
+    int attenuation, coarse, pan, fine;
+  };
+  const Expected expected[] = {{{50, 80}, 120, 3, 0, 0}, {{50, 127}, 120, 1, 200, 0}, {{0, 10}, 120, 0, 200, 0}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const sf2::Zone& z = flat.zones[i];
+    EXPECT_EQ(z.keys, expected[i].keys) << i;
+    EXPECT_EQ(z.values[kInitialAttenuation], expected[i].attenuation) << i;
+    EXPECT_EQ(z.values[kCoarseTune], expected[i].coarse) << i;
+    EXPECT_EQ(z.values[kPan], expected[i].pan) << i;
+    EXPECT_EQ(z.values[kFineTune], expected[i].fine) << i;
+    EXPECT_EQ(z.start, 5) << i;
+    EXPECT_EQ(z.values[sf2::gen::kScaleTuning], 100) << i;
+  }
+}
+
+TEST(Sf2Zones, SkipsPresetsThatPointOutsideTheBank) {
+  struct Case {
+    std::function<void(BankSpec&)> spec;
+    std::function<void(Sf2Parts&)> tables;
+    const char* why;
+  };
+  const auto none = [](auto&) {};
+  const Case cases[] = {
+      {none, [](Sf2Parts& p) { p.hydra[0].second[38 + 24] = 9; },
+       "its pbag records 0..9 lie outside the table of 2"},
+      {none, [](Sf2Parts& p) { p.hydra[1].second[4] = 9; },
+       "its pgen records 0..9 lie outside the table of 2"},
+      {[](BankSpec& b) { b.presets[0].zones[0][0] = Set(41, 7); }, none,
+       "it names instrument 7 of 1"},
+      {[](BankSpec& b) { b.instruments[0].zones[0][0] = Set(53, 2); }, none,
+       "it names sample 2 of 1"},
+      {[](BankSpec& b) { b.samples[0].end = 1001; }, none,
+       "sample \"S\" (frames 0..1001) lies outside the sample data of 1000 frames"},
+      {[](BankSpec& b) { b.instruments[0].zones[0] = Z({Set(0, 100)}, 0); }, none,
+       "sample \"S\" (frames 100..100) lies outside the sample data of 1000 frames"},
+      {[](BankSpec& b) { b.samples[0].type = 0x8001; }, none,
+       "sample \"S\" is not 16-bit data in the bank (ROM or compressed)"},
+      {[](BankSpec& b) { b.samples[0].rate = 0; }, none, "sample \"S\" has a sample rate of 0 Hz"},
+  };
+  for (const Case& c : cases) {
+    BankSpec spec{{{"P", 0, 0, {{Set(41, 0)}}}}, {{"I", {{Set(53, 0)}}}}, {Mono("S")}};
+    c.spec(spec);
+    Sf2Parts parts = Parts(spec);
+    c.tables(parts);
+    const sf2::PresetPlan plan = sf2::PlanPreset(Read(Assemble(parts)), 0);
+    ASSERT_TRUE(plan.skip) << c.why;
+    EXPECT_EQ(plan.skip->why, c.why);
+    EXPECT_TRUE(plan.instruments.empty());
+  }
+}
+
+TEST(Sf2Plan, EachKeyPlaysTheLoudestZoneAndHolesTheNearestKey) {
+  const sf2::PresetPlan plan =
+      Plan({Z({KeyRange(40, 50), Set(kInitialAttenuation, 100)}, 0),  // a quiet layer first
+            Z({KeyRange(40, 45)}, 1), Z({KeyRange(46, 50), Set(kInitialAttenuation, 100)}, 2),
+            Z({KeyRange(60, 61)}, 3), Z({VelRange(0, 99)}, 1), Z({KeyRange(100, 127)}, 2),
+            Z({KeyRange(40, 50), Set(kInitialAttenuation, 300)}, 3)},
+           {Mono("S0"), Mono("S1"), Mono("S2"), Mono("S3")});
+  ASSERT_EQ(plan.instruments.size(), 1u);
+  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  ASSERT_EQ(xi.samples.size(), 3u);
+  EXPECT_EQ(xi.samples[0].name, "S1");
+  EXPECT_EQ(xi.samples[1].name, "S0");  // equal to S2's zone, and first
+  EXPECT_EQ(xi.samples[2].name, "S3");
+  for (int k = 0; k < sf2::kKeyCount; ++k) {
+    EXPECT_EQ(xi.key_map[k], k <= 45 ? 0 : k <= 55 ? 1 : 2) << k;  // 55: 50 and 60 as near
+  }
+  EXPECT_EQ(xi.samples[2].key_count, 40);
+  EXPECT_EQ(plan.summary.zones, 7u);
+  EXPECT_EQ(plan.layers_left_out, 2);
+  EXPECT_EQ(plan.velocity_layers_left_out, 1);
+  EXPECT_EQ(plan.zones_above_keyboard, 1);
+}
+
+TEST(Sf2Plan, StereoPairsAreMixedByLinkOrElseByTheLoudestOtherSide) {
+  const sf2::PresetPlan plan = Plan(
+      {Z({KeyRange(0, 47), Set(kPan, -500)}, 0), Z({KeyRange(0, 47), Set(kPan, 500)}, 1),
+       Z({KeyRange(48, 95), Set(kPan, -500)}, 2),
+       Z({KeyRange(48, 95), Set(kPan, 500), Set(kInitialAttenuation, 50)}, 3),
+       Z({KeyRange(48, 95), Set(kPan, 300), Set(kInitialAttenuation, 10)}, 4)},
+      {{"L", 0, 100, 0, 0, 44100, 60, 0, 1, 4}, {"R", 200, 260, 0, 0, 44100, 60, 0, 0, 2},
+       {"L2", 0, 100, 0, 0, 44100, 60, 0, 0, 4}, {"R2", 0, 100, 0, 0, 44100, 60, 0, 0, 2},
+       {"R3", 300, 400, 0, 0, 44100, 60, 0, 0, 2}});
+  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  ASSERT_EQ(xi.samples.size(), 2u);
+  EXPECT_EQ(xi.samples[0].source.partner_sample, 1u);
+  EXPECT_EQ(xi.samples[0].source.partner_range, (sf2::FrameRange{70 + 400, 60}));
+  EXPECT_EQ(xi.samples[0].source.range, (sf2::FrameRange{70, 100}));
+  EXPECT_EQ(xi.samples[0].panning, 128);
+  EXPECT_EQ(xi.samples[1].source.partner_sample, 4u);  // the link names a left sample
+  EXPECT_EQ(xi.samples[1].panning, 102);                 // pan -100
+  EXPECT_EQ(xi.pairs_mixed, 2);
+  EXPECT_EQ(plan.layers_left_out, 1);
+}
+
+TEST(Sf2Plan, PitchVolumeAndPanning) {
+  struct PitchCase {
+    std::uint32_t rate;
+    int root, cents, note, finetune;
+  };
+  for (const PitchCase& c : {PitchCase{44100, 60, 0, 17, -28}, {44100, 72, 0, 5, -28},
+                             {44100, 60, 50, 17, 36}, {8363, 60, -1, -12, -1},
+                             {8363, 0, 12000, 127, 63}}) {
+    const Pitch p = sf2::SamplePitch(c.rate, c.root, c.cents);
+    EXPECT_EQ(p.relative_note * 128 + p.finetune, c.note * 128 + c.finetune) << c.root << " " << c.cents;
+    EXPECT_EQ(p.relative_note, c.note);
+  }
+  for (auto [cb, volume] : {std::pair{0, 64}, {200, 25}, {500, 6}, {1440, 0}, {-5, 64}}) {
+    EXPECT_EQ(sf2::XiVolume(cb), volume) << cb;
+  }
+  for (auto [pan, panning] : {std::pair{-500, 0}, {-100, 102}, {0, 128}, {250, 192}, {500, 255}}) {
+    EXPECT_EQ(sf2::XiPanning(pan), panning) << pan;
+  }
+  // Coarse, fine and the sample's correction add; one key's scale tuning moves that key; a
+  // zone of several keys with a scale tuning cannot be held.
+  const sf2::PresetPlan plan = Plan(
+      {Z({KeyRange(64, 64), Set(kCoarseTune, 1), Set(kFineTune, -20), Set(56, 50)}, 0),
+       Z({KeyRange(70, 80), Set(56, 0), Set(58, 72)}, 1)},
+      {{"A", 0, 100, 0, 0, 44100, 60, 5}, {"B", 0, 100, 0, 0, 44100, 255}});
+  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  EXPECT_EQ(xi.samples[0].root_key, 60);
+  EXPECT_EQ(xi.samples[0].tuning_cents, 100 - 20 + 5 - 4 * 50);
+  EXPECT_EQ(xi.samples[1].root_key, 72);
+  EXPECT_EQ(xi.samples[1].pitch.relative_note, 5);
+  EXPECT_TRUE(xi.samples[1].scale_tuning_lost);
+  EXPECT_EQ(xi.scale_tunings_lost, 1);
+}
+
+TEST(Sf2Plan, LoopsWithTheirOffsetsOrDroppedWhenOutsideTheSample) {
+  const SampleSpec s{"S", 100, 300, 150, 250};
+  const sf2::PresetPlan plan =
+      Plan({Z({KeyRange(0, 9), Set(54, 1), Set(0, 10), Set(2, -20), Set(3, 5)}, 0),
+            Z({KeyRange(10, 19), Set(54, 3)}, 0), Z({KeyRange(20, 29), Set(54, 2)}, 0),
+            Z({KeyRange(30, 39), Set(54, 1), Set(3, 51)}, 0)},
+           {s});
+  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  ASSERT_EQ(xi.samples.size(), 3u);  // a dropped loop plays as no loop
+  EXPECT_EQ(xi.samples[0].loop, (sf2::PlannedLoop{20, 125}));
+  EXPECT_EQ(xi.samples[0].source.range, (sf2::FrameRange{70 + 220, 190}));
+  EXPECT_EQ(xi.samples[1].loop, (sf2::PlannedLoop{50, 100}));
+  EXPECT_FALSE(xi.samples[2].loop);  // mode 2 does not loop
+  EXPECT_TRUE(xi.samples[2].loop_dropped);
+  EXPECT_EQ(xi.loops_dropped, 1);
+}
+
+// Single-key zones on keys first.., sample i with root key first + i.
+std::pair<std::vector<ZoneGens>, std::vector<SampleSpec>> Keys(int first, int count) {
+  std::pair<std::vector<ZoneGens>, std::vector<SampleSpec>> out;
+  for (int i = 0; i < count; ++i) {
+    out.first.push_back(Z({KeyRange(first + i, first + i)}, i));
+    out.second.push_back(Mono(std::string("S").append(std::to_string(i)), first + i));
+  }
+  return out;
+}
+
+TEST(Sf2Plan, MoreThan16SamplesMergeTheFewestKeysIntoTheNearestRoot) {
+  auto [zones, samples] = Keys(40, 18);
+  zones.push_back(Z({KeyRange(60, 95)}, 18));
+  samples.push_back(Mono("S18", 70));
+  const sf2::PresetPlan plan = Plan(zones, samples);
+  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  EXPECT_EQ(plan.summary.samples, 19u);
+  ASSERT_EQ(xi.samples.size(), 16u);
+  EXPECT_EQ(xi.samples_merged, 3);
+  // S1 (root 41) goes to S0 (40 and 42 as near: the lower), S2 to S3, then S4 to S3 (lower).
+  const char* owners[] = {"S0", "S0", "S3", "S3", "S3", "S5"};
+  for (int k = 40; k < 46; ++k) EXPECT_EQ(xi.samples[xi.key_map[k]].name, owners[k - 40]) << k;
+  EXPECT_EQ(xi.samples[xi.key_map[41]].key_count, 42);
+}
+
+TEST(Sf2Plan, ADrumKitOfMoreThan16SamplesIsSplitIntoRunsOfKeys) {
+  auto [zones, samples] = Keys(30, 40);
+  const sf2::PresetPlan plan = Plan(zones, samples, 128);
+  ASSERT_EQ(plan.instruments.size(), 3u);
+  const sf2::Range runs[] = {{0, 45}, {46, 61}, {62, 95}};
+  const std::size_t counts[] = {16, 16, 8};
+  for (int i = 0; i < 3; ++i) {
+    const sf2::InstrumentPlan& part = plan.instruments[i];
+    EXPECT_EQ(part.part, i + 1);
+    EXPECT_EQ(part.part_count, 3);
+    EXPECT_EQ(part.keys, runs[i]);
+    EXPECT_EQ(part.samples.size(), counts[i]);
+    EXPECT_EQ(part.samples_merged, 0);
+  }
+  const sf2::InstrumentPlan& middle = plan.instruments[1];
+  EXPECT_EQ(middle.samples[middle.key_map[0]].name, "S16");  // below the run: its first key
+  EXPECT_EQ(middle.samples[middle.key_map[61]].name, "S31");
+  EXPECT_EQ(middle.samples[middle.key_map[95]].name, "S31");
+}
+
+}  // namespace
+}  // namespace brumlet
