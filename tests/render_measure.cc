@@ -44,11 +44,12 @@ double Correlation(const std::vector<double>& x, std::size_t from, std::size_t l
 
 // The lag between `low` and `high` where the correlation peaks, refined between whole frames by
 // the parabola through the peak and its neighbours.
-double PeakLag(const std::vector<double>& x, std::size_t from, std::size_t length,
-               std::size_t low, std::size_t high) {
+double PeakLag(const std::vector<double>& x, std::size_t from, std::size_t length, std::size_t low,
+               std::size_t high) {
   std::size_t best = low;
   std::vector<double> c;
-  for (std::size_t lag = low - 1; lag <= high + 1; ++lag) c.push_back(Correlation(x, from, length, lag));
+  for (std::size_t lag = low - 1; lag <= high + 1; ++lag)
+    c.push_back(Correlation(x, from, length, lag));
   for (std::size_t lag = low; lag <= high; ++lag) {
     if (c[lag - low + 1] > c[best - low + 1]) best = lag;
   }
@@ -73,6 +74,11 @@ Rendered ReadFile(const std::string& path) {
 }
 
 }  // namespace
+
+std::string MissingTool(const std::string& tool, const std::string& package) {
+  if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0) return "";
+  return tool + " is not installed (Debian package " + package + ")";
+}
 
 Rendered ReadWav16(const std::string& bytes) {
   Rendered wav;
@@ -141,10 +147,11 @@ std::vector<double> LevelCurveDb(const Rendered& signal, double window, double s
 double AttackPeakSeconds(const Rendered& signal, double until) {
   constexpr double kStep = 0.001, kWindow = 0.02;
   const std::vector<double> curve = LevelCurveDb(signal, kWindow, kStep);
-  const auto end = curve.begin() + static_cast<std::ptrdiff_t>(
-                                        std::min(curve.size(), static_cast<std::size_t>(until / kStep)));
+  const auto end = curve.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                       curve.size(), static_cast<std::size_t>(until / kStep)));
   const double peak = *std::max_element(curve.begin(), end);
-  const auto first = std::find_if(curve.begin(), end, [peak](double db) { return db >= peak - kPeakDb; });
+  const auto first =
+      std::find_if(curve.begin(), end, [peak](double db) { return db >= peak - kPeakDb; });
   return static_cast<double>(first - curve.begin()) * kStep + kWindow / 2;
 }
 
@@ -152,7 +159,8 @@ double LevelDb(const Rendered& signal, double begin, double end) {
   const std::size_t from = Frame(signal, begin), to = Frame(signal, end);
   double sum = 0;
   for (std::size_t i = from; i < to; ++i) sum += signal.mono[i] * signal.mono[i];
-  return 10 * std::log10(std::max(sum / static_cast<double>(std::max<std::size_t>(1, to - from)), 1e-20));
+  return 10 * std::log10(
+                  std::max(sum / static_cast<double>(std::max<std::size_t>(1, to - from)), 1e-20));
 }
 
 double FallSeconds(const Rendered& signal, double note_off, double drop_db) {
@@ -207,9 +215,9 @@ Rendered RenderXm(const std::string& folder, const std::string& xm, int rate) {
 
 Rendered RenderMidi(const std::string& folder, const std::string& bank_path,
                     const std::string& midi, const std::string& out, int rate) {
-  const std::string command = "cd '" + folder + "' && fluidsynth -q -ni -R 0 -C 0 -T wav -O s16 -F '" +
-                              out + "' -r " + std::to_string(rate) + " '" + bank_path + "' '" +
-                              midi + "' >/dev/null 2>&1";
+  const std::string command =
+      "cd '" + folder + "' && fluidsynth -q -ni -R 0 -C 0 -T wav -O s16 -F '" + out + "' -r " +
+      std::to_string(rate) + " '" + bank_path + "' '" + midi + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) return {};
   return ReadFile(folder + "/" + out);
 }
@@ -220,7 +228,8 @@ std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note, int fine
   // header and the sample's 16-bit data, each value stored as its difference from the one before.
   std::string xi(298 + 40, '\0');
   auto put = [&xi](std::size_t at, std::uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) xi[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+    for (int i = 0; i < size; ++i)
+      xi[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
   };
   xi.replace(0, 21, "Extended Instrument: ");
   xi.replace(21, 22, std::string(22, ' '));
@@ -238,21 +247,25 @@ std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note, int fine
   put(262, v.loop_end, 1);
   put(266, v.flags, 1);
   const xi::AutoVibrato& vibrato = mapping.vibrato;
-  put(268, static_cast<std::uint32_t>(vibrato.type | vibrato.sweep << 8 | vibrato.depth << 16 | vibrato.rate << 24), 4);
+  put(268,
+      static_cast<std::uint32_t>(vibrato.type | vibrato.sweep << 8 | vibrato.depth << 16 |
+                                 vibrato.rate << 24),
+      4);
   put(272, v.fade_out, 2);
   put(296, 1, 2);
-  put(298, 2 * kFrames, 4);       // length in bytes
-  put(302, 0, 4);                 // loop start
-  put(306, 2 * kFrames, 4);       // loop length
-  put(310, 64, 1);                // volume
+  put(298, 2 * kFrames, 4);  // length in bytes
+  put(302, 0, 4);            // loop start
+  put(306, 2 * kFrames, 4);  // loop length
+  put(310, 64, 1);           // volume
   put(311, static_cast<std::uint32_t>(finetune), 1);
-  put(312, 0x11, 1);              // forward loop, 16-bit
-  put(313, 128, 1);               // centre
+  put(312, 0x11, 1);  // forward loop, 16-bit
+  put(313, 128, 1);   // centre
   put(314, static_cast<std::uint32_t>(relative_note), 1);
   std::int16_t previous = 0;
   for (std::int32_t i = 0; i < kFrames; ++i) {
     const auto value = static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * kPi * i / 100)));
-    const auto delta = static_cast<std::uint16_t>(static_cast<std::uint16_t>(value) - static_cast<std::uint16_t>(previous));
+    const auto delta = static_cast<std::uint16_t>(static_cast<std::uint16_t>(value) -
+                                                  static_cast<std::uint16_t>(previous));
     xi += static_cast<char>(delta & 0xFF);
     xi += static_cast<char>(delta >> 8);
     previous = value;

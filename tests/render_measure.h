@@ -10,6 +10,10 @@
 
 namespace brumlet::testing {
 
+/// Why a test that needs `tool` (from the Debian package `package`) cannot run; empty when it is
+/// installed.
+std::string MissingTool(const std::string& tool, const std::string& package);
+
 /// A 16-bit PCM WAV as numbers: its rate and its channels mixed to one, in -1..1.
 struct Rendered {
   int rate = 0;
@@ -27,8 +31,7 @@ double PitchCents(const Rendered& signal, double begin, double end, double refer
 
 /// The level of `signal` in dB (RMS, full scale 0 dB) over `window` seconds from each point in
 /// `step`-second steps.
-std::vector<double> LevelCurveDb(const Rendered& signal, double window = 0.01,
-                                 double step = 0.005);
+std::vector<double> LevelCurveDb(const Rendered& signal, double window = 0.01, double step = 0.005);
 
 /// When the attack of `signal` peaks, in seconds: the middle of the first 20 ms before `until`
 /// whose level comes within 0.5 dB of the highest (a linear attack gets there 6 % early).

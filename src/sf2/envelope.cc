@@ -36,7 +36,9 @@ struct Breakpoint {
 struct Curve {
   std::array<Breakpoint, xi::kEnvelopePointCount> points{};
   int count = 0;
-  void Add(double seconds, double value) { points[static_cast<std::size_t>(count++)] = {seconds, value}; }
+  void Add(double seconds, double value) {
+    points[static_cast<std::size_t>(count++)] = {seconds, value};
+  }
   double End() const { return points[static_cast<std::size_t>(count - 1)].seconds; }
 };
 
@@ -99,8 +101,8 @@ Curve VolumeCurve(const Phases& phases, double scale) {
   curve.Add(phases.delay + phases.attack + phases.hold, kFullVolume);
   const double start = curve.End();
   const double decay_ticks = phases.DecaySeconds() * kTicksPerSecond * scale;
-  const int segments = std::clamp(static_cast<int>(decay_ticks), 1,
-                                  xi::kEnvelopePointCount - curve.count);
+  const int segments =
+      std::clamp(static_cast<int>(decay_ticks), 1, xi::kEnvelopePointCount - curve.count);
   for (int i = 1; i <= segments; ++i) {
     const bool silent = i == segments && phases.sustain_db > kFloorDb;
     curve.Add(start + phases.DecaySeconds() * i / segments,
@@ -122,7 +124,8 @@ std::uint16_t FadeOut(int release_timecents) {
 
 xi::AutoVibrato Vibrato(const Sf2EnvelopeGenerators& g) {
   const double cents = std::abs(std::clamp(g.vib_lfo_to_pitch, -12000, 12000));
-  const auto depth = static_cast<std::uint8_t>(std::clamp<double>(std::round(cents / kCentsPerDepth), 0, 15));
+  const auto depth =
+      static_cast<std::uint8_t>(std::clamp<double>(std::round(cents / kCentsPerDepth), 0, 15));
   if (depth == 0) return {};
   const double hz = kLfoBaseHz * std::exp2(std::clamp(g.freq_vib_lfo, -16000, 4500) / 1200.0);
   const double rate = std::round(hz * kVibratoSteps / kTicksPerSecond);
