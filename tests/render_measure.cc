@@ -222,6 +222,11 @@ Rendered RenderMidi(const std::string& folder, const std::string& bank_path,
   return ReadFile(folder + "/" + out);
 }
 
+// The looped sine both instruments play: 100 frames a period, 44100 frames.
+std::int16_t Sine(std::int32_t frame) {
+  return static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * kPi * frame / 100)));
+}
+
 std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note, int finetune) {
   constexpr std::int32_t kFrames = 44100;
   // The instrument header (298 bytes) as the XI format lays it out, then one 40-byte sample
@@ -263,7 +268,7 @@ std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note, int fine
   put(314, static_cast<std::uint32_t>(relative_note), 1);
   std::int16_t previous = 0;
   for (std::int32_t i = 0; i < kFrames; ++i) {
-    const auto value = static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * kPi * i / 100)));
+    const std::int16_t value = Sine(i);
     const auto delta = static_cast<std::uint16_t>(static_cast<std::uint16_t>(value) -
                                                   static_cast<std::uint16_t>(previous));
     xi += static_cast<char>(delta & 0xFF);
@@ -271,6 +276,50 @@ std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note, int fine
     previous = value;
   }
   return xi;
+}
+
+std::string SineBank(const Sf2EnvelopeGenerators& generators) {
+  auto le = [](std::uint32_t value, int size) {
+    std::string bytes;
+    for (int i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+    return bytes;
+  };
+  auto name = [](const std::string& text) { return (text + std::string(20, '\0')).substr(0, 20); };
+  auto chunk = [&le](const std::string& id, const std::string& body) {
+    return id + le(static_cast<std::uint32_t>(body.size()), 4) + body;
+  };
+  auto gen = [&le](int oper, int amount) {
+    return le(static_cast<std::uint32_t>(oper), 2) + le(static_cast<std::uint32_t>(amount), 2);
+  };
+  // The sample data: the sine, then the 46 zero frames the format asks after every sample.
+  std::string smpl;
+  for (std::int32_t i = 0; i < 44100; ++i) smpl += le(static_cast<std::uint16_t>(Sine(i)), 2);
+  smpl += std::string(2 * 46, '\0');
+  // The hydra: each table ends in a terminal record. Preset 0:0 has one zone naming instrument
+  // 0 (generator 41); the instrument one zone of the envelope and vibrato generators, the loop
+  // (sampleModes, 54) and last the sample (sampleID, 53).
+  const std::string phdr = name("Sine") + le(0, 2) + le(0, 2) + le(0, 2) + le(0, 12) +
+                           name("EOP") + le(0, 4) + le(1, 2) + le(0, 12);
+  const std::string igen = gen(33, generators.delay_vol_env) + gen(34, generators.attack_vol_env) +
+                           gen(35, generators.hold_vol_env) + gen(36, generators.decay_vol_env) +
+                           gen(37, generators.sustain_vol_env) +
+                           gen(38, generators.release_vol_env) + gen(23, generators.delay_vib_lfo) +
+                           gen(24, generators.freq_vib_lfo) + gen(6, generators.vib_lfo_to_pitch) +
+                           gen(54, 1) + gen(53, 0) + gen(0, 0);
+  const std::string shdr = name("sine") + le(0, 4) + le(44100, 4) + le(0, 4) + le(44100, 4) +
+                           le(44100, 4) + le(69, 1) + le(0, 1) + le(0, 2) + le(1, 2) + name("EOS") +
+                           std::string(26, '\0');
+  const std::string pdta =
+      "pdta" + chunk("phdr", phdr) + chunk("pbag", le(0, 4) + le(1, 2) + le(0, 2)) +
+      chunk("pmod", std::string(10, '\0')) + chunk("pgen", gen(41, 0) + gen(0, 0)) +
+      chunk("inst", name("sine") + le(0, 2) + name("EOI") + le(1, 2)) +
+      chunk("ibag", le(0, 4) + le(11, 2) + le(0, 2)) + chunk("imod", std::string(10, '\0')) +
+      chunk("igen", igen) + chunk("shdr", shdr);
+  const std::string info = "INFO" + chunk("ifil", le(2, 2) + le(1, 2)) +
+                           chunk("isng", std::string("EMU8000\0", 8)) +
+                           chunk("INAM", std::string("Sine\0\0", 6));
+  return chunk("RIFF", "sfbk" + chunk("LIST", info) + chunk("LIST", "sdta" + chunk("smpl", smpl)) +
+                           chunk("LIST", pdta));
 }
 
 double SineXiHz(int note, int relative_note, int finetune) {

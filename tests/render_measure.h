@@ -67,6 +67,10 @@ std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note = 17, int
 /// values: the sample's rate on C-5 is 16726 Hz x 2^(relative note / 12 + finetune / 1536).
 double SineXiHz(int note, int relative_note, int finetune);
 
+/// A SoundFont bank of one preset (bank 0, program 0) of one zone over every key: the looped
+/// sine of SineXi, 441 Hz at 44100 Hz with root key 69, and the generators of `generators`.
+std::string SineBank(const Sf2EnvelopeGenerators& generators);
+
 /// How far openmpt123 plays SineXi's sine from SineXiHz on `note`, in cents: the player's own
 /// pitch error for those header values, rendered in `folder`.
 double XmPitchErrorCents(const std::string& folder, int note, int relative_note, int finetune);

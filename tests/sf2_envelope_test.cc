@@ -1,5 +1,5 @@
 // SoundFont envelopes and vibrato as XI ones, worked out by hand: 50 ticks a second, seconds =
-// 2^(timecents / 1200), the decay falling 100 dB in its time, values 64 x 10^(-dB/20).
+// 2^(timecents / 1200), the decay crossing 96 dB in its time, values 64 x 10^(-dB/20).
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -22,18 +22,18 @@ TEST(Sf2Envelope, PhasesBecomePointsAndTheReleaseAFadeOut) {
   // clang-format off
   const EnvelopeCase cases[] = {
       {"defaults", {}, {{0, 64}}, 4095, false},
-      {"1 s attack, 20 dB down over 0.2 s, 1 s release",
+      {"1 s attack, 19.2 dB down over 0.2 s, 1 s release",
        {.attack_vol_env = 0, .decay_vol_env = 0, .sustain_vol_env = 200, .release_vol_env = 0},
-       {{0, 0}, {50, 64}, {51, 48}, {53, 36}, {54, 27}, {55, 20}, {56, 15}, {58, 11}, {59, 9},
-        {60, 6}}, 2115, false},
+       {{0, 0}, {50, 64}, {51, 49}, {53, 37}, {54, 28}, {55, 21}, {56, 16}, {58, 12}, {59, 9},
+        {60, 7}}, 2031, false},
       {"0.5 s of silence, then the peak at once; 2 s release",
-       {.delay_vol_env = -1200, .release_vol_env = 1200}, {{0, 0}, {24, 0}, {25, 64}}, 1058, false},
-      {"100 dB in 2 s to silence, drawn down to -42 dB",
+       {.delay_vol_env = -1200, .release_vol_env = 1200}, {{0, 0}, {24, 0}, {25, 64}}, 1015, false},
+      {"96 dB in 2 s to silence, drawn down to -42 dB",
        {.decay_vol_env = 1200, .sustain_vol_env = 1000},
-       {{0, 64}, {5, 35}, {11, 19}, {16, 10}, {21, 6}, {26, 3}, {32, 2}, {37, 1}, {42, 0}}, 4095,
+       {{0, 64}, {6, 35}, {11, 19}, {17, 10}, {22, 6}, {28, 3}, {33, 2}, {39, 1}, {44, 0}}, 4095,
        false},
       {"8 s attack, squeezed", {.attack_vol_env = 3600}, {{0, 0}, {325, 64}}, 4095, true},
-      {"release past its range", {.release_vol_env = 9000}, {{0, 64}}, 21, false},
+      {"release past its range", {.release_vol_env = 9000}, {{0, 64}}, 20, false},
   };
   // clang-format on
   for (const EnvelopeCase& c : cases) {

@@ -14,7 +14,12 @@ constexpr double kFullVolume = 64;
 // The quietest level an XI point can hold is 1/64, 36 dB down; a curve that has fallen below
 // half of that rounds to 0, so a decay is drawn down to there and no further.
 constexpr double kFloorDb = 42.14;  // 20 log10(64 / 0.5)
-constexpr double kSoundFontFullScaleDb = 100;
+// The volume envelope moves over 96 dB: the decay and release cross all of it in their time, and
+// a sustain of 1000 cB, the format's full attenuation, lies at its bottom, so a centibel of
+// sustain is 0.96 of one. The format's text speaks of 100 dB; the players (FluidSynth among
+// them, as rendered) work in 96, and banks are voiced for the players.
+constexpr double kEnvelopeRangeDb = 96;
+constexpr double kFullAttenuationCentibels = 1000;
 // The release is matched where it has fallen this far: a linear fade reaches it after
 // (1 - 10^(-30/20)) of its length.
 constexpr double kReleaseMatchDb = 30;
@@ -73,11 +78,11 @@ xi::VolumeEnvelope PlaceOnTicks(const Curve& curve, double scale) {
 // The phases of the volume envelope in seconds, and the sustain level in dB below the peak.
 struct Phases {
   double delay, attack, hold, decay, sustain_db;
-  // How far the decay falls, and how long it takes: 100 dB in `decay` seconds, down to the
+  // How far the decay falls, and how long it takes: 96 dB in `decay` seconds, down to the
   // sustain level or the XI's floor, whichever comes first. No decay without a sustain below the
   // peak, and then no hold either: the level stays at the peak all the same.
   double FallDb() const { return std::min(sustain_db, kFloorDb); }
-  double DecaySeconds() const { return decay * FallDb() / kSoundFontFullScaleDb; }
+  double DecaySeconds() const { return decay * FallDb() / kEnvelopeRangeDb; }
   double End() const { return delay + attack + (sustain_db > 0 ? hold + DecaySeconds() : 0); }
 };
 
@@ -86,7 +91,7 @@ Phases VolumePhases(const Sf2EnvelopeGenerators& g) {
           Seconds(std::clamp(g.attack_vol_env, -12000, 8000)),
           Seconds(std::clamp(g.hold_vol_env, -12000, 5000)),
           Seconds(std::clamp(g.decay_vol_env, -12000, 8000)),
-          std::clamp(g.sustain_vol_env, 0, 1440) / 10.0};
+          std::clamp(g.sustain_vol_env, 0, 1440) / kFullAttenuationCentibels * kEnvelopeRangeDb};
 }
 
 // Delay, attack, hold and decay as breakpoints, in seconds and 0..64. The decay falls straight
@@ -112,11 +117,11 @@ Curve VolumeCurve(const Phases& phases, double scale) {
 }
 
 std::uint16_t FadeOut(int release_timecents) {
-  // The SoundFont release falls 100 dB in R seconds, so 30 dB in 0.3 R. The fade-out falls
+  // The SoundFont release falls 96 dB in R seconds, so 30 dB in 0.3125 R. The fade-out falls
   // linearly from full to silence in kFadeOutStart / (fade_out x 50) seconds, passing -30 dB
   // after (1 - 10^-1.5) of that.
   const double release = Seconds(std::clamp(release_timecents, -12000, 8000));
-  const double match_seconds = release * kReleaseMatchDb / kSoundFontFullScaleDb;
+  const double match_seconds = release * kReleaseMatchDb / kEnvelopeRangeDb;
   const double fade_seconds = match_seconds / (1 - Amplitude(kReleaseMatchDb));
   const double fade_out = kFadeOutStart / (fade_seconds * kTicksPerSecond);
   return static_cast<std::uint16_t>(std::clamp<double>(std::round(fade_out), 1, kMaxFadeOut));

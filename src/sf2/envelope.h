@@ -22,9 +22,9 @@ struct Sf2EnvelopeGenerators {
   int delay_vol_env = -12000;    ///< timecents before the attack
   int attack_vol_env = -12000;   ///< timecents to rise from silence to the peak
   int hold_vol_env = -12000;     ///< timecents at the peak
-  int decay_vol_env = -12000;    ///< timecents for a fall of 100 dB
-  int sustain_vol_env = 0;       ///< centibels below the peak; 1000 and more is silence
-  int release_vol_env = -12000;  ///< timecents for a fall of 100 dB after the note ends
+  int decay_vol_env = -12000;    ///< timecents to cross the envelope's range (96 dB)
+  int sustain_vol_env = 0;       ///< attenuation in 0.1 % of the range; 1000 and more is silence
+  int release_vol_env = -12000;  ///< timecents to cross the range after the note ends
   int delay_vib_lfo = -12000;    ///< timecents before the vibrato starts
   int freq_vib_lfo = 0;          ///< absolute cents: 8.176 Hz x 2^(cents / 1200)
   int vib_lfo_to_pitch = 0;      ///< cents of pitch at the LFO's full swing
