@@ -279,9 +279,9 @@ std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note, int fine
 }
 
 std::string SineBank(const Sf2EnvelopeGenerators& generators) {
-  auto le = [](std::uint32_t value, int size) {
+  auto le = [](std::uint32_t value, int size) {  // wider than 4 bytes: zeros above
     std::string bytes;
-    for (int i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+    for (int i = 0; i < size; ++i) bytes += static_cast<char>(i < 4 ? value >> (8 * i) & 0xFF : 0);
     return bytes;
   };
   auto name = [](const std::string& text) { return (text + std::string(20, '\0')).substr(0, 20); };
@@ -298,8 +298,8 @@ std::string SineBank(const Sf2EnvelopeGenerators& generators) {
   // The hydra: each table ends in a terminal record. Preset 0:0 has one zone naming instrument
   // 0 (generator 41); the instrument one zone of the envelope and vibrato generators, the loop
   // (sampleModes, 54) and last the sample (sampleID, 53).
-  const std::string phdr = name("Sine") + le(0, 2) + le(0, 2) + le(0, 2) + le(0, 12) +
-                           name("EOP") + le(0, 4) + le(1, 2) + le(0, 12);
+  const std::string phdr = name("Sine") + le(0, 2) + le(0, 2) + le(0, 2) + le(0, 12) + name("EOP") +
+                           le(0, 4) + le(1, 2) + le(0, 12);
   const std::string igen = gen(33, generators.delay_vol_env) + gen(34, generators.attack_vol_env) +
                            gen(35, generators.hold_vol_env) + gen(36, generators.decay_vol_env) +
                            gen(37, generators.sustain_vol_env) +
