@@ -9,11 +9,12 @@
 
 namespace brumlet::testing {
 
-/// A module of two channels and one pattern of `rows` rows whose first row plays `left_note` on
-/// the first channel and, unless it is 0, `right_note` on the second (1 = C-0, 61 = C-5), both
-/// with instrument 1, at speed 6 and 125 BPM (0.12 s a row).
+/// A module of two channels and one pattern of `rows` rows (1..256) whose first row plays
+/// `left_note` on the first channel and, unless it is 0, `right_note` on the second (1 = C-0,
+/// 61 = C-5), both with instrument 1, at 125 BPM (50 ticks a second) and `speed` ticks a row
+/// (0.12 s at the default 6). Unless it is 0, row `note_off_row` releases both notes.
 inline std::string XmFromXi(const std::string& xi, int left_note, int right_note = 0,
-                            int rows = 16) {
+                            int rows = 16, int note_off_row = 0, int speed = 6) {
   std::string xm;
   auto put = [&xm](std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) xm += static_cast<char>(v >> (8 * i) & 0xFF);
@@ -38,12 +39,13 @@ inline std::string XmFromXi(const std::string& xi, int left_note, int right_note
   put(1, 2);
   put(1, 2);
   put(1, 2);
-  put(6, 2);
+  put(static_cast<std::uint32_t>(speed), 2);
   put(125, 2);
   xm += std::string(256, '\0');
 
   // One pattern: header length 9, packing 0, rows, packed size; the first row holds the notes
-  // with the instrument, every other cell is empty (0x80).
+  // with the instrument, the note-off row the key-off note (97) on both channels, every other
+  // cell is empty (0x80).
   std::string cells;
   for (int note : {left_note, right_note}) {
     if (note == 0) {
@@ -54,7 +56,9 @@ inline std::string XmFromXi(const std::string& xi, int left_note, int right_note
     cells += static_cast<char>(note);
     cells += '\x01';
   }
-  for (int cell = 2; cell < 2 * rows; ++cell) cells += static_cast<char>(0x80);
+  for (int cell = 2; cell < 2 * rows; ++cell) {
+    cells += cell / 2 == note_off_row ? std::string("\x81\x61") : std::string(1, '\x80');
+  }
   put(9, 4);
   xm += '\0';
   put(static_cast<std::uint32_t>(rows), 2);
