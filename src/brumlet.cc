@@ -9,13 +9,15 @@
 #include "failure.h"
 #include "instruments.h"
 #include "messages.h"
+#include "soundfont.h"
 
 namespace brumlet {
 namespace {
 
 // Every option the program has; the modes count only as the first argument, the others only as
 // the one and only argument.
-constexpr std::string_view kOptions[] = {"--mono", "--kit", "--multi", "--help", "-h", "--version"};
+constexpr std::string_view kOptions[] = {"--mono", "--kit",  "--multi",  "--sf2",
+                                         "--help", "-h",     "--version"};
 
 bool IsOption(std::string_view arg) {
   return std::find(std::begin(kOptions), std::end(kOptions), arg) != std::end(kOptions);
@@ -55,12 +57,13 @@ std::unique_ptr<Mode> PickMode(const std::vector<std::string>& args, Platform& p
     code = exit_code::kSuccess;
     return nullptr;
   }
-  auto name_file = [&args](std::size_t at) {
+  // The optional last argument: a name file, or the presets of a bank.
+  auto optional_argument = [&args](std::size_t at) {
     return args.size() > at ? std::optional<std::string>(args[at]) : std::nullopt;
   };
   if (first == "--mono") {
     if (args.size() == 2 || args.size() == 3) {
-      return std::make_unique<Conversion>(args[1], name_file(2), StereoHandling::kMix);
+      return std::make_unique<Conversion>(args[1], optional_argument(2), StereoHandling::kMix);
     }
     code = WrongUse(first, args.size(), platform);
     return nullptr;
@@ -73,6 +76,13 @@ std::unique_ptr<Mode> PickMode(const std::vector<std::string>& args, Platform& p
     code = WrongUse(first, args.size(), platform);
     return nullptr;
   }
+  if (first == "--sf2") {
+    if (args.size() == 2 || args.size() == 3) {
+      return std::make_unique<BankConversion>(args[1], optional_argument(2));
+    }
+    code = WrongUse(first, args.size(), platform);
+    return nullptr;
+  }
   if (args.empty() || args.size() > 2) {
     // The plain conversion's own usage cases end with exit code 0.
     console.Write(kUsage);
@@ -81,7 +91,7 @@ std::unique_ptr<Mode> PickMode(const std::vector<std::string>& args, Platform& p
     code = exit_code::kSuccess;
     return nullptr;
   }
-  return std::make_unique<Conversion>(args[0], name_file(1), StereoHandling::kSplit);
+  return std::make_unique<Conversion>(args[0], optional_argument(1), StereoHandling::kSplit);
 }
 
 // What the user most likely meant when a run found none of its inputs: an option misspelt, or

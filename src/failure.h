@@ -45,6 +45,8 @@ enum class Site : std::uint32_t {
   kBankSize = 0x0601,
   kBankSeek = 0x0602,
   kBankRead = 0x0603,
+  kBankOpen = 0x0604,
+  kBankClose = 0x0605,
 };
 
 /// Why a file or console operation failed, as the failure report names it. The platform sorts

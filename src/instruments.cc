@@ -1,7 +1,6 @@
 #include "instruments.h"
 
 #include <algorithm>
-#include <array>
 #include <optional>
 
 #include "failure.h"
@@ -19,30 +18,10 @@ namespace {
 
 constexpr std::size_t kMaxSamples = xi::kSampleSlots;
 
-bool EndsInXi(std::string_view name) {
-  if (name.size() < 3) return false;
-  const std::string_view tail = name.substr(name.size() - 3);
-  return tail[0] == '.' && (tail[1] == 'x' || tail[1] == 'X') && (tail[2] == 'i' || tail[2] == 'I');
-}
-
 // The instrument is named after its file, without the ".xi" that every XI file name ends in.
 std::string_view InstrumentName(std::string_view output_name) {
   if (EndsInXi(output_name)) output_name.remove_suffix(3);
   return output_name;
-}
-
-// An unquoted pattern (`brumlet --kit *.wav`) makes its first match the output: a recording
-// would be replaced by an instrument. So an existing regular file is replaced only when it
-// already is an XI instrument; what else has the name is left to the create, which refuses it.
-void RefuseToReplaceAForeignFile(const std::string& output_path, Platform& platform) {
-  const std::unique_ptr<File> existing = platform.OpenIfPlainFile(output_path, Site::kOutputCheck);
-  if (!existing) return;
-  std::array<Byte, xi::kMagic.size()> start{};
-  const std::size_t got = existing->Read(start.data(), start.size(), Site::kOutputCheck);
-  existing->Close(Site::kOutputCheck);
-  if (got != start.size() || !std::equal(start.begin(), start.end(), xi::kMagic.begin())) {
-    throw OutputNotAnInstrument(output_path);
-  }
 }
 
 // What the scan found of one source, and the key it is played on at its own rate.

@@ -19,6 +19,7 @@ inline constexpr std::string_view kUsage =
     "       Brumlet --mono <input file(s)> [namefile]\n"
     "       Brumlet --kit <output.xi> <input file(s)>\n"
     "       Brumlet --multi <output.xi> <input file(s)>\n"
+    "       Brumlet --sf2 <bank.sf2> [presets]\n"
     "\n"
     "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
     "you're also advised to use my tagsmith.exe ! :)\n"
@@ -46,7 +47,8 @@ inline constexpr std::string_view kNameFileIsAWavHint =
 
 /// Follows every message that ends a run whose first argument looks like an option but is none.
 inline constexpr std::string_view kUnknownOptionHint =
-    "hint: the options are --mono, --kit, --multi, --help and --version; they come first\n";
+    "hint: the options are --mono, --kit, --multi, --sf2, --help and --version; they come "
+    "first\n";
 
 /// How a mode is called with a quoted pattern: "brumlet --kit drums.xi '*.wav'". `quoted` is
 /// false where the program, not the shell, expands wildcards (no quotes are needed there).
@@ -58,6 +60,7 @@ inline std::string ModeExample(std::string_view mode, bool quoted) {
   if (mode == "--mono" || mode == "--kit" || mode == "--multi") {
     example += quoted ? " '*.wav'" : " *.wav";
   }
+  if (mode == "--sf2") example += quoted ? " bank.sf2 '*Piano*'" : " bank.sf2 *Piano*";
   return example;
 }
 
@@ -303,6 +306,48 @@ inline std::string PresetSampleRate(std::string_view sample, std::uint32_t rate)
 
 inline std::string PresetTooManyZones(std::size_t limit) {
   return Text({"it has more than ", std::to_string(limit), " zones"});
+}
+
+// The SoundFont mode's lines. A preset is shown as its bank and program numbers and its name,
+// "000:025 Acoustic Guitar".
+
+inline std::string BankProcessingLine(std::string_view bank) {
+  return Text({"Processing bank \"", bank, "\"\n\n"});
+}
+
+inline std::string PresetListLine(std::string_view preset, std::size_t zones, std::size_t samples) {
+  return Text({preset, "  (", std::to_string(zones), zones == 1 ? " zone, " : " zones, ",
+               std::to_string(samples), samples == 1 ? " sample)\n" : " samples)\n"});
+}
+
+inline std::string PresetSkipLine(std::string_view preset, std::string_view why) {
+  return Text({preset, "  skipped: ", why, "\n"});
+}
+
+inline constexpr std::string_view kPresetPlaysNothing = "it plays no sample on keys 0 to 95";
+
+/// `notes`: what was left out or merged, already joined with ", "; empty for none.
+inline std::string PresetReportLine(std::string_view preset, std::string_view file,
+                                    std::size_t samples, std::string_view notes) {
+  return Text({preset, "  ->  ", file, "  (", std::to_string(samples),
+               samples == 1 ? " sample" : " samples", notes.empty() ? "" : "; ", notes, ")\n"});
+}
+
+/// One part of a report line's notes: "3 velocity layers left out".
+inline std::string CountNote(int count, std::string_view one, std::string_view many,
+                             std::string_view what) {
+  return Text({std::to_string(count), " ", count == 1 ? one : many, " ", what});
+}
+
+inline std::string UnmappedGeneratorsNote(std::string_view names) {
+  return Text({"not in an XI: ", names});
+}
+
+inline constexpr std::string_view kEnvelopeCompressedNote = "envelope compressed to 6.5 s";
+
+inline Rejection NoPresetChosen(std::string_view choice, std::string_view bank) {
+  return Rejection(exit_code::kNoMatch, Text({"couldn't find presets ", choice, " in ", bank, "\n"}),
+                   false);
 }
 
 }  // namespace brumlet

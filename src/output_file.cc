@@ -1,6 +1,29 @@
 #include "output_file.h"
 
+#include <algorithm>
+#include <array>
+
+#include "messages.h"
+#include "xi/xi_header.h"
+
 namespace brumlet {
+
+bool EndsInXi(std::string_view name) {
+  if (name.size() < 3) return false;
+  const std::string_view tail = name.substr(name.size() - 3);
+  return tail[0] == '.' && (tail[1] == 'x' || tail[1] == 'X') && (tail[2] == 'i' || tail[2] == 'I');
+}
+
+void RefuseToReplaceAForeignFile(const std::string& path, Platform& platform) {
+  const std::unique_ptr<File> existing = platform.OpenIfPlainFile(path, Site::kOutputCheck);
+  if (!existing) return;
+  std::array<Byte, xi::kMagic.size()> start{};
+  const std::size_t got = existing->Read(start.data(), start.size(), Site::kOutputCheck);
+  existing->Close(Site::kOutputCheck);
+  if (got != start.size() || !std::equal(start.begin(), start.end(), xi::kMagic.begin())) {
+    throw OutputNotAnInstrument(path);
+  }
+}
 
 std::unique_ptr<File> CreateOutput(const std::string& path, std::span<const File* const> inputs,
                                    Platform& platform) {

@@ -35,7 +35,7 @@ TEST(InstrumentWriter, StoresItsOwnEnvelopeVibratoVolumesAndPanning) {
                          .volume = 40, .panning = 200, .source = {0, WavDataSource{wav}}};
   // Two frames at offset 6 mixed with two at 10: (100 + 300) >> 1, (-4 + -7) >> 1.
   InstrumentSample mixed{.name = "b", .relative_note = 7, .sixteen_bit = true, .frames = 2,
-                         .volume = 10, .panning = 0, .source = {1, Pcm16Source{6, 10}}};
+                         .volume = 10, .panning = 0, .source = {1, Pcm16Source{6, 10, 2}}};
   instrument.samples = {eight, mixed};
 
   FakePlatform p;

@@ -26,8 +26,9 @@ struct WavDataSource {
 /// 16-bit little-endian mono frames at a place in a file (a SoundFont's sample data); with a
 /// second range, the two are mixed into one sample, (L + R) >> 1, as a stereo WAV is mixed.
 struct Pcm16Source {
-  std::int64_t offset = 0;                ///< of the first frame
-  std::int64_t mixed_with_offset = -1;    ///< of the other side's first frame; -1 for none
+  std::int64_t offset = 0;              ///< of the first frame
+  std::int64_t mixed_with_offset = -1;  ///< of the other side's first frame; -1 for none
+  std::uint32_t mixed_frames = 0;       ///< the other side's frames; past them it is silence
 };
 
 /// Where a sample's frames come from, and so how they become XI sample data.

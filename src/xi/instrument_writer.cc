@@ -38,8 +38,8 @@ void EncodeSample(const InstrumentSample& sample, File& source, File& output, st
           EncodeJob job{source, output, data.info.DataOffset, length, start, buffers};
           EncodeSampleData(job, data.info, data.stereo);
         } else {
-          EncodePcm16(source, output, data.offset, data.mixed_with_offset, sample.frames, start,
-                      buffers);
+          EncodePcm16(source, output, {data.offset, sample.frames},
+                      {data.mixed_with_offset, data.mixed_frames}, start, buffers);
         }
       },
       sample.source.data);

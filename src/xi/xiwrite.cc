@@ -392,29 +392,32 @@ void EncodeWideFrames(EncodeJob& job, bool stereo, StereoHandling handling) {
   EndOutput(job);
 }
 
-// `frames` 16-bit frames from `offset` (and, to mix with them, from `mixed_with_offset`), read
-// in blocks that never pass the range: the range lies inside a much larger file.
-void EncodePcm16Frames(File& source, std::int64_t offset, std::int64_t mixed_with_offset,
-                       std::uint32_t frames, Channel<std::uint16_t>& channel,
-                       EncoderBuffers& buffers) {
-  const bool mix = mixed_with_offset >= 0;
+// The frames of `range` (mixed with those of `mixed`, when given) read in blocks that never pass
+// either range: the ranges lie inside a much larger file.
+void EncodePcm16Frames(File& source, Pcm16Range range, Pcm16Range mixed,
+                       Channel<std::uint16_t>& channel, EncoderBuffers& buffers) {
+  const bool mix = mixed.offset >= 0;
   // Mixing reads both sides into the two halves of the input buffer.
   const std::size_t block_frames = EncoderBuffers::kInputSize / 2 / (mix ? 2 : 1);
   Byte* left = buffers.input.get();
   Byte* right = left + EncoderBuffers::kInputSize / 2;
-  for (std::uint32_t done = 0; done < frames;) {
-    const std::size_t n = std::min<std::size_t>(block_frames, frames - done);
-    source.Seek(offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
+  for (std::uint32_t done = 0; done < range.frames;) {
+    const std::size_t n = std::min<std::size_t>(block_frames, range.frames - done);
+    source.Seek(range.offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
     source.ReadExact(left, 2 * n, Site::kSampleRead);
     if (mix) {
-      source.Seek(mixed_with_offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
-      source.ReadExact(right, 2 * n, Site::kSampleRead);
+      const std::size_t there = done < mixed.frames ? std::min<std::size_t>(n, mixed.frames - done) : 0;
+      if (there > 0) {
+        source.Seek(mixed.offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
+        source.ReadExact(right, 2 * there, Site::kSampleRead);
+      }
+      std::fill(right + 2 * there, right + 2 * n, Byte{0});
     }
     Byte* out = channel.writer.Tail();
     std::uint16_t previous = channel.previous;
     for (std::size_t i = 0; i < n; ++i) {
-      std::uint16_t current = LoadU16(left + 2 * i);
-      if (mix) current = static_cast<std::uint16_t>((LoadI16(left + 2 * i) + LoadI16(right + 2 * i)) >> 1);
+      const auto current = static_cast<std::uint16_t>(
+          mix ? (LoadI16(left + 2 * i) + LoadI16(right + 2 * i)) >> 1 : LoadI16(left + 2 * i));
       StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
       previous = current;
     }
@@ -426,12 +429,12 @@ void EncodePcm16Frames(File& source, std::int64_t offset, std::int64_t mixed_wit
 
 }  // namespace
 
-void EncodePcm16(File& source, File& output, std::int64_t offset, std::int64_t mixed_with_offset,
-                 std::uint32_t frames, std::int64_t start, EncoderBuffers& buffers) {
-  Channel<std::uint16_t> only{
-      AlignedWriter(output, buffers.left.get(), start, 2 * static_cast<std::int64_t>(frames), true),
-      kStart16};
-  EncodePcm16Frames(source, offset, mixed_with_offset, frames, only, buffers);
+void EncodePcm16(File& source, File& output, Pcm16Range range, Pcm16Range mixed,
+                 std::int64_t start, EncoderBuffers& buffers) {
+  Channel<std::uint16_t> only{AlignedWriter(output, buffers.left.get(), start,
+                                            2 * static_cast<std::int64_t>(range.frames), false),
+                              kStart16};
+  EncodePcm16Frames(source, range, mixed, only, buffers);
   only.writer.Flush();
 }
 

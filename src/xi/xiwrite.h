@@ -72,11 +72,18 @@ void EncodeMixed8(EncodeJob& job);
 /// frame at the end is dropped.
 void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, StereoHandling handling);
 
-/// `frames` 16-bit mono frames at `offset` in `source` (a SoundFont's sample data), or mixed
-/// with as many at `mixed_with_offset` (unless it is negative), (L + R) >> 1, written as one
-/// 16-bit sample from `start` in `output`. Reads only that range, however large the file.
-void EncodePcm16(File& source, File& output, std::int64_t offset, std::int64_t mixed_with_offset,
-                 std::uint32_t frames, std::int64_t start, EncoderBuffers& buffers);
+/// A run of 16-bit little-endian mono frames in a file.
+struct Pcm16Range {
+  std::int64_t offset = -1;  ///< of the first frame; -1 for none
+  std::uint32_t frames = 0;
+};
+
+/// The frames of `range` in `source` (a SoundFont's sample data), mixed with those of `mixed`
+/// where it is given, (L + R) >> 1, its missing frames silent: one 16-bit sample of
+/// `range.frames` frames written from `start` in `output`. Reads only those ranges, however
+/// large the file.
+void EncodePcm16(File& source, File& output, Pcm16Range range, Pcm16Range mixed,
+                 std::int64_t start, EncoderBuffers& buffers);
 
 /// Runs the encoder a source needs: 16-bit sources through the 16-bit encoders, the wide formats
 /// through EncodeWide and every other width through the 8-bit encoders; a stereo source split
