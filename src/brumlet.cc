@@ -16,8 +16,8 @@ namespace {
 
 // Every option the program has; the modes count only as the first argument, the others only as
 // the one and only argument.
-constexpr std::string_view kOptions[] = {"--mono", "--kit",  "--multi",  "--sf2",
-                                         "--help", "-h",     "--version"};
+constexpr std::string_view kOptions[] = {"--mono", "--kit", "--multi",  "--sf2",
+                                         "--help", "-h",    "--version"};
 
 bool IsOption(std::string_view arg) {
   return std::find(std::begin(kOptions), std::end(kOptions), arg) != std::end(kOptions);

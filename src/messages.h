@@ -263,13 +263,13 @@ inline Rejection BankChunkOverrun(std::string_view bank, std::string_view id,
 
 inline Rejection BankPartialRecord(std::string_view bank, std::string_view id, std::uint32_t size,
                                    int record_size) {
-  return BankRefused(bank, Text({"the ", id, " chunk's ", std::to_string(size),
-                                 " bytes are not whole records of ", std::to_string(record_size),
-                                 " bytes"}));
+  return BankRefused(
+      bank, Text({"the ", id, " chunk's ", std::to_string(size), " bytes are not whole records of ",
+                  std::to_string(record_size), " bytes"}));
 }
 
-inline Rejection BankTooFewRecords(std::string_view bank, std::string_view id,
-                                   std::uint32_t count, int needed) {
+inline Rejection BankTooFewRecords(std::string_view bank, std::string_view id, std::uint32_t count,
+                                   int needed) {
   return BankRefused(bank, Text({"the ", id, " chunk holds ", std::to_string(count),
                                  count == 1 ? " record" : " records", ", fewer than the ",
                                  std::to_string(needed), " it needs with its terminal record"}));
@@ -291,9 +291,8 @@ inline std::string PresetIndexOutside(std::string_view what, std::uint32_t index
 
 inline std::string PresetSampleOutside(std::string_view sample, std::int64_t start,
                                        std::int64_t end, std::uint32_t frames) {
-  return Text({"sample \"", sample, "\" (frames ", std::to_string(start), "..",
-               std::to_string(end), ") lies outside the sample data of ", std::to_string(frames),
-               " frames"});
+  return Text({"sample \"", sample, "\" (frames ", std::to_string(start), "..", std::to_string(end),
+               ") lies outside the sample data of ", std::to_string(frames), " frames"});
 }
 
 inline std::string PresetSampleNotInBank(std::string_view sample) {
@@ -346,8 +345,8 @@ inline std::string UnmappedGeneratorsNote(std::string_view names) {
 inline constexpr std::string_view kEnvelopeCompressedNote = "envelope compressed to 6.5 s";
 
 inline Rejection NoPresetChosen(std::string_view choice, std::string_view bank) {
-  return Rejection(exit_code::kNoMatch, Text({"couldn't find presets ", choice, " in ", bank, "\n"}),
-                   false);
+  return Rejection(exit_code::kNoMatch,
+                   Text({"couldn't find presets ", choice, " in ", bank, "\n"}), false);
 }
 
 }  // namespace brumlet

@@ -94,8 +94,8 @@ std::string PresetFileName(int bank, int program, std::string_view name, int par
   std::string clean;
   for (char c : name) {
     const auto u = static_cast<unsigned char>(c);
-    const bool refused = u < 0x20 || u == 0x7F || std::string_view("<>:\"/\\|?*").find(c) !=
-                                                       std::string_view::npos;
+    const bool refused =
+        u < 0x20 || u == 0x7F || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos;
     clean += refused ? '_' : c;
   }
   while (!clean.empty() && (clean.back() == '.' || clean.back() == ' ')) clean.pop_back();
@@ -152,8 +152,8 @@ int BankConversion::Run(Platform& platform) {
     const sf2::PresetPlan plan = sf2::PlanPreset(bank, preset);
     const std::string label = PresetLabel(plan.summary);
     if (plan.skip || plan.instruments.empty()) {
-      console.Write(
-          PresetSkipLine(label, plan.skip ? std::string_view(plan.skip->why) : kPresetPlaysNothing));
+      console.Write(PresetSkipLine(
+          label, plan.skip ? std::string_view(plan.skip->why) : kPresetPlaysNothing));
       code = exit_code::kBankRefused;
       continue;
     }

@@ -1,11 +1,12 @@
 // The one writer of instrument descriptions: what a description that the WAV modes never make
 // (its own envelope and vibrato, per-sample volume and panning, a SoundFont-like sample range)
 // becomes, byte for byte; and the descriptions it refuses.
+#include "xi/instrument_writer.h"
+
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
 #include "riff_builder.h"
-#include "xi/instrument_writer.h"
 #include "xi_expect.h"
 
 namespace brumlet {
@@ -30,12 +31,24 @@ TEST(InstrumentWriter, StoresItsOwnEnvelopeVibratoVolumesAndPanning) {
   WavInfo wav;
   wav.DataOffset = 2;
   wav.DataLength = 3;
-  InstrumentSample eight{.name = "a", .relative_note = -12, .finetune = 5, .frames = 3,
-                         .loop = SampleLoop::kForward, .loop_start = 1, .loop_length = 2,
-                         .volume = 40, .panning = 200, .source = {0, WavDataSource{wav}}};
+  InstrumentSample eight{.name = "a",
+                         .relative_note = -12,
+                         .finetune = 5,
+                         .frames = 3,
+                         .loop = SampleLoop::kForward,
+                         .loop_start = 1,
+                         .loop_length = 2,
+                         .volume = 40,
+                         .panning = 200,
+                         .source = {0, WavDataSource{wav}}};
   // Two frames at offset 6 mixed with two at 10: (100 + 300) >> 1, (-4 + -7) >> 1.
-  InstrumentSample mixed{.name = "b", .relative_note = 7, .sixteen_bit = true, .frames = 2,
-                         .volume = 10, .panning = 0, .source = {1, Pcm16Source{6, 10, 2}}};
+  InstrumentSample mixed{.name = "b",
+                         .relative_note = 7,
+                         .sixteen_bit = true,
+                         .frames = 2,
+                         .volume = 10,
+                         .panning = 0,
+                         .source = {1, Pcm16Source{6, 10, 2}}};
   instrument.samples = {eight, mixed};
 
   FakePlatform p;
@@ -60,9 +73,9 @@ TEST(InstrumentWriter, StoresItsOwnEnvelopeVibratoVolumesAndPanning) {
       expected[164 + 4 * i + b] = static_cast<std::uint8_t>(value >> (8 * b));
     }
   }
-  const std::pair<int, int> fields[] = {{258, 3}, {260, 1}, {261, 0}, {262, 1}, {266, 7},
-                                        {268, 1}, {269, 2}, {270, 3}, {271, 4}, {272, 0x23},
-                                        {273, 0x01}};
+  const std::pair<int, int> fields[] = {{258, 3}, {260, 1},    {261, 0},   {262, 1},
+                                        {266, 7}, {268, 1},    {269, 2},   {270, 3},
+                                        {271, 4}, {272, 0x23}, {273, 0x01}};
   for (const auto& [offset, value] : fields) expected[offset] = static_cast<std::uint8_t>(value);
   Bytes a = Named(ExpectedSampleHeader(3, 1, 2, 5, 1, 200, -12), "a");
   a[12] = 40;

@@ -43,7 +43,7 @@ struct SampleSource {
 enum class SampleLoop : std::uint8_t { kNone = 0, kForward = 1, kPingPong = 2 };
 
 struct InstrumentSample {
-  std::string name;  ///< up to 22 bytes are stored
+  std::string name;         ///< up to 22 bytes are stored
   int root_key = kMiddleC;  ///< the key on which it plays at its own rate; shown, not stored
   /// Its tuning: together, relative_note x 128 + finetune in 1/128 semitones above the rate
   /// the tracker plays a sample at on C-4.
@@ -66,7 +66,7 @@ struct Instrument {
   std::string name;  ///< up to 22 bytes are stored
   xi::VolumeEnvelope envelope;
   xi::AutoVibrato vibrato;
-  KeyMap keys{};  ///< for each key, the sample it plays
+  KeyMap keys{};                          ///< for each key, the sample it plays
   std::vector<InstrumentSample> samples;  ///< 1 to 16
 };
 

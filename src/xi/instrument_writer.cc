@@ -53,15 +53,16 @@ void WriteInstrument(const Instrument& instrument, std::span<File* const> source
     throw InstrumentNotWritable(instrument.name, fault);
   }
   InitHeaderImage(image);
-  std::copy(instrument.keys.begin(), instrument.keys.end(), image.bytes.begin() + xi::kKeyMapOffset);
+  std::copy(instrument.keys.begin(), instrument.keys.end(),
+            image.bytes.begin() + xi::kKeyMapOffset);
   SetInstrumentName(image, instrument.name);
   StoreEnvelope(image, instrument.envelope, instrument.vibrato);
   int slot = 0;
   for (const InstrumentSample& sample : instrument.samples) {
     StoreSampleHeader(sample, SampleHeaderAt(image, slot++));
   }
-  std::int64_t start = WriteHeaderImage(static_cast<std::uint8_t>(instrument.samples.size()),
-                                        false, image, output);
+  std::int64_t start =
+      WriteHeaderImage(static_cast<std::uint8_t>(instrument.samples.size()), false, image, output);
   for (const InstrumentSample& sample : instrument.samples) {
     EncodeSample(sample, *sources[sample.source.file], output, start, buffers);
     start += static_cast<std::int64_t>(sample.frames) * Width(sample);

@@ -27,8 +27,18 @@ constexpr std::uint8_t kSixteenBitType = 16;
 // A short plucked decay: full volume at once, falling quickly to silence. Only the first six
 // points are in use (count 6, sustain on point 0); the rest are stored all the same.
 constexpr xi::VolumeEnvelope kPluckedEnvelope = {
-    .points = {{{0, 64}, {5, 16}, {14, 13}, {25, 7}, {40, 6}, {102, 0},
-                {60, 0}, {70, 0}, {80, 0}, {90, 0}, {100, 0}, {110, 0}}},
+    .points = {{{0, 64},
+                {5, 16},
+                {14, 13},
+                {25, 7},
+                {40, 6},
+                {102, 0},
+                {60, 0},
+                {70, 0},
+                {80, 0},
+                {90, 0},
+                {100, 0},
+                {110, 0}}},
     .count = 6,
     .sustain = 0,
     .loop_start = 0,

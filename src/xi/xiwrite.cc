@@ -406,7 +406,8 @@ void EncodePcm16Frames(File& source, Pcm16Range range, Pcm16Range mixed,
     source.Seek(range.offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
     source.ReadExact(left, 2 * n, Site::kSampleRead);
     if (mix) {
-      const std::size_t there = done < mixed.frames ? std::min<std::size_t>(n, mixed.frames - done) : 0;
+      const std::size_t there =
+          done < mixed.frames ? std::min<std::size_t>(n, mixed.frames - done) : 0;
       if (there > 0) {
         source.Seek(mixed.offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
         source.ReadExact(right, 2 * there, Site::kSampleRead);
@@ -429,8 +430,8 @@ void EncodePcm16Frames(File& source, Pcm16Range range, Pcm16Range mixed,
 
 }  // namespace
 
-void EncodePcm16(File& source, File& output, Pcm16Range range, Pcm16Range mixed,
-                 std::int64_t start, EncoderBuffers& buffers) {
+void EncodePcm16(File& source, File& output, Pcm16Range range, Pcm16Range mixed, std::int64_t start,
+                 EncoderBuffers& buffers) {
   Channel<std::uint16_t> only{AlignedWriter(output, buffers.left.get(), start,
                                             2 * static_cast<std::int64_t>(range.frames), false),
                               kStart16};

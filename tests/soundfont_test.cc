@@ -1,0 +1,108 @@
+// --sf2 over banks built in memory: which presets a run writes, under which names, what it
+// prints, and the exit code of each way a run can end.
+#include "soundfont.h"
+
+#include <gtest/gtest.h>
+
+#include "brumlet.h"
+#include "expected_text.h"
+#include "fake_platform.h"
+#include "sf2_builder.h"
+#include "xi_reader.h"
+
+namespace brumlet {
+namespace {
+
+using namespace brumlet::testing;
+
+// Three presets over one looped sample; the third names an instrument the bank does not have.
+Bytes Bank() {
+  return Sf2({{{"Piano", 0, 0, {{Set(41, 0)}}},
+               {"Bad/Name. ", 0, 5, {{Set(41, 0)}}},
+               {"Broken", 0, 7, {{Set(41, 3)}}}},
+              {{"I", {{Set(54, 1), Set(53, 0)}}}},
+              {{"S", 10, 20, 12, 18, 22050, 60}},
+              30});
+}
+
+TEST(Soundfont, ChoosesPresetsNamesTheirFilesAndReportsEach) {
+  const std::string piano = "000:000 Piano  ->  000-000 Piano.xi  (1 sample)\n";
+  const std::string bad = "000:005 Bad/Name.   ->  000-005 Bad_Name.xi  (1 sample)\n";
+  const std::string broken = "000:007 Broken  skipped: ";
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string out;  // after the banner
+    std::vector<std::string> files;
+  };
+  const std::string processing = "Processing bank \"b.sf2\"\n\n";
+  const Case cases[] = {
+      {{"--sf2", "b.sf2"},
+       245,
+       processing + piano + bad + broken,
+       {"000-000 Piano.xi", "000-005 Bad_Name.xi"}},
+      {{"--sf2", "b.sf2", "0:5"}, 0, processing + bad, {"000-005 Bad_Name.xi"}},
+      {{"--sf2", "b.sf2", "*PIAN*"}, 0, processing + piano, {"000-000 Piano.xi"}},
+      {{"--sf2", "b.sf2", "0:*"},
+       245,
+       processing + piano + bad + broken,
+       {"000-000 Piano.xi", "000-005 Bad_Name.xi"}},
+      {{"--sf2", "b.sf2", "--list"},
+       0,
+       "000:000 Piano  (1 zone, 1 sample)\n000:005 Bad/Name.   (1 zone, 1 sample)\n" + broken,
+       {}},
+      {{"--sf2", "b.sf2", "9:9"}, 254, "couldn't find presets 9:9 in b.sf2\n", {}},
+      {{"--sf2", "none.sf2"}, 254, "couldn't find none.sf2\n", {}},
+      {{"--sf2", "notes.txt"},
+       245,
+       "error: notes.txt: not a SoundFont 2 bank (no RIFF sfbk header)\n",
+       {}},
+      {{"--sf2"}, 246, kUsage, {}},
+      {{"--sf2", "b.sf2", "Pia", "no"},
+       246,
+       kUsage + "hint: too many arguments for --sf2; quote a wildcard pattern so that brumlet "
+                "expands it: brumlet --sf2 bank.sf2 '*Piano*'\n",
+       {}},
+  };
+  for (const Case& c : cases) {
+    FakePlatform p;
+    p.AddFile("b.sf2", Bank());
+    p.AddTextFile("notes.txt", "not a bank, but long enough to be read as one");
+    EXPECT_EQ(RunBrumlet(c.args, "brumlet", p), c.code) << c.args.back();
+    const std::string& out = p.fake_console().output;
+    EXPECT_EQ(out.substr(0, kBanner.size() + c.out.size()), kBanner + c.out) << c.args.back();
+    EXPECT_EQ(p.files.size(), 2 + c.files.size()) << c.args.back();
+    for (const std::string& file : c.files) EXPECT_TRUE(p.Has(file)) << file;
+  }
+
+  // The instrument: the bank's frames 10..19, inverted, looped at 12..17; key 60 plays it at
+  // its own rate (22050 Hz: relative note 5).
+  FakePlatform p;
+  p.AddFile("b.sf2", Bank());
+  p.AddTextFile("000-005 Bad_Name.xi", "my notes");  // not replaced: the run stops there
+  ASSERT_EQ(RunBrumlet({"--sf2", "b.sf2"}, "brumlet", p), 247);
+  EXPECT_EQ(p.Contents("000-005 Bad_Name.xi"), Bytes({'m', 'y', ' ', 'n', 'o', 't', 'e', 's'}));
+  const Bytes& b = p.Contents("000-000 Piano.xi");
+  const XiFile xi = ParseXi(std::string(b.begin(), b.end()));
+  ASSERT_TRUE(xi.complete);
+  ASSERT_EQ(xi.sample_count, 1);
+  EXPECT_EQ(xi.samples[0].relative_note, 5);
+  EXPECT_EQ(xi.samples[0].loop_start, 4);
+  EXPECT_EQ(xi.samples[0].loop_length, 12);
+  const Bytes bank = Bank();
+  const std::size_t smpl = std::string(bank.begin(), bank.end()).find("smpl") + 8;
+  for (int i = 0; i < 10; ++i) {
+    const int frame =
+        static_cast<std::int16_t>(bank[smpl + 20 + 2 * i] | bank[smpl + 21 + 2 * i] << 8);
+    EXPECT_EQ(xi.samples[0].data[static_cast<std::size_t>(i)], -1 - frame) << i;
+  }
+}
+
+TEST(Soundfont, FileNamesKeepWhatWindowsAllows) {
+  EXPECT_EQ(PresetFileName(0, 25, "Acoustic Guitar", 1, 1), "000-025 Acoustic Guitar.xi");
+  EXPECT_EQ(PresetFileName(128, 0, "Std: \"Kit\"*\t. ", 2, 3), "128-000 Std_ _Kit___ (2 of 3).xi");
+  EXPECT_EQ(PresetFileName(1, 2, " ..", 1, 1), "001-002.xi");
+}
+
+}  // namespace
+}  // namespace brumlet
