@@ -22,7 +22,8 @@ sf2::Bank Read(const Bytes& bytes) {
 BankSpec Small() {
   return {{{"Lead", 0, 5, {{Set(41, 0)}}}},
           {{"Saw", {{KeyRange(0, 127), Set(53, 0)}}}},
-          {{"SawL", 10, 90, 20, 80, 22050, 57, -3, 1, 4}, {"SawR", 100, 180, 110, 170, 22050, 57, -3, 0, 2}}};
+          {{"SawL", 10, 90, 20, 80, 22050, 57, -3, 1, 4},
+           {"SawR", 100, 180, 110, 170, 22050, 57, -3, 0, 2}}};
 }
 
 TEST(Sf2Bank, ReadsEveryTableFieldByField) {
@@ -54,7 +55,8 @@ void Drop(Sf2Parts& p, const char* id) {
   std::erase_if(p.hydra, [&](const auto& t) { return t.first == id; });
 }
 Bytes& Table(Sf2Parts& p, const char* id) {
-  return std::find_if(p.hydra.begin(), p.hydra.end(), [&](auto& t) { return t.first == id; })->second;
+  return std::find_if(p.hydra.begin(), p.hydra.end(), [&](auto& t) { return t.first == id; })
+      ->second;
 }
 
 TEST(Sf2Bank, RefusesWhatIsNotAReadableBank) {
@@ -63,13 +65,21 @@ TEST(Sf2Bank, RefusesWhatIsNotAReadableBank) {
     const char* what;
   };
   auto edit = [](std::function<void(Sf2Parts&)> f) {
-    return [f](Sf2Parts& p) { f(p); return Assemble(p); };
+    return [f](Sf2Parts& p) {
+      f(p);
+      return Assemble(p);
+    };
   };
   const Case cases[] = {
       {[](Sf2Parts&) { return Wav(FmtData(1, 8000, 8), {Chunk("data", {0})}); },
        "not a SoundFont 2 bank (no RIFF sfbk header)"},
-      {[](Sf2Parts&) { return Bytes{'R', 'I', 'F', 'F'}; }, "not a SoundFont 2 bank (no RIFF sfbk header)"},
-      {edit([](Sf2Parts& p) { p.info = Chunk("ifil", {3, 0, 1, 0}); }),
+      {[](Sf2Parts&) {
+         return Bytes{'R', 'I', 'F', 'F'};
+       },
+       "not a SoundFont 2 bank (no RIFF sfbk header)"},
+      {edit([](Sf2Parts& p) {
+         p.info = Chunk("ifil", {3, 0, 1, 0});
+       }),
        "a SoundFont 3.1 bank with compressed samples, which Brumlet does not read"},
       {edit([](Sf2Parts& p) { p.sdta = Chunk("sm24", {}); }), "no smpl chunk in the sdta list"},
       {edit([](Sf2Parts& p) { Drop(p, "ibag"); }), "no ibag chunk in the pdta list"},
@@ -79,13 +89,21 @@ TEST(Sf2Bank, RefusesWhatIsNotAReadableBank) {
        "the phdr chunk holds 1 record, fewer than the 2 it needs with its terminal record"},
       {edit([](Sf2Parts& p) { Table(p, "imod").clear(); }),
        "the imod chunk holds 0 records, fewer than the 1 it needs with its terminal record"},
-      {edit([](Sf2Parts& p) { p.info = Chunk("INAM", {'x', 0}, 10); }),
+      {edit([](Sf2Parts& p) {
+         p.info = Chunk("INAM", {'x', 0}, 10);
+       }),
        "the INAM chunk runs past the end of the INFO list"},
       {[](Sf2Parts& p) {
          Bytes b = Assemble(p);
          return Bytes(b.begin(), b.end() - 1);
        },
        "truncated: the pdta chunk ends past the end of the file"},
+      {[](Sf2Parts& p) {
+         Bytes b = Assemble(p);
+         const std::string_view id = "pdta";
+         return Bytes(b.begin(), std::search(b.begin(), b.end(), id.begin(), id.end()) - 2);
+       },
+       "truncated: the RIFF chunk ends past the end of the file"},
   };
   for (const Case& c : cases) {
     Sf2Parts parts = Parts(Small());
