@@ -57,11 +57,10 @@ int main(int argc, char** argv) {
                    "instr: %a\nsmp$A: %A\nSMP 3: %ask\n\nSMP09: x"));
   Save(names, "short", std::string("INSTR: %W\rsmp+1: %s\rSMPxf: %l\rSMP-1: %in\x1A"));
 
-  const SampleSpec left{"L", 0, 40, 8, 32, 22050, 60, 0, 1, 4}, right{"R", 40, 80, 48, 72, 22050, 60,
-                                                                   0, 0, 2};
+  const SampleSpec left{"L", 0, 40, 8, 32, 22050, 60, 0, 1, 4},
+      right{"R", 40, 80, 48, 72, 22050, 60, 0, 0, 2};
   Save(banks, "stereo",
-       Sf2({{{"Piano", 0, 0,
-              {{KeyRange(0, 100), Set(48, 30)}, {Set(51, -1), Set(41, 0)}}}},
+       Sf2({{{"Piano", 0, 0, {{KeyRange(0, 100), Set(48, 30)}, {Set(51, -1), Set(41, 0)}}}},
             {{"Piano",
               {{Set(54, 1), Set(2, 1)},
                {KeyRange(0, 127), VelRange(0, 127), Set(17, -500), Set(53, 0)},
@@ -73,7 +72,8 @@ int main(int argc, char** argv) {
     kit.instruments[0].zones.push_back(
         {KeyRange(35 + i, 35 + i), Set(56, 0), Set(58, 60 + i % 3), Set(53, i % 3)});
   }
-  kit.samples = {{"A", 0, 40, 0, 0, 44100, 255}, {"B", 40, 80, 50, 60, 8000, 64, -12},
+  kit.samples = {{"A", 0, 40, 0, 0, 44100, 255},
+                 {"B", 40, 80, 50, 60, 8000, 64, -12},
                  {"C", 80, 120, 80, 120, 96000, 36, 7}};
   Save(banks, "kit", Sf2(kit));
   return 0;

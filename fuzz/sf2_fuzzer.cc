@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (sample.source.partner_sample) CheckRange(bank, sample.source.partner_range);
         if (sample.loop) {
           Check(sample.loop->length > 0 &&
-                sample.loop->start + std::uint64_t{sample.loop->length} <= sample.source.range.frames);
+                sample.loop->start + std::uint64_t{sample.loop->length} <=
+                    sample.source.range.frames);
         }
         Check(sample.volume <= 64 && sample.pitch.finetune >= -64 && sample.pitch.finetune < 64);
       }

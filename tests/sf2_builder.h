@@ -97,8 +97,10 @@ inline Sf2Parts Parts(const BankSpec& spec) {
   for (std::size_t i = 0; i < smpl.size(); ++i) smpl[i] = static_cast<std::uint8_t>(i * 7);
   return {Concat({Chunk("ifil", {2, 0, 4, 0}), Chunk("INAM", {'B', 'a', 'n', 'k', 0, 0})}),
           Chunk("smpl", smpl),
+          // clang-format off
           {{"phdr", phdr}, {"pbag", pbag}, {"pmod", mods}, {"pgen", pgen}, {"inst", inst},
            {"ibag", ibag}, {"imod", mods}, {"igen", igen}, {"shdr", shdr}}};
+  // clang-format on
 }
 
 inline Bytes List(std::string_view type, const Bytes& data) {

@@ -91,7 +91,8 @@ struct ChunkPlace {
 // Walks the chunks of one list (or of the RIFF form) over the file, never past `end`.
 class ChunkWalk {
  public:
-  ChunkWalk(File& file, std::int64_t begin, std::int64_t end) : file_(file), at_(begin), end_(end) {}
+  ChunkWalk(File& file, std::int64_t begin, std::int64_t end)
+      : file_(file), at_(begin), end_(end) {}
 
   /// The next chunk's id and place; nothing at the end, or where the rest is too short for a
   /// header. A chunk may run past `end`: the caller decides what that means for it.
@@ -129,9 +130,10 @@ class BankReader {
       throw BankNotSfbk(name_);
     }
     // A RIFF size that claims more than the file holds is not trusted, nor needed: every list
-    // the bank needs is checked against the file's end on its own.
-    const std::int64_t riff_end =
-        std::min<std::int64_t>(file_size_, kChunkHeaderSize + std::int64_t{LoadU32(head.data() + 4)});
+    // the bank needs is checked against the file's end on its own. It only tells a list that is
+    // missing from one that was cut off.
+    const std::int64_t declared_end = kChunkHeaderSize + std::int64_t{LoadU32(head.data() + 4)};
+    const std::int64_t riff_end = std::min(file_size_, declared_end);
 
     std::optional<ChunkPlace> info, sdta, pdta;
     ChunkWalk walk(file_, kRiffHeadSize, riff_end);
@@ -149,6 +151,7 @@ class BankReader {
         }
       }
     }
+    if ((!sdta || !pdta) && declared_end > file_size_) throw BankTruncated(name_, "RIFF");
     if (!sdta) throw BankChunkMissing(name_, "sdta", "");
     if (!pdta) throw BankChunkMissing(name_, "pdta", "");
 
@@ -254,9 +257,8 @@ class BankReader {
     return Bag{LoadU16(r + kBagGenerator), LoadU16(r + kBagModulator)};
   }
   static Modulator ParseModulator(const Byte* r) {
-    return Modulator{LoadU16(r + kModSource), LoadU16(r + kModDestination),
-                     LoadI16(r + kModAmount), LoadU16(r + kModAmountSource),
-                     LoadU16(r + kModTransform)};
+    return Modulator{LoadU16(r + kModSource), LoadU16(r + kModDestination), LoadI16(r + kModAmount),
+                     LoadU16(r + kModAmountSource), LoadU16(r + kModTransform)};
   }
   static Generator ParseGenerator(const Byte* r) {
     return Generator{LoadU16(r + kGenOper), LoadU16(r + kGenAmount)};
@@ -278,7 +280,8 @@ class BankReader {
     for (std::uint32_t done = 0; done < count;) {
       const std::uint32_t n = std::min(per_read, count - done);
       file_.ReadExact(buffer_.data(), std::size_t{n} * record_size, Site::kBankRead);
-      for (std::uint32_t i = 0; i < n; ++i) records.push_back(parse(buffer_.data() + i * record_size));
+      for (std::uint32_t i = 0; i < n; ++i)
+        records.push_back(parse(buffer_.data() + i * record_size));
       done += n;
     }
     return records;

@@ -91,7 +91,7 @@ struct SampleHeader {
 
 /// Every table keeps its terminal record, so that the last entry's run has an end.
 struct Bank {
-  std::string name;  ///< INAM, empty when absent
+  std::string name;                 ///< INAM, empty when absent
   std::uint16_t version_major = 0;  ///< ifil; 0 when absent
   std::uint16_t version_minor = 0;
   std::int64_t sample_data_offset = 0;  ///< file offset of the smpl chunk's first frame

@@ -3,47 +3,34 @@
 namespace brumlet::sf2 {
 namespace {
 
+// clang-format off
 constexpr std::array<std::string_view, gen::kCount> kNames = {
-    "startAddrsOffset",       "endAddrsOffset",
-    "startloopAddrsOffset",   "endloopAddrsOffset",
-    "startAddrsCoarseOffset", "modLfoToPitch",
-    "vibLfoToPitch",          "modEnvToPitch",
-    "initialFilterFc",        "initialFilterQ",
-    "modLfoToFilterFc",       "modEnvToFilterFc",
-    "endAddrsCoarseOffset",   "modLfoToVolume",
-    "unused1",                "chorusEffectsSend",
-    "reverbEffectsSend",      "pan",
-    "unused2",                "unused3",
-    "unused4",                "delayModLFO",
-    "freqModLFO",             "delayVibLFO",
-    "freqVibLFO",             "delayModEnv",
-    "attackModEnv",           "holdModEnv",
-    "decayModEnv",            "sustainModEnv",
-    "releaseModEnv",          "keynumToModEnvHold",
-    "keynumToModEnvDecay",    "delayVolEnv",
-    "attackVolEnv",           "holdVolEnv",
-    "decayVolEnv",            "sustainVolEnv",
-    "releaseVolEnv",          "keynumToVolEnvHold",
-    "keynumToVolEnvDecay",    "instrument",
-    "reserved1",              "keyRange",
-    "velRange",               "startloopAddrsCoarseOffset",
-    "keynum",                 "velocity",
-    "initialAttenuation",     "reserved2",
-    "endloopAddrsCoarseOffset", "coarseTune",
-    "fineTune",               "sampleID",
-    "sampleModes",            "reserved3",
-    "scaleTuning",            "exclusiveClass",
-    "overridingRootKey",      "unused5",
+    /*  0 */ "startAddrsOffset", "endAddrsOffset", "startloopAddrsOffset", "endloopAddrsOffset",
+    /*  4 */ "startAddrsCoarseOffset", "modLfoToPitch", "vibLfoToPitch", "modEnvToPitch",
+    /*  8 */ "initialFilterFc", "initialFilterQ", "modLfoToFilterFc", "modEnvToFilterFc",
+    /* 12 */ "endAddrsCoarseOffset", "modLfoToVolume", "unused1", "chorusEffectsSend",
+    /* 16 */ "reverbEffectsSend", "pan", "unused2", "unused3",
+    /* 20 */ "unused4", "delayModLFO", "freqModLFO", "delayVibLFO",
+    /* 24 */ "freqVibLFO", "delayModEnv", "attackModEnv", "holdModEnv",
+    /* 28 */ "decayModEnv", "sustainModEnv", "releaseModEnv", "keynumToModEnvHold",
+    /* 32 */ "keynumToModEnvDecay", "delayVolEnv", "attackVolEnv", "holdVolEnv",
+    /* 36 */ "decayVolEnv", "sustainVolEnv", "releaseVolEnv", "keynumToVolEnvHold",
+    /* 40 */ "keynumToVolEnvDecay", "instrument", "reserved1", "keyRange",
+    /* 44 */ "velRange", "startloopAddrsCoarseOffset", "keynum", "velocity",
+    /* 48 */ "initialAttenuation", "reserved2", "endloopAddrsCoarseOffset", "coarseTune",
+    /* 52 */ "fineTune", "sampleID", "sampleModes", "reserved3",
+    /* 56 */ "scaleTuning", "exclusiveClass", "overridingRootKey", "unused5",
 };
+// clang-format on
 
 }  // namespace
 
 GeneratorValues DefaultGenerators() {
   GeneratorValues values{};
   // Times in timecents: -12000 is about a millisecond, the format's "instant".
-  for (int oper : {gen::kDelayModLfo, gen::kDelayVibLfo, gen::kDelayModEnv, 26, 27, 28, 30,
-                   gen::kDelayVolEnv, gen::kAttackVolEnv, gen::kHoldVolEnv, gen::kDecayVolEnv,
-                   gen::kReleaseVolEnv}) {
+  for (int oper : {gen::kDelayModLfo, gen::kDelayVibLfo, gen::kDelayModEnv, gen::kAttackModEnv,
+                   gen::kHoldModEnv, gen::kDecayModEnv, gen::kReleaseModEnv, gen::kDelayVolEnv,
+                   gen::kAttackVolEnv, gen::kHoldVolEnv, gen::kDecayVolEnv, gen::kReleaseVolEnv}) {
     values[oper] = -12000;
   }
   values[gen::kInitialFilterFc] = 13500;

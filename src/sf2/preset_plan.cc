@@ -137,8 +137,8 @@ int Reduce(std::vector<PlannedSample>& samples, std::array<int, kKeyCount>& map)
   while (samples.size() > kMaxSamples) {
     std::vector<int> counts(samples.size(), 0);
     for (int s : map) ++counts[s];
-    const std::size_t victim = static_cast<std::size_t>(
-        std::min_element(counts.begin(), counts.end()) - counts.begin());
+    const std::size_t victim =
+        static_cast<std::size_t>(std::min_element(counts.begin(), counts.end()) - counts.begin());
     std::optional<std::size_t> heir;
     const int root = samples[victim].root_key;
     for (std::size_t s = 0; s < samples.size(); ++s) {
@@ -147,7 +147,8 @@ int Reduce(std::vector<PlannedSample>& samples, std::array<int, kKeyCount>& map)
         heir = s;
         continue;
       }
-      const int d = std::abs(samples[s].root_key - root), best = std::abs(samples[*heir].root_key - root);
+      const int d = std::abs(samples[s].root_key - root),
+                best = std::abs(samples[*heir].root_key - root);
       if (d < best || (d == best && samples[s].root_key < samples[*heir].root_key)) heir = s;
     }
     for (int& s : map) {
@@ -162,8 +163,8 @@ int Reduce(std::vector<PlannedSample>& samples, std::array<int, kKeyCount>& map)
 
 // One instrument of the samples `map` uses within keys [low, high]; keys outside play the
 // sample of the nearest key inside.
-InstrumentPlan Part(const std::vector<PlannedSample>& samples, const std::array<int, kKeyCount>& map,
-                    int low, int high) {
+InstrumentPlan Part(const std::vector<PlannedSample>& samples,
+                    const std::array<int, kKeyCount>& map, int low, int high) {
   InstrumentPlan plan;
   plan.keys = {low, high};
   std::vector<int> local(samples.size(), -1);
@@ -230,14 +231,16 @@ Pitch SamplePitch(std::uint32_t rate, int root_key, int cents) {
                     std::llround(cents * kFinetuneSteps / 100.0);
   units = std::clamp<long long>(units, -128 * kFinetuneSteps, 127 * kFinetuneSteps + 63);
   // The nearest relative note, a finetune of -64..63 for the rest.
-  const long long note = (units + 64 >= 0) ? (units + 64) / kFinetuneSteps
-                                           : -((-(units + 64) + kFinetuneSteps - 1) / kFinetuneSteps);
+  const long long note = (units + 64 >= 0)
+                             ? (units + 64) / kFinetuneSteps
+                             : -((-(units + 64) + kFinetuneSteps - 1) / kFinetuneSteps);
   return Pitch{static_cast<std::int8_t>(note),
-                   static_cast<std::int8_t>(units - note * kFinetuneSteps)};
+               static_cast<std::int8_t>(units - note * kFinetuneSteps)};
 }
 
 std::uint8_t XiVolume(int centibels) {
-  const double volume = 64.0 * std::pow(10.0, -0.4 * std::clamp(centibels, 0, kMaxCentibels) / 200.0);
+  const double volume =
+      64.0 * std::pow(10.0, -0.4 * std::clamp(centibels, 0, kMaxCentibels) / 200.0);
   return static_cast<std::uint8_t>(std::clamp(std::lround(volume), 0L, 64L));
 }
 
@@ -264,8 +267,10 @@ PresetPlan PlanPreset(const Bank& bank, std::size_t preset) {
   for (std::size_t z = 0; z < zones.size(); ++z) {
     voices.push_back(VoiceOf(bank, zones[z]));
     playing[z] = zones[z].velocities.Contains(kVelocity);
-    if (!playing[z]) ++plan.velocity_layers_left_out;
-    else if (zones[z].keys.low >= kKeyCount) ++plan.zones_above_keyboard;
+    if (!playing[z])
+      ++plan.velocity_layers_left_out;
+    else if (zones[z].keys.low >= kKeyCount)
+      ++plan.zones_above_keyboard;
   }
 
   std::vector<PlannedSample> samples;
@@ -281,7 +286,8 @@ PresetPlan PlanPreset(const Bank& bank, std::size_t preset) {
     if (!kept) continue;
     const SampleHeader& s = bank.samples[zones[*kept].sample];
     std::optional<std::size_t> partner;
-    const bool left = IsSide(s.type, sample_type::kLeft), right = IsSide(s.type, sample_type::kRight);
+    const bool left = IsSide(s.type, sample_type::kLeft),
+               right = IsSide(s.type, sample_type::kRight);
     if (left || right) {
       const std::uint16_t other = left ? sample_type::kRight : sample_type::kLeft;
       auto other_side = [&](std::size_t z) {

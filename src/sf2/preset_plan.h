@@ -72,7 +72,7 @@ struct PlannedSample {
   SampleSource source;
   int root_key = 60;     ///< the MIDI key on which it plays `tuning_cents` above its own rate
   int tuning_cents = 0;  ///< coarse, fine and pitch correction, and a single key's scale tuning
-  Pitch pitch;       ///< relative note and finetune, both together worth the two above
+  Pitch pitch;           ///< relative note and finetune, both together worth the two above
   std::optional<PlannedLoop> loop;
   std::uint8_t volume = 64;    ///< 0..64
   std::uint8_t panning = 128;  ///< 0..255
@@ -86,19 +86,19 @@ struct PlannedSample {
 
 /// One XI file's worth.
 struct InstrumentPlan {
-  std::string name;    ///< the preset's name
-  int part = 1;        ///< a split drum kit: "(part of part_count)" in the file's name
+  std::string name;  ///< the preset's name
+  int part = 1;      ///< a split drum kit: "(part of part_count)" in the file's name
   int part_count = 1;
-  Range keys{0, kKeyCount - 1};  ///< the run of keys this part holds
+  Range keys{0, kKeyCount - 1};                   ///< the run of keys this part holds
   std::array<std::uint8_t, kKeyCount> key_map{};  ///< for each key, its index in `samples`
-  std::vector<PlannedSample> samples;              ///< at most 16; none for a silent preset
+  std::vector<PlannedSample> samples;             ///< at most 16; none for a silent preset
   /// Empty for now: the instrument gets the fixed envelope every instrument has.
   std::optional<xi::VolumeEnvelope> envelope;
   std::optional<xi::AutoVibrato> vibrato;
 
   // What the report line says was not kept.
-  int samples_merged = 0;     ///< samples beyond 16 whose keys went to another sample
-  int pairs_mixed = 0;        ///< samples mixed from a stereo pair
+  int samples_merged = 0;  ///< samples beyond 16 whose keys went to another sample
+  int pairs_mixed = 0;     ///< samples mixed from a stereo pair
   int loops_dropped = 0;
   int scale_tunings_lost = 0;
   std::vector<int> unmapped_generators;  ///< set by its zones, no XI counterpart, ascending

@@ -40,8 +40,8 @@ Range Intersect(const std::optional<Range>& a, const std::optional<Range>& b) {
 // (instrument or sampleID): it ends the list, and whatever follows it is ignored. The key range
 // counts only as the first generator and the velocity range only as the first or after the key
 // range, as the format orders them.
-LevelZone ReadZone(const std::vector<Generator>& generators, std::uint32_t begin,
-                   std::uint32_t end, bool preset_level) {
+LevelZone ReadZone(const std::vector<Generator>& generators, std::uint32_t begin, std::uint32_t end,
+                   bool preset_level) {
   const int terminal = preset_level ? gen::kInstrument : gen::kSampleId;
   LevelZone zone;
   for (std::uint32_t i = begin; i < end; ++i) {
@@ -114,7 +114,8 @@ std::optional<PresetSkip> PlaceSample(const Bank& bank, Zone& zone) {
   }
   if (s.rate < kMinRate || s.rate > kMaxRate) return PresetSkip{PresetSampleRate(s.name, s.rate)};
   const GeneratorValues& v = zone.values;
-  zone.start = s.start + v[gen::kStartAddrsOffset] + kCoarseFrames * v[gen::kStartAddrsCoarseOffset];
+  zone.start =
+      s.start + v[gen::kStartAddrsOffset] + kCoarseFrames * v[gen::kStartAddrsCoarseOffset];
   zone.end = s.end + v[gen::kEndAddrsOffset] + kCoarseFrames * v[gen::kEndAddrsCoarseOffset];
   zone.loop_start = s.loop_start + v[gen::kStartloopAddrsOffset] +
                     kCoarseFrames * v[gen::kStartloopAddrsCoarseOffset];
@@ -146,11 +147,13 @@ FlatPreset FlattenPreset(const Bank& bank, std::size_t preset) {
   FlatPreset flat;
   for (const LevelZone& p : presets.zones) {
     const std::uint16_t i = *p.target;
-    if (i >= instrument_count) return Skipped({PresetIndexOutside("instrument", i, instrument_count)});
+    if (i >= instrument_count)
+      return Skipped({PresetIndexOutside("instrument", i, instrument_count)});
     auto [it, fresh] = instruments.try_emplace(i);
     if (fresh) {
-      it->second = ReadList(bank.instrument_bags, bank.instrument_generators,
-                            bank.instruments[i].first_bag, bank.instruments[i + 1].first_bag, false);
+      it->second =
+          ReadList(bank.instrument_bags, bank.instrument_generators, bank.instruments[i].first_bag,
+                   bank.instruments[i + 1].first_bag, false);
     }
     if (it->second.skip) return Skipped(*it->second.skip);
     const Range preset_keys = Intersect(p.keys, std::nullopt);
