@@ -35,6 +35,9 @@ inline constexpr std::string_view kNameFileIsAWavHint =
     "hint: the name file is a WAV file; quote a wildcard pattern so that brumlet expands it: "
     "brumlet '*.wav'\n";
 
+/// An Explorer launch keeps its window open until Enter is pressed, so that the run can be read.
+inline constexpr std::string_view kPressEnterToClose = "\nPress Enter to close this window.";
+
 // Concatenates message pieces (a helper rather than chains of operator+, which also keeps g++ 12
 // from a false -Wrestrict alarm on "literal" + std::string).
 inline std::string Text(std::initializer_list<std::string_view> pieces) {

@@ -2,7 +2,10 @@
 // FindFirstFileW, the console's standard handles and the user's short date format.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +19,11 @@ std::wstring Widen(std::string_view text);
 std::string Narrow(std::wstring_view text);
 
 /// Standard input and output as bytes, with no text-mode translation: the program's "\n" line
-/// ends become CR LF here and nowhere else. While it exists, the console shows UTF-8.
+/// ends become CR LF here and nowhere else. While it exists, the console shows UTF-8, and the
+/// code pages it had are put back however the process ends: also on Ctrl+C, Ctrl+Break and
+/// the window's closing, which end it without destructors. Lines typed at the console are read
+/// as UTF-16 and handed on as UTF-8 (a console's byte reads lose every character outside
+/// ASCII); redirected input is read as the bytes it is.
 class Win32Console : public Console {
  public:
   Win32Console();
@@ -29,13 +36,28 @@ class Win32Console : public Console {
   int ReadByte() override;
 
  private:
+  // Reads the next line typed at the console into typed_; false at the end of the input.
+  bool ReadTypedLine(HANDLE input);
+
   // The console's code pages before the program ran; 0 when there is no console to restore.
   unsigned previous_output_code_page_ = 0;
   unsigned previous_input_code_page_ = 0;
+  std::string typed_;  // the line typed last, as UTF-8, and how much of it has been read
+  std::size_t next_typed_ = 0;
+};
+
+/// The system calls that tests replace, to show under Wine what Wine does not do by itself.
+struct Win32Calls {
+  /// How many processes share the console (GetConsoleProcessList); 0 without one.
+  std::function<DWORD()> console_process_count;
+  /// FindNextFileW.
+  std::function<BOOL(HANDLE, WIN32_FIND_DATAW*)> find_next = ::FindNextFileW;
 };
 
 class Win32Platform : public Platform {
  public:
+  explicit Win32Platform(Win32Calls calls = {});
+
   bool IsExistingFile(const std::string& path) override;
   std::vector<Match> Search(const std::string& pattern) override;
   std::unique_ptr<File> OpenRead(const std::string& path, Site site) override;
@@ -49,8 +71,12 @@ class Win32Platform : public Platform {
   }
   bool ShellExpandsWildcards() const override { return false; }
   bool HasManualPage() const override { return false; }
+  bool IsExplorerLaunch() override;
+  std::string CurrentFolder(Site site) override;
+  void EnterFolder(const std::string& folder, bool create, Site site) override;
 
  private:
+  Win32Calls calls_;
   Win32Console console_;
 };
 
