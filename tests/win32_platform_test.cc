@@ -1,5 +1,10 @@
 // The Win32 platform layer over a real file system and real standard handles (Wine in the
 // Windows build), each test in a folder of its own under the user's temporary folder.
+//
+// Built with the Windows 8 headers, which name FileIdInfo, so that the layer's own spelling of it
+// (it builds for Windows 7) is checked against them.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0602
 #include "platform/win32_platform.h"
 
 #include <gtest/gtest.h>
@@ -222,6 +227,109 @@ TEST_F(Win32PlatformTest, OneFileHasOneIdUnderEveryName) {
   EXPECT_EQ(platform_.IdOf(At("hard.wav")), id);
   EXPECT_NE(platform_.IdOf(At("two.wav")), id);
   EXPECT_EQ(platform_.IdOf(At("missing.wav")), std::nullopt);
+
+  HANDLE h = Open("one.wav", FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING);
+  FILE_ID_INFO info;
+  const bool answered = ::GetFileInformationByHandleEx(h, FileIdInfo, &info, sizeof info);
+  ::CloseHandle(h);
+  if (!answered) GTEST_SKIP() << "the system has no FileIdInfo: the 64-bit index stands in";
+  FileId expected{info.VolumeSerialNumber, 0, 0};
+  for (int i = 0; i < 8; ++i) {
+    expected.inode |= std::uint64_t{info.FileId.Identifier[i]} << 8 * i;
+    expected.inode_high |= std::uint64_t{info.FileId.Identifier[8 + i]} << 8 * i;
+  }
+  EXPECT_EQ(id, expected);
+}
+
+TEST_F(Win32PlatformTest, ASearchThatBreaksOffFailsWithTheSystemsCode) {
+  Put("a.wav");
+  Put("b.wav");
+  const std::pair<DWORD, std::string> cases[] = {
+      {ERROR_NO_MORE_FILES, "no failure"},
+      {ERROR_ACCESS_DENIED, "File access denied"},
+      {ERROR_NETNAME_DELETED, "I/O error 64"},
+  };
+  for (const auto& [error, text] : cases) {
+    Win32Platform platform({.find_next = [error = error](HANDLE, WIN32_FIND_DATAW*) {
+      ::SetLastError(error);
+      return FALSE;
+    }});
+    EXPECT_EQ(
+        FailureOf([&](Site) { EXPECT_EQ(platform.Search(At("*.wav")).size(), 1u); }, Site::kSearch),
+        text);
+  }
+}
+
+TEST_F(Win32PlatformTest, ExplorerModeNeedsTheConsoleAloneAndBothStreamsOnIt) {
+  // The test runner's streams are pipes or files, as those of a program started by another one:
+  // whatever the count of processes on the console, this is no Explorer launch.
+  EXPECT_FALSE(platform_.IsExplorerLaunch());
+  for (const DWORD count : {0u, 1u, 2u}) {
+    Win32Platform platform({.console_process_count = [count] { return count; }});
+    EXPECT_FALSE(platform.IsExplorerLaunch()) << count;
+  }
+}
+
+TEST_F(Win32PlatformTest, ABanksFolderIsMadeOrEnteredButAFileOfItsNameIsRefused) {
+  Put("taken");
+  const std::string start = platform_.CurrentFolder(Site::kRunFolder);
+  for (int twice = 0; twice < 2; ++twice) {
+    EXPECT_NO_THROW(platform_.EnterFolder(At("bank"), true, Site::kRunFolder));
+    EXPECT_EQ(platform_.CurrentFolder(Site::kRunFolder), At("bank"));
+  }
+  EXPECT_EQ(
+      FailureOf([&](Site s) { platform_.EnterFolder(At("taken"), true, s); }, Site::kRunFolder),
+      "File access denied");
+  EXPECT_EQ(
+      FailureOf([&](Site s) { platform_.EnterFolder(At("missing"), false, s); }, Site::kRunFolder),
+      "File not found");
+  platform_.EnterFolder(start, false, Site::kRunFolder);
+}
+
+// brumlet.exe, one folder above this test program.
+std::wstring ProgramPath() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::wstring self(path, n);
+  return self.substr(0, self.find_last_of(L'\\') + 1) + L"..\\brumlet.exe";
+}
+
+TEST(Win32Program, IntroducesItselfAndCarriesItsManifest) {
+  const std::wstring program = ProgramPath();
+  DWORD ignored = 0;
+  std::vector<Byte> version(::GetFileVersionInfoSizeW(program.c_str(), &ignored));
+  ASSERT_FALSE(version.empty()) << ::GetLastError();
+  ASSERT_TRUE(::GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(version.size()),
+                                    version.data()));
+  const std::pair<std::wstring, std::string> values[] = {
+      {L"ProductName", "Brumlet"},
+      {L"ProductVersion", "0.26"},
+      {L"FileDescription", "Brumlet - WAV to XI instrument converter"},
+      {L"LegalCopyright", "Copyright (c) 2026 the Brumlet authors, MIT licence"},
+      {L"OriginalFilename", "brumlet.exe"},
+  };
+  for (const auto& [key, value] : values) {
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(version.data(), (L"\\StringFileInfo\\040904B0\\" + key).c_str(),
+                                 reinterpret_cast<void**>(&text), &length));
+    EXPECT_EQ(Narrow(text), value);
+  }
+
+  HMODULE image = ::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  HRSRC found = ::FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_NE(found, nullptr);
+  const std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(image, found))),
+                             ::SizeofResource(image, found));
+  ::FreeLibrary(image);
+  for (const char* setting : {
+           ">UTF-8</activeCodePage>", ">true</longPathAware>",
+           "<requestedExecutionLevel level=\"asInvoker\"",
+           "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",  // Windows 10 and 11
+       }) {
+    EXPECT_NE(manifest.find(setting), std::string::npos) << setting;
+  }
 }
 
 TEST_F(Win32PlatformTest, FilesTakeSixtyFourBitPositionsButSizesBelowTwoGiB) {

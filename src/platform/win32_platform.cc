@@ -303,15 +303,6 @@ int Win32Console::ReadByte() {
   return n == 1 ? c : -1;
 }
 
-Win32Platform::Win32Platform(Win32Calls calls) : calls_(std::move(calls)) {
-  if (!calls_.console_process_count) {
-    calls_.console_process_count = [] {
-      DWORD ids[2];  // the count is returned even where it does not fit
-      return ::GetConsoleProcessList(ids, 2);
-    };
-  }
-}
-
 bool Win32Platform::IsExistingFile(const std::string& path) {
   HANDLE handle = OpenForQuery(path);
   if (handle == INVALID_HANDLE_VALUE) return false;

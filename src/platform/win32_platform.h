@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/win32_paths.h"
@@ -49,14 +50,17 @@ class Win32Console : public Console {
 /// The system calls that tests replace, to show under Wine what Wine does not do by itself.
 struct Win32Calls {
   /// How many processes share the console (GetConsoleProcessList); 0 without one.
-  std::function<DWORD()> console_process_count;
+  std::function<DWORD()> console_process_count = [] {
+    DWORD ids[2];  // the count is returned even where it does not fit
+    return ::GetConsoleProcessList(ids, 2);
+  };
   /// FindNextFileW.
   std::function<BOOL(HANDLE, WIN32_FIND_DATAW*)> find_next = ::FindNextFileW;
 };
 
 class Win32Platform : public Platform {
  public:
-  explicit Win32Platform(Win32Calls calls = {});
+  explicit Win32Platform(Win32Calls calls = {}) : calls_(std::move(calls)) {}
 
   bool IsExistingFile(const std::string& path) override;
   std::vector<Match> Search(const std::string& pattern) override;
