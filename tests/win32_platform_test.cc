@@ -260,14 +260,59 @@ TEST_F(Win32PlatformTest, ASearchThatBreaksOffFailsWithTheSystemsCode) {
   }
 }
 
+// Standard handles that are only compared, never used: the console calls are injected.
+const HANDLE kInput = reinterpret_cast<HANDLE>(0x10), kOutput = reinterpret_cast<HANDLE>(0x20);
+
 TEST_F(Win32PlatformTest, ExplorerModeNeedsTheConsoleAloneAndBothStreamsOnIt) {
-  // The test runner's streams are pipes or files, as those of a program started by another one:
-  // whatever the count of processes on the console, this is no Explorer launch.
+  // The test runner's streams are pipes or files, as those of a program another one starts.
   EXPECT_FALSE(platform_.IsExplorerLaunch());
-  for (const DWORD count : {0u, 1u, 2u}) {
-    Win32Platform platform({.console_process_count = [count] { return count; }});
-    EXPECT_FALSE(platform.IsExplorerLaunch()) << count;
+  const HANDLE saved_in = ::GetStdHandle(STD_INPUT_HANDLE);
+  const HANDLE saved_out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  ::SetStdHandle(STD_INPUT_HANDLE, kInput);
+  ::SetStdHandle(STD_OUTPUT_HANDLE, kOutput);
+  const struct {
+    DWORD count;
+    bool input, output, explorer;
+  } cases[] = {{1, true, true, true},
+               {2, true, true, false},
+               {0, true, true, false},
+               {1, false, true, false},
+               {1, true, false, false}};
+  for (const auto& c : cases) {
+    Win32Calls calls;
+    calls.console_process_count = [&] { return c.count; };
+    calls.is_console = [&](HANDLE h) { return h == kInput ? c.input : h == kOutput && c.output; };
+    EXPECT_EQ(Win32Platform(calls).IsExplorerLaunch(), c.explorer)
+        << c.count << c.input << c.output;
   }
+  ::SetStdHandle(STD_INPUT_HANDLE, saved_in);
+  ::SetStdHandle(STD_OUTPUT_HANDLE, saved_out);
+}
+
+TEST_F(Win32PlatformTest, LinesTypedAtTheConsoleArriveAsUtf8UntilCtrlZ) {
+  // As a console hands a line over: at most `count` units at a time, the rest at the next read.
+  std::wstring typed = L"Gl\u00F6ckchen\r\n" + std::wstring(255, L'a') + L"\U0001D11E\r\n\x1A\r\nx";
+  Win32Calls calls;
+  calls.is_console = [](HANDLE h) { return h == kInput; };
+  calls.read_console = [&](HANDLE, wchar_t* buffer, DWORD count, DWORD* read) {
+    const std::size_t line = typed.find(L'\n');
+    *read = static_cast<DWORD>(std::min<std::size_t>({count, line + 1, typed.size()}));
+    typed.copy(buffer, *read);
+    typed.erase(0, *read);
+    return TRUE;
+  };
+  const HANDLE saved_in = ::GetStdHandle(STD_INPUT_HANDLE);
+  ::SetStdHandle(STD_INPUT_HANDLE, kInput);
+  std::string bytes;
+  {
+    Win32Console console(calls);
+    for (int c = console.ReadByte(); c >= 0; c = console.ReadByte()) bytes += static_cast<char>(c);
+  }
+  ::SetStdHandle(STD_INPUT_HANDLE, saved_in);
+  EXPECT_EQ(bytes,
+            "Gl\xC3\xB6"
+            "ckchen\r\n" +
+                std::string(255, 'a') + "\xF0\x9D\x84\x9E\r\n");
 }
 
 TEST_F(Win32PlatformTest, ABanksFolderIsMadeOrEnteredButAFileOfItsNameIsRefused) {

@@ -216,7 +216,7 @@ std::string Narrow(std::wstring_view text) {
   return narrow;
 }
 
-Win32Console::Win32Console() {
+Win32Console::Win32Console(Win32Calls calls) : calls_(std::move(calls)) {
   // Names are UTF-8 inside; the console shows them so, and answers typed there arrive so.
   // GetConsoleOutputCP gives 0 when there is no console: output to a file or a pipe.
   previous_output_code_page_ = ::GetConsoleOutputCP();
@@ -266,14 +266,14 @@ bool Win32Console::ReadTypedLine(HANDLE input) {
   constexpr DWORD kChunk = 256;
   wchar_t wide[kChunk + 1];
   DWORD n = 0;
-  if (!::ReadConsoleW(input, wide, kChunk, &n, nullptr)) {
+  if (!calls_.read_console(input, wide, kChunk, &n)) {
     // Ctrl+C aborts the read while the control handler ends the process.
     if (::GetLastError() == ERROR_OPERATION_ABORTED) return false;
     Fail(Site::kConsoleRead);
   }
   if (n > 0 && IS_HIGH_SURROGATE(wide[n - 1])) {
     DWORD more = 0;
-    if (::ReadConsoleW(input, wide + n, 1, &more, nullptr)) n += more;
+    if (calls_.read_console(input, wide + n, 1, &more)) n += more;
   }
   // Ctrl+Z at the start of a line ends the input, as a byte read of the console has it.
   if (n == 0 || wide[0] == 0x1A) return false;
@@ -286,8 +286,7 @@ int Win32Console::ReadByte() {
   if (next_typed_ < typed_.size()) return static_cast<unsigned char>(typed_[next_typed_++]);
   HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
   if (in == INVALID_HANDLE_VALUE || in == nullptr) return -1;  // no input at all: empty answers
-  DWORD mode = 0;
-  if (::GetConsoleMode(in, &mode)) {
+  if (calls_.is_console(in)) {
     return ReadTypedLine(in) ? static_cast<unsigned char>(typed_[next_typed_++]) : -1;
   }
   unsigned char c;
@@ -383,10 +382,9 @@ std::optional<FileId> Win32Platform::IdOf(const std::string& path) {
 void Win32Platform::Remove(const std::string& path) { ::DeleteFileW(Widen(path).c_str()); }
 
 bool Win32Platform::IsExplorerLaunch() {
-  DWORD mode = 0;
   return calls_.console_process_count() == 1 &&
-         ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) &&
-         ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+         calls_.is_console(::GetStdHandle(STD_INPUT_HANDLE)) &&
+         calls_.is_console(::GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
 std::string Win32Platform::CurrentFolder(Site site) {
