@@ -170,7 +170,7 @@ class FakePlatform : public Platform {
   bool Has(const std::string& path) const { return files.count(path) != 0; }
   const Bytes& Contents(const std::string& path) const { return files.at(path)->bytes; }
 
-  bool IsExistingFile(const std::string& name) override { return Has(At(name)); }
+  bool IsExistingFile(const std::string& path) override { return Has(path); }
   std::vector<Match> Search(const std::string& pattern) override {
     std::vector<Match> found;
     for (const auto& [path, node] : files) {
