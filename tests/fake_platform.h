@@ -178,9 +178,8 @@ class FakePlatform : public Platform {
     }
     return found;
   }
-  std::unique_ptr<File> OpenRead(const std::string& name, Site site) override {
+  std::unique_ptr<File> OpenRead(const std::string& path, Site site) override {
     MaybeFail(faults, site);
-    const std::string path = At(name);
     if (directories.count(path)) throw IoFailure(ErrnoError(EISDIR), site);
     if (!Has(path)) throw IoFailure(ErrnoError(ENOENT), site);
     return std::make_unique<MemFile>(files.at(path), faults);
@@ -208,7 +207,7 @@ class FakePlatform : public Platform {
   bool HasManualPage() const override { return true; }
   bool IsExplorerLaunch() override { return explorer_launch; }
   std::string CurrentFolder(Site) override { return folder; }
-  /// Folders are names ending in "/"; a relative one is taken from the current folder.
+  /// Folders are names ending in "/"; patterns and outputs are taken from the current folder.
   void EnterFolder(const std::string& name, bool create, Site site) override {
     const std::string path = At(name) + (name.ends_with('/') ? "" : "/");
     if (Has(path.substr(0, path.size() - 1))) throw IoFailure(ErrnoError(EACCES), site);
@@ -216,7 +215,6 @@ class FakePlatform : public Platform {
     if (!directories.count(path)) throw IoFailure(ErrnoError(ENOENT), site);
     folder = path;
   }
-  /// A relative name as the current folder resolves it.
   std::string At(const std::string& name) const {
     return name.starts_with('/') ? name : folder + name;
   }
