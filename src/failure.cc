@@ -12,6 +12,14 @@ RunFailure InvalidFloatOp(Site site) {
   return RunFailure("EInvalidOp", "Invalid floating point operation", site);
 }
 
+RunFailure OutOfMemory() { return RunFailure("EOutOfMemory", "Out of memory", Site::kUnknown); }
+
+RunFailure UnexpectedFailure(std::string_view detail) {
+  std::string text = "Unexpected failure";
+  if (!detail.empty()) text.append(": ").append(detail);
+  return RunFailure("EUnexpected", text, Site::kUnknown);
+}
+
 std::string FailureText(IoError error) {
   switch (error.condition) {
     case IoCondition::kFileNotFound:

@@ -17,6 +17,7 @@ namespace brumlet {
 /// Identifies the operation that failed; shown as the eight hex digits of the failure report.
 /// The values are stable so that a report can be traced back to the place in the program.
 enum class Site : std::uint32_t {
+  kUnknown = 0x0000,  ///< an exception the program did not expect: where it arose is not known
   kConsoleWrite = 0x0101,
   kConsoleRead = 0x0102,
   kNameFileOpen = 0x0201,
@@ -47,6 +48,8 @@ enum class Site : std::uint32_t {
   kBankRead = 0x0603,
   kBankOpen = 0x0604,
   kBankClose = 0x0605,
+  kSearch = 0x0A01,     ///< listing the matches of a pattern
+  kRunFolder = 0x0A02,  ///< the folder an Explorer launch writes a dropped file's outputs to
 };
 
 /// Why a file or console operation failed, as the failure report names it. The platform sorts
@@ -94,6 +97,13 @@ RunFailure IoFailure(IoError error, Site site);
 
 /// The report of a floating-point fault (a pitch of a rate that has no logarithm).
 RunFailure InvalidFloatOp(Site site);
+
+/// The report of memory that could not be had.
+RunFailure OutOfMemory();
+
+/// The report of any other exception the program does not expect; `detail` is its own text
+/// (may be empty).
+RunFailure UnexpectedFailure(std::string_view detail);
 
 /// The user-facing text of a failure: "File not found", "Disk full", "I/O error 22", ...
 std::string FailureText(IoError error);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "brumlet.h"
+#include "launch.h"
 #include "platform/posix_platform.h"
 
 int main(int argc, char** argv) {
@@ -19,5 +19,5 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
   brumlet::PosixPlatform platform;
-  return brumlet::RunBrumlet(args, module, platform);
+  return brumlet::Launch(args, module, platform);
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "brumlet.h"
+#include "launch.h"
 #include "platform/command_line.h"
 #include "platform/win32_paths.h"
 #include "platform/win32_platform.h"
@@ -33,5 +33,5 @@ int main() {
   if (module.empty()) module = "brumlet.exe";
 
   brumlet::Win32Platform platform;
-  return brumlet::RunBrumlet(args, module, platform);
+  return brumlet::Launch(args, module, platform);
 }

@@ -29,6 +29,9 @@ inline constexpr std::string_view kUsage =
 inline constexpr std::string_view kManualPointer = "see 'man brumlet' and the README for more\n";
 inline constexpr std::string_view kReadmePointer = "see README.md for more\n";
 
+/// An Explorer launch keeps its window open until Enter is pressed, so that the run can be read.
+inline constexpr std::string_view kPressEnterToClose = "\nPress Enter to close this window.";
+
 // Concatenates message pieces (a helper rather than chains of operator+, which also keeps g++ 12
 // from a false -Wrestrict alarm on "literal" + std::string).
 inline std::string Text(std::initializer_list<std::string_view> pieces) {

@@ -174,7 +174,7 @@ class FakePlatform : public Platform {
   std::vector<Match> Search(const std::string& pattern) override {
     std::vector<Match> found;
     for (const auto& [path, node] : files) {
-      if (WildcardMatches(pattern, path)) found.push_back({path, std::string(BareName(path))});
+      if (WildcardMatches(At(pattern), path)) found.push_back({path, std::string(BareName(path))});
     }
     return found;
   }
@@ -184,22 +184,23 @@ class FakePlatform : public Platform {
     if (!Has(path)) throw IoFailure(ErrnoError(ENOENT), site);
     return std::make_unique<MemFile>(files.at(path), faults);
   }
-  std::unique_ptr<File> OpenIfPlainFile(const std::string& path, Site site) override {
-    return Has(path) ? OpenRead(path, site) : nullptr;
+  std::unique_ptr<File> OpenIfPlainFile(const std::string& name, Site site) override {
+    return Has(At(name)) ? OpenRead(name, site) : nullptr;
   }
-  std::unique_ptr<File> Create(const std::string& path, Site site) override {
+  std::unique_ptr<File> Create(const std::string& name, Site site) override {
     MaybeFail(faults, site);
+    const std::string path = At(name);
     if (directories.count(path)) throw IoFailure(ErrnoError(EISDIR), site);
     if (!Has(path)) AddFile(path, {});
     files.at(path)->bytes.clear();
     files.at(path)->size_limit = file_size_limit;
     return std::make_unique<MemFile>(files.at(path), faults);
   }
-  std::optional<FileId> IdOf(const std::string& path) override {
-    if (!Has(path)) return std::nullopt;
-    return FileId{1, files.at(path)->inode};
+  std::optional<FileId> IdOf(const std::string& name) override {
+    if (!Has(At(name))) return std::nullopt;
+    return FileId{1, files.at(At(name))->inode};
   }
-  void Remove(const std::string& path) override { files.erase(path); }
+  void Remove(const std::string& name) override { files.erase(At(name)); }
   Console& console() override { return console_; }
   std::string DateText() override { return "12/7/26"; }
   std::string_view BareName(std::string_view path) const override {
@@ -207,6 +208,19 @@ class FakePlatform : public Platform {
   }
   bool ShellExpandsWildcards() const override { return shell_expands_wildcards; }
   bool HasManualPage() const override { return true; }
+  bool IsExplorerLaunch() override { return explorer_launch; }
+  std::string CurrentFolder(Site) override { return folder; }
+  /// Folders are names ending in "/"; patterns and outputs are taken from the current folder.
+  void EnterFolder(const std::string& name, bool create, Site site) override {
+    const std::string path = At(name) + (name.ends_with('/') ? "" : "/");
+    if (Has(path.substr(0, path.size() - 1))) throw IoFailure(ErrnoError(EACCES), site);
+    if (create) directories.insert(path);
+    if (!directories.count(path)) throw IoFailure(ErrnoError(ENOENT), site);
+    folder = path;
+  }
+  std::string At(const std::string& name) const {
+    return name.starts_with('/') ? name : folder + name;
+  }
 
   FakeConsole& fake_console() { return console_; }
 
@@ -214,6 +228,8 @@ class FakePlatform : public Platform {
   std::set<std::string> directories;
   Faults faults;
   bool shell_expands_wildcards = true;
+  bool explorer_launch = false;
+  std::string folder;  ///< the current folder: "" or a name ending in "/"
   /// The size limit of files created from now on.
   std::size_t file_size_limit = static_cast<std::size_t>(-1);
 

@@ -224,6 +224,86 @@ TEST_F(Win32PlatformTest, OneFileHasOneIdUnderEveryName) {
   EXPECT_EQ(platform_.IdOf(At("missing.wav")), std::nullopt);
 }
 
+TEST_F(Win32PlatformTest, ASearchThatBreaksOffFailsWithTheSystemsCode) {
+  Put("a.wav");
+  for (const auto& [error, text] :
+       {std::pair<DWORD, std::string>{ERROR_NO_MORE_FILES, "no failure"},
+        {ERROR_ACCESS_DENIED, "File access denied"},
+        {ERROR_NETNAME_DELETED, "I/O error 64"}}) {
+    Win32Calls calls;
+    calls.find_next = [error = error](HANDLE, WIN32_FIND_DATAW*) {
+      ::SetLastError(error);
+      return FALSE;
+    };
+    EXPECT_EQ(FailureOf([&](Site) { Win32Platform(calls).Search(At("*.wav")); }, Site::kSearch),
+              text);
+  }
+}
+
+TEST_F(Win32PlatformTest, ConsoleCallsDecideExplorerModeAndTypedLinesArriveAsUtf8UntilCtrlZ) {
+  EXPECT_FALSE(platform_.IsExplorerLaunch());  // the test runner's streams are pipes or files
+  // Standard handles that are only compared, never used: the console calls are injected.
+  const HANDLE saved_in = ::GetStdHandle(STD_INPUT_HANDLE);
+  const HANDLE saved_out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  const HANDLE in = reinterpret_cast<HANDLE>(0x10), out = reinterpret_cast<HANDLE>(0x20);
+  ::SetStdHandle(STD_INPUT_HANDLE, in);
+  ::SetStdHandle(STD_OUTPUT_HANDLE, out);
+  // Processes on the console, input and output a console, Explorer mode.
+  const int cases[][4] = {{1, 1, 1, 1}, {2, 1, 1, 0}, {1, 0, 1, 0}, {1, 1, 0, 0}};
+  Win32Calls calls;
+  for (const auto& [count, input, output, explorer] : cases) {
+    calls.console_process_count = [count = count] { return static_cast<DWORD>(count); };
+    calls.is_console = [&](HANDLE h) { return h == in ? input : h == out && output; };
+    EXPECT_EQ(Win32Platform(calls).IsExplorerLaunch(), explorer == 1) << count << input << output;
+  }
+  std::wstring keys = L"Gl\u00F6ckchen\r\n" + std::wstring(255, L'a') + L"\U0001D11E\r\n\x1A\r\nx";
+  calls.read_console = [&](HANDLE, wchar_t* to, DWORD count, DWORD* read) {
+    // As a console hands a line over: at most `count` units, the rest at the next read.
+    *read = static_cast<DWORD>(keys.copy(to, std::min<std::size_t>(count, keys.find('\n') + 1)));
+    keys.erase(0, *read);
+    return TRUE;
+  };
+  calls.is_console = [&](HANDLE h) { return h == in; };
+  std::string bytes;
+  Win32Console console(calls);
+  for (int c = console.ReadByte(); c >= 0; c = console.ReadByte()) bytes += static_cast<char>(c);
+  ::SetStdHandle(STD_INPUT_HANDLE, saved_in);
+  ::SetStdHandle(STD_OUTPUT_HANDLE, saved_out);
+  EXPECT_EQ(bytes, "Gl\303\266ckchen\r\n" + std::string(255, 'a') + "\360\235\204\236\r\n");
+}
+
+TEST(Win32Program, IntroducesItselfAndCarriesItsManifest) {
+  wchar_t self[MAX_PATH];
+  std::wstring program(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+  program.replace(program.rfind(L'\\'), std::wstring::npos, L"\\..\\brumlet.exe");
+  DWORD ignored = 0;
+  std::vector<Byte> version(::GetFileVersionInfoSizeW(program.c_str(), &ignored));
+  ASSERT_TRUE(::GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(version.size()),
+                                    version.data()));
+  for (const auto& [key, value] :
+       {std::pair<std::wstring, std::string>{L"ProductName", "Brumlet"},
+        {L"ProductVersion", "0.26"},
+        {L"FileDescription", "Brumlet - WAV to XI instrument converter"},
+        {L"LegalCopyright", "Copyright (c) 2026 the Brumlet authors, MIT licence"},
+        {L"OriginalFilename", "brumlet.exe"}}) {
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    ::VerQueryValueW(version.data(), (L"\\StringFileInfo\\040904B0\\" + key).c_str(),
+                     reinterpret_cast<void**>(&text), &length);
+    EXPECT_EQ(Narrow(text ? text : L""), value);
+  }
+  HMODULE image = ::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HRSRC found = ::FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_NE(found, nullptr);
+  const std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(image, found))),
+                             ::SizeofResource(image, found));
+  ::FreeLibrary(image);
+  for (const char* setting : {">UTF-8</activeCodePage>", ">true</longPathAware>",
+                              "level=\"asInvoker\"", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+    EXPECT_NE(manifest.find(setting), std::string::npos) << setting;
+  }
+}
+
 TEST_F(Win32PlatformTest, FilesTakeSixtyFourBitPositionsButSizesBelowTwoGiB) {
   Put("f.xi", "old contents");
   auto file = platform_.Create(At("f.xi"), Site::kOutputCreate);

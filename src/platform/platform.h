@@ -22,6 +22,7 @@ namespace brumlet {
 struct FileId {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
+  std::uint64_t inode_high = 0;  ///< the upper half where the system's ids have 128 bits
   bool operator==(const FileId&) const = default;
 };
 
@@ -82,7 +83,8 @@ class Platform {
   virtual bool IsExistingFile(const std::string& path) = 0;
   /// The regular files that match the wildcard `pattern`, in the order the program converts
   /// them; empty when nothing matches or the pattern cannot be searched at all (a folder that does
-  /// not exist, say), which the caller reports as no match.
+  /// not exist, say), which the caller reports as no match. A listing that breaks off once it
+  /// has begun fails at Site::kSearch rather than hand over part of the matches.
   virtual std::vector<Match> Search(const std::string& pattern) = 0;
   virtual std::unique_ptr<File> OpenRead(const std::string& path, Site site) = 0;
   /// Opens `path` for reading when it is itself a regular file (not a link to one); nothing when
@@ -108,6 +110,18 @@ class Platform {
   virtual bool ShellExpandsWildcards() const = 0;
   /// True where the program's manual page is installed with it (`man brumlet`).
   virtual bool HasManualPage() const = 0;
+
+  /// True when the program was started from the file manager (Windows: a double-click in
+  /// Explorer, or files dropped onto it): its console window is its own and closes when it ends,
+  /// and both standard input and output are that window. Never true where the system has no such
+  /// launch.
+  virtual bool IsExplorerLaunch() = 0;
+  /// The current folder, in a form EnterFolder takes back.
+  virtual std::string CurrentFolder(Site site) = 0;
+  /// Makes `folder` the current folder, where outputs are written. With `create`, a folder of
+  /// that name is made first where nothing has the name; a file that has it fails as access
+  /// denied.
+  virtual void EnterFolder(const std::string& folder, bool create, Site site) = 0;
 };
 
 }  // namespace brumlet

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <string>
 
 #include "platform/system_errors.h"
 
@@ -96,6 +97,11 @@ class PosixFile : public File {
 bool IsRegularFile(const char* path) {
   struct stat st;
   return ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const char* path) {
+  struct stat st;
+  return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Opens `path` without waiting: a FIFO that slipped in where a file was would otherwise block the
@@ -208,6 +214,24 @@ std::optional<FileId> PosixPlatform::IdOf(const std::string& path) {
 }
 
 void PosixPlatform::Remove(const std::string& path) { ::unlink(path.c_str()); }
+
+std::string PosixPlatform::CurrentFolder(Site site) {
+  std::string folder(256, '\0');
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) throw IoFailure(ErrnoError(errno), site);
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::char_traits<char>::length(folder.c_str()));
+  return folder;
+}
+
+void PosixPlatform::EnterFolder(const std::string& folder, bool create, Site site) {
+  if (create && ::mkdir(folder.c_str(), 0777) != 0) {
+    if (errno != EEXIST) throw IoFailure(ErrnoError(errno), site);
+    if (!IsDirectory(folder.c_str())) throw IoFailure(ErrnoError(EACCES), site);
+  }
+  if (::chdir(folder.c_str()) != 0) throw IoFailure(ErrnoError(errno), site);
+}
 
 std::string PosixPlatform::DateText() {
   std::time_t now = std::time(nullptr);

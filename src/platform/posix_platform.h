@@ -33,6 +33,9 @@ class PosixPlatform : public Platform {
   }
   bool ShellExpandsWildcards() const override { return true; }
   bool HasManualPage() const override { return true; }
+  bool IsExplorerLaunch() override { return false; }
+  std::string CurrentFolder(Site site) override;
+  void EnterFolder(const std::string& folder, bool create, Site site) override;
 
  private:
   PosixConsole console_;
