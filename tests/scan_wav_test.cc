@@ -120,7 +120,7 @@ TEST(ScanWavHead, RecognisesTheFormatsConvertedToSixteenBit) {
   EXPECT_EQ(wide(extensible(24, 1, 24)), WideFormat::Pcm24);
   EXPECT_EQ(wide(extensible(32, 3, 24)), WideFormat::Float32);
   EXPECT_EQ(wide(extensible(16, 1, 24)), WideFormat::None);
-  EXPECT_EQ(wide(extensible(24, 2, 24)), WideFormat::None);
+  EXPECT_EQ(wide(extensible(24, 0, 24)), WideFormat::None);
   EXPECT_EQ(wide(extensible(24, 1, 2)), WideFormat::None);  // too short to hold a subformat
   // The report still shows the raw width, and the 8-bit mono pad rule still applies to 24-bit.
   const Scanned padded = Scan(Wav(FmtData(1, 8000, 24), {Chunk("data", Repeat(9, 0)), Bytes{0},

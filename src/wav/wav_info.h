@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bytes.h"
+#include "wav/adpcm.h"
 
 namespace brumlet {
 
@@ -18,14 +19,17 @@ enum class LoopKind : std::uint32_t {
   NoLoop = 255,
 };
 
-/// Sample formats that are converted to 16-bit samples on the way, rather than passed through
-/// the 8-bit path byte by byte like every other width that is not exactly 16 bits.
+/// Sample formats that are converted to 16-bit samples on the way, one sample at a time, rather
+/// than passed through the 8-bit path byte by byte like every other width that is not exactly
+/// 16 bits.
 enum class WideFormat {
   None,     ///< 8-bit, 16-bit and anything unrecognised: stored as the scan classifies it
   Pcm24,    ///< integer PCM in 3-byte containers: the top 16 bits are kept
   Pcm32,    ///< integer PCM in 4-byte containers: the top 16 bits are kept
   Float32,  ///< IEEE float, scaled by 32768, rounded and clamped
   Float64,
+  MuLaw,    ///< G.711 bytes, decoded by their law whatever the bits field says
+  ALaw,
 };
 
 /// Bytes of one sample of `format` in the source; 0 for WideFormat::None.
@@ -38,11 +42,23 @@ constexpr int ContainerBytes(WideFormat format) {
       return 4;
     case WideFormat::Float64:
       return 8;
+    case WideFormat::MuLaw:
+    case WideFormat::ALaw:
+      return 1;
     case WideFormat::None:
       break;
   }
   return 0;
 }
+
+/// ADPCM sources, decoded to 16-bit samples block by block.
+enum class AdpcmKind { None, Ima, Microsoft };
+
+struct AdpcmBlocks {
+  AdpcmKind kind = AdpcmKind::None;
+  std::uint16_t block_align = 0;  ///< bytes of a block, all channels; never 0 once scanned
+  MsAdpcmCoefficients coefficients;  ///< Microsoft ADPCM only
+};
 
 /// The facts the conversion needs, refilled for every source.
 struct WavInfo {
@@ -51,6 +67,7 @@ struct WavInfo {
   std::int32_t SampleRate = 0;  ///< as stored, not tested
   std::uint16_t BitsPerSample = 0;
   WideFormat Wide = WideFormat::None;  ///< set for sources converted to 16-bit samples
+  AdpcmBlocks Adpcm;                   ///< set for ADPCM sources, also converted to 16-bit
   std::int32_t DataOffset = 0;  ///< file position of the data chunk's contents; 0 = none seen
   std::int32_t DataLength = 0;  ///< declared size of the data chunk in bytes
   LoopKind LoopType = LoopKind::NoLoop;
@@ -64,7 +81,7 @@ struct WavInfo {
 
 /// Whether the XI sample data is 16-bit: 16-bit sources and those converted to 16-bit.
 inline bool StoredAsSixteenBit(const WavInfo& info) {
-  return info.SixteenBit || info.Wide != WideFormat::None;
+  return info.SixteenBit || info.Wide != WideFormat::None || info.Adpcm.kind != AdpcmKind::None;
 }
 
 /// What becomes of a stereo source: a left and a right sample (the left on most keys, the right
@@ -84,19 +101,41 @@ inline std::int32_t SourceSampleBytes(const WavInfo& info) {
   return info.SixteenBit ? 2 : 1;
 }
 
-/// The byte length of the XI sample data: the data chunk's declared length, or for converted
-/// sources two bytes per sample of every whole frame it declares; for a stereo source mixed into
-/// one sample, one stored sample for every whole frame.
-inline std::int32_t SampleDataLength(const WavInfo& info,
+/// The frames an ADPCM source's data chunk decodes to: those of its whole blocks, and those the
+/// bytes of a partial last block hold.
+inline std::int64_t AdpcmFrames(const WavInfo& info) {
+  const int channels = info.Stereo ? 2 : 1;
+  const std::int64_t align = info.Adpcm.block_align;
+  if (align == 0) return 0;
+  const auto frames = info.Adpcm.kind == AdpcmKind::Ima ? ImaAdpcmFrames : MsAdpcmFrames;
+  return info.DataLength / align * frames(align, channels) +
+         frames(info.DataLength % align, channels);
+}
+
+/// The byte length of the XI sample data, computed without overflow: the data chunk's declared
+/// length, or for converted sources two bytes per sample of every whole frame it declares (for
+/// ADPCM, of every frame it decodes to); for a stereo source mixed into one sample, one stored
+/// sample for every whole frame. The scan refuses compressed sources for which this exceeds
+/// what a signed 32-bit length holds.
+inline std::int64_t StoredDataLength(const WavInfo& info,
                                      StereoHandling stereo = StereoHandling::kSplit) {
-  const std::int32_t stored = StoredAsSixteenBit(info) ? 2 : 1;
+  const std::int64_t channels = info.Stereo ? 2 : 1;
+  if (info.Adpcm.kind != AdpcmKind::None) {
+    return AdpcmFrames(info) * 2 * (stereo == StereoHandling::kMix ? 1 : channels);
+  }
+  const std::int64_t stored = StoredAsSixteenBit(info) ? 2 : 1;
   if (info.Stereo && stereo == StereoHandling::kMix) {
     return info.DataLength / (2 * SourceSampleBytes(info)) * stored;
   }
   if (info.Wide == WideFormat::None) return info.DataLength;
-  const std::int32_t channels = info.Stereo ? 2 : 1;
-  const std::int32_t frames = info.DataLength / (ContainerBytes(info.Wide) * channels);
+  const std::int64_t frames = info.DataLength / (ContainerBytes(info.Wide) * channels);
   return frames * 2 * channels;
+}
+
+/// StoredDataLength as the XI header stores it, a signed 32-bit length.
+inline std::int32_t SampleDataLength(const WavInfo& info,
+                                     StereoHandling stereo = StereoHandling::kSplit) {
+  return static_cast<std::int32_t>(StoredDataLength(info, stereo));
 }
 
 /// A chunk header: four-byte id, then the size of the data that follows (not counting these 8).
