@@ -100,11 +100,11 @@ inline Rejection UndecodableFormat(std::string_view source_name, std::uint16_t t
 }
 
 inline Rejection DamagedAdpcmBlocks(std::string_view source_name, std::uint32_t block_align) {
-  return Rejection(exit_code::kNotAWav,
-                   Text({NotAStandardWav(source_name).what(), "hint: ", source_name,
-                         ": ADPCM blocks of ", std::to_string(block_align),
-                         " bytes cannot hold their header; the file is damaged\n"}),
-                   true);
+  return Rejection(
+      exit_code::kNotAWav,
+      Text({NotAStandardWav(source_name).what(), "hint: ", source_name, ": ADPCM blocks of ",
+            std::to_string(block_align), " bytes cannot hold their header; the file is damaged\n"}),
+      true);
 }
 
 /// An XI sample's length is a signed 32-bit byte count.

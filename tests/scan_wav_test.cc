@@ -75,6 +75,39 @@ TEST(ScanWavHead, RejectsAnythingButRiffWaveWithFmtFirstAndAtMostTwoChannels) {
   EXPECT_EQ(RejectionCode(junk_first, kNotAWav), 253);
 }
 
+// The format is tested before the chunk walk: none of these files has a data chunk.
+TEST(ScanWavHead, RefusesWhatItCannotDecodeWithAHint) {
+  auto fmt = [](std::uint16_t channels, std::uint16_t tag, std::uint16_t bits,
+                std::uint16_t block_align, const Bytes& extra = {}) {
+    Bytes data = FmtData(channels, 8000, bits, tag, extra);
+    data[12] = static_cast<std::uint8_t>(block_align);
+    data[13] = static_cast<std::uint8_t>(block_align >> 8);
+    return data;
+  };
+  Bytes gsm(24, 0);
+  gsm[8] = 0x31;
+  const std::string cannot = kNotAWav + "hint: x.wav holds compressed audio (format ";
+  const std::string damaged = kNotAWav + "hint: x.wav: ADPCM blocks of ";
+  const std::vector<std::pair<Bytes, std::string>> cases = {
+      {fmt(2, 0x55, 0, 1),
+       cannot + "0x0055) that brumlet cannot decode; convert it to PCM first\n"},
+      {fmt(1, 0xFFFE, 16, 2, gsm),
+       cannot + "0x0031) that brumlet cannot decode; convert it to PCM first\n"},
+      {fmt(1, 0x11, 3, 256),
+       cannot + "0x0011) that brumlet cannot decode; convert it to PCM first\n"},
+      {fmt(1, 0x11, 4, 0), damaged + "0 bytes cannot hold their header; the file is damaged\n"},
+      {fmt(2, 0x11, 4, 7), damaged + "7 bytes cannot hold their header; the file is damaged\n"},
+      {fmt(1, 2, 4, 6), damaged + "6 bytes cannot hold their header; the file is damaged\n"},
+      {fmt(2, 2, 4, 13), damaged + "13 bytes cannot hold their header; the file is damaged\n"}};
+  for (const auto& [fmt_data, message] : cases)
+    EXPECT_EQ(RejectionCode(Wav(fmt_data, {}), message), 253);
+  // Twice the bytes of a 1 GiB mu-law data chunk do not fit an XI sample's 32-bit length.
+  EXPECT_EQ(RejectionCode(Wav(FmtData(1, 8000, 8, 7), {Chunk("data", {}, 1 << 30)}),
+                          kNotAWav + "hint: x.wav decodes to more than 2 GiB of samples, more "
+                                     "than an XI file holds\n"),
+            253);
+}
+
 TEST(ScanWavHead, TakesFormatFactsFromFixedOffsets) {
   const Scanned minimal = Scan(Wav(kMono8, {Chunk("data", {})}));
   EXPECT_EQ(minimal.info.DataOffset, 44);

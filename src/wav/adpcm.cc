@@ -19,12 +19,12 @@ constexpr int kImaGroupSamples = 8;
 constexpr int kMaxStepIndex = 88;
 
 constexpr std::array<int, kMaxStepIndex + 1> kImaSteps = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 // How far the step index moves after each code, by its magnitude (the low three bits).
@@ -42,8 +42,8 @@ struct ImaChannel {
     const int magnitude = code & 7;
     const int difference = ((2 * magnitude + 1) * kImaSteps[static_cast<std::size_t>(index)]) >> 3;
     sample = Clamp16((code & 8) != 0 ? sample - difference : sample + difference);
-    index = std::clamp(index + kImaIndexChange[static_cast<std::size_t>(magnitude)], 0,
-                       kMaxStepIndex);
+    index =
+        std::clamp(index + kImaIndexChange[static_cast<std::size_t>(magnitude)], 0, kMaxStepIndex);
     return static_cast<std::int16_t>(sample);
   }
 };
@@ -60,7 +60,7 @@ constexpr int kMinDelta = 16;
 constexpr int kMaxDelta = std::numeric_limits<int>::max() / 768;
 
 struct MsChannel {
-  int first;   // the pair's coefficients
+  int first;  // the pair's coefficients
   int second;
   int delta;
   int sample1;  // the latest sample
@@ -107,9 +107,9 @@ std::int64_t MsAdpcmFrames(std::int64_t size, int channels) {
 std::size_t DecodeImaAdpcmBlock(std::span<const Byte> block, int channels,
                                 std::span<std::int16_t> out) {
   const auto n = static_cast<std::size_t>(channels);
-  auto frames = std::min(static_cast<std::size_t>(
-                              ImaAdpcmFrames(static_cast<std::int64_t>(block.size()), channels)),
-                          out.size() / n);
+  auto frames = std::min(
+      static_cast<std::size_t>(ImaAdpcmFrames(static_cast<std::int64_t>(block.size()), channels)),
+      out.size() / n);
   if (frames == 0) return 0;
   frames = 1 + (frames - 1) / kImaGroupSamples * kImaGroupSamples;  // whole groups only
   std::array<ImaChannel, 2> state{};
@@ -144,9 +144,8 @@ std::size_t DecodeMsAdpcmBlock(std::span<const Byte> block, int channels,
   for (std::size_t c = 0; c < n; ++c) {
     // A predictor index beyond the table predicts with the first pair, from the latest sample.
     const std::size_t pair = block[c] < coefficients.count ? block[c] : 0;
-    state[c] = {coefficients.first[pair], coefficients.second[pair],
-                LoadI16(&block[n + 2 * c]), LoadI16(&block[3 * n + 2 * c]),
-                LoadI16(&block[5 * n + 2 * c])};
+    state[c] = {coefficients.first[pair], coefficients.second[pair], LoadI16(&block[n + 2 * c]),
+                LoadI16(&block[3 * n + 2 * c]), LoadI16(&block[5 * n + 2 * c])};
     out[c] = static_cast<std::int16_t>(state[c].sample2);
     out[n + c] = static_cast<std::int16_t>(state[c].sample1);
   }

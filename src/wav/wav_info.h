@@ -28,7 +28,7 @@ enum class WideFormat {
   Pcm32,    ///< integer PCM in 4-byte containers: the top 16 bits are kept
   Float32,  ///< IEEE float, scaled by 32768, rounded and clamped
   Float64,
-  MuLaw,    ///< G.711 bytes, decoded by their law whatever the bits field says
+  MuLaw,  ///< G.711 bytes, decoded by their law whatever the bits field says
   ALaw,
 };
 
@@ -56,7 +56,7 @@ enum class AdpcmKind { None, Ima, Microsoft };
 
 struct AdpcmBlocks {
   AdpcmKind kind = AdpcmKind::None;
-  std::uint16_t block_align = 0;  ///< bytes of a block, all channels; never 0 once scanned
+  std::uint16_t block_align = 0;     ///< bytes of a block, all channels; never 0 once scanned
   MsAdpcmCoefficients coefficients;  ///< Microsoft ADPCM only
 };
 

@@ -455,7 +455,8 @@ void EncodeAdpcm(EncodeJob& job, const AdpcmBlocks& adpcm, bool stereo, StereoHa
   // Whole blocks per read (a block is at most 64 KiB), so a block is never split between reads.
   const std::size_t read_size = EncoderBuffers::kInputSize / block * block;
   const bool mix = stereo && handling == StereoHandling::kMix;
-  Channel<std::uint16_t> left = stereo && !mix ? LeftChannel(job, kStart16) : OnlyChannel(job, kStart16);
+  Channel<std::uint16_t> left =
+      stereo && !mix ? LeftChannel(job, kStart16) : OnlyChannel(job, kStart16);
   std::optional<Channel<std::uint16_t>> right;
   if (stereo && !mix) right.emplace(RightChannel(job, kStart16));
   ReadBlocks(job, read_size, 1, [&](const Byte* in, std::size_t bytes) {
