@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 namespace brumlet {
@@ -14,9 +15,8 @@ TEST(AdpcmBlocks, ImaStereoBlockWorkedByHand) {
   // Then four code bytes of each channel in turn, low nibble first: left 7, 11, 0, 4, 0, 0, 0, 0;
   // right 15, 0, 0, ...
   const std::vector<Byte> block = {0, 0, 0, 0, 0x00, 0x80, 88, 0, 0xB7, 0x40, 0, 0, 0x0F, 0, 0, 0};
-  // Left: 7 at step 7 adds (2 x 7 + 1) x 7 / 8 = 13 (the sum of step/8 .. step would add 11) and
-  // moves to index 8; 11 at step 16 takes (2 x 3 + 1) x 16 / 8 = 14 off; 0 at step 14 adds 1;
-  // 4 at step 13 adds 14; then each 0 adds step / 8 at an index one lower.
+  // Left: 7 at step 7 adds (2 x 7 + 1) x 7 / 8 = 13 (the sum of step/8 .. step: 11), index 8;
+  // 11 at step 16 takes 7 x 16 / 8 = 14 off; then each 0 adds step / 8 a step lower, 4 adds 14.
   // Right: 15 falls below -32768 and is held there; each 0 adds step / 8 from index 88 down.
   Samples out(64);
   ASSERT_EQ(DecodeImaAdpcmBlock(block, 2, out), 9u);
@@ -47,13 +47,11 @@ TEST(AdpcmBlocks, DamagedMsDeltasGrowWithoutOverflow) {
 }
 
 TEST(AdpcmBlocks, PartialBlocksHoldTheFramesTheirBytesReach) {
-  struct Case {
-    int size, channels, ima, ms;
-  };
-  for (const Case& c : {Case{3, 1, 0, 0}, Case{4, 1, 1, 0}, Case{7, 1, 1, 2}, Case{8, 1, 9, 4},
-                        Case{13, 2, 1, 0}, Case{15, 2, 1, 3}, Case{16, 2, 9, 4}}) {
-    EXPECT_EQ(ImaAdpcmFrames(c.size, c.channels), c.ima) << c.size << " bytes";
-    EXPECT_EQ(MsAdpcmFrames(c.size, c.channels), c.ms) << c.size << " bytes";
+  // Bytes, channels, then the frames of IMA and of Microsoft ADPCM.
+  for (const auto& [size, channels, ima, ms] : std::vector<std::array<int, 4>>{
+           {3, 1, 0, 0}, {4, 1, 1, 0}, {7, 1, 1, 2}, {8, 1, 9, 4}, {13, 2, 1, 0}, {15, 2, 1, 3}}) {
+    EXPECT_EQ(ImaAdpcmFrames(size, channels), ima) << size << " bytes";
+    EXPECT_EQ(MsAdpcmFrames(size, channels), ms) << size << " bytes";
   }
 }
 

@@ -86,19 +86,19 @@ TEST(ScanWavHead, RefusesWhatItCannotDecodeWithAHint) {
   };
   Bytes gsm(24, 0);
   gsm[8] = 0x31;
-  const std::string cannot = kNotAWav + "hint: x.wav holds compressed audio (format ";
-  const std::string damaged = kNotAWav + "hint: x.wav: ADPCM blocks of ";
+  auto cannot = [](const std::string& tag) {
+    return kNotAWav + "hint: x.wav holds compressed audio (format " + tag +
+           ") that brumlet cannot decode; convert it to PCM first\n";
+  };
+  auto damaged = [](const std::string& size) {
+    return kNotAWav + "hint: x.wav: ADPCM blocks of " + size +
+           " bytes cannot hold their header; the file is damaged\n";
+  };
   const std::vector<std::pair<Bytes, std::string>> cases = {
-      {fmt(2, 0x55, 0, 1),
-       cannot + "0x0055) that brumlet cannot decode; convert it to PCM first\n"},
-      {fmt(1, 0xFFFE, 16, 2, gsm),
-       cannot + "0x0031) that brumlet cannot decode; convert it to PCM first\n"},
-      {fmt(1, 0x11, 3, 256),
-       cannot + "0x0011) that brumlet cannot decode; convert it to PCM first\n"},
-      {fmt(1, 0x11, 4, 0), damaged + "0 bytes cannot hold their header; the file is damaged\n"},
-      {fmt(2, 0x11, 4, 7), damaged + "7 bytes cannot hold their header; the file is damaged\n"},
-      {fmt(1, 2, 4, 6), damaged + "6 bytes cannot hold their header; the file is damaged\n"},
-      {fmt(2, 2, 4, 13), damaged + "13 bytes cannot hold their header; the file is damaged\n"}};
+      {fmt(2, 0x55, 0, 1), cannot("0x0055")},   {fmt(1, 0xFFFE, 16, 2, gsm), cannot("0x0031")},
+      {fmt(1, 0x11, 3, 256), cannot("0x0011")}, {fmt(1, 0x11, 4, 0), damaged("0")},
+      {fmt(2, 0x11, 4, 7), damaged("7")},       {fmt(1, 2, 4, 6), damaged("6")},
+      {fmt(2, 2, 4, 13), damaged("13")}};
   for (const auto& [fmt_data, message] : cases)
     EXPECT_EQ(RejectionCode(Wav(fmt_data, {}), message), 253);
   // Twice the bytes of a 1 GiB mu-law data chunk do not fit an XI sample's 32-bit length.

@@ -109,8 +109,7 @@ TEST(BuildHeaderImage, ConvertedSourcesAreSixteenBitSamplesOfTheirWholeFrames) {
             ExpectedSampleHeader(14, 20, 20, 0, 17, 128, -12));
   // Mono IMA ADPCM in blocks of 36 bytes, 65 frames each: two blocks and 10 bytes that hold 9.
   info.Wide = WideFormat::None;
-  info.Adpcm.kind = AdpcmKind::Ima;
-  info.Adpcm.block_align = 36;
+  info.Adpcm = {AdpcmKind::Ima, 36, {}};
   info.DataLength = 82;
   const Bytes adpcm = Image(info);
   EXPECT_EQ(Bytes(adpcm.begin() + 298, adpcm.begin() + 338),

@@ -247,18 +247,15 @@ TEST(CompressedFormats, DecodeToSixteenBitSamples) {
             (Values{0, 0, -32124, 32124}));
   EXPECT_EQ(DecodedWide(FmtData(1, 8000, 8, 6), {0xD5, 0x55, 0x2A, 0xAA}),
             (Values{8, -8, -32256, 32256}));
-  EXPECT_EQ(DecodedWide(Extensible(1, 8, 7), {0x00}), (Values{-32124}));
   // IMA ADPCM in blocks of 16 bytes: left from 100, right from -100, every code 0 (which adds
   // nothing at step 7); then a partial block of just its headers, which holds one frame.
   Bytes ima = Extensible(2, 4, 0x11);
   ima[12] = 16;
   const Bytes blocks =
       Concat({Bytes{100, 0, 0, 0, 0x9C, 0xFF, 0, 0}, Repeat(8, 0), Bytes{5, 0, 0, 0, 6, 0, 0, 0}});
-  Values split(9, 100);
-  split.push_back(5);
-  split.insert(split.end(), 9, -100);
-  split.push_back(6);
-  EXPECT_EQ(DecodedWide(ima, blocks), split);
+  EXPECT_EQ(DecodedWide(ima, blocks),
+            (Values{100,  100,  100,  100,  100,  100,  100,  100,  100,  5,
+                    -100, -100, -100, -100, -100, -100, -100, -100, -100, 6}));
   const Bytes mixed = Encode(Wav(ima, {Chunk("data", blocks)}), StereoHandling::kMix);
   EXPECT_EQ(DecodeSampleData(mixed, 0, mixed.size(), true),
             (std::vector<int>{-1, -1, -1, -1, -1, -1, -1, -1, -1, ~5}));
