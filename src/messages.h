@@ -84,6 +84,11 @@ inline Rejection NotAStandardWav(std::string_view source_name) {
                    true);
 }
 
+inline Rejection DataChunkNotFound(std::string_view source_name) {
+  return Rejection(exit_code::kNoDataChunk,
+                   Text({"error: data chunk not found in ", source_name, "\n"}), true);
+}
+
 // Sources that are WAVs but hold sound the program cannot turn into samples: refused as not a
 // standard WAV, with a hint that says why.
 
@@ -113,11 +118,6 @@ inline Rejection DecodesTooLong(std::string_view source_name) {
                    Text({NotAStandardWav(source_name).what(), "hint: ", source_name,
                          " decodes to more than 2 GiB of samples, more than an XI file holds\n"}),
                    true);
-}
-
-inline Rejection DataChunkNotFound(std::string_view source_name) {
-  return Rejection(exit_code::kNoDataChunk,
-                   Text({"error: data chunk not found in ", source_name, "\n"}), true);
 }
 
 inline Rejection NameFileEmpty() {
