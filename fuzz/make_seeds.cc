@@ -45,6 +45,19 @@ int main(int argc, char** argv) {
   extensible_extra[8] = 3;
   Save(wavs, "float64x",
        Wav(FmtData(1, 22050, 64, 0xFFFE, extensible_extra), {Chunk("data", Repeat(16, 0))}));
+  // Compressed: G.711, and ADPCM blocks of 36 bytes (IMA: a 4-byte header and 32 bytes of codes
+  // a channel in mono; Microsoft: 7 + 29 bytes with the standard table in the fmt chunk).
+  Save(wavs, "mulaw", Wav(FmtData(2, 8000, 8, 7), {Chunk("data", Repeat(10, 0x15))}));
+  Bytes ima = FmtData(2, 22050, 4, 0x11, {2, 0, 57, 0});
+  ima[12] = 72;
+  Save(wavs, "ima", Wav(ima, {Chunk("data", Concat({Repeat(72, 0x93), Repeat(13, 0x0F)}))}));
+  Bytes ms_extra{32, 0, 60, 0, 7, 0};
+  for (int pair : {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232}) {
+    Put16(ms_extra, static_cast<std::uint16_t>(pair));
+  }
+  Bytes ms = FmtData(1, 11025, 4, 2, ms_extra);
+  ms[12] = 36;
+  Save(wavs, "msadpcm", Wav(ms, {Chunk("data", Concat({Bytes{1, 16, 0}, Repeat(40, 0x7E)}))}));
   Save(wavs, "streamed", Wav(FmtData(1, 11025, 16), {Chunk("data", Repeat(8, 1), 0xFFFFFFFF)}));
   Save(wavs, "nodata", Wav(FmtData(1, 8000, 8), {Chunk("JUNK", Repeat(3, 0)), list}));
 

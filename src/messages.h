@@ -155,6 +155,37 @@ inline Rejection DataChunkNotFound(std::string_view source_name) {
                    Text({"error: data chunk not found in ", source_name, "\n"}), true);
 }
 
+// Sources that are WAVs but hold sound the program cannot turn into samples: refused as not a
+// standard WAV, with a hint that says why.
+
+/// `tag`: the fmt chunk's format tag, or for WAVE_FORMAT_EXTENSIBLE its subformat's.
+inline Rejection UndecodableFormat(std::string_view source_name, std::uint16_t tag) {
+  constexpr std::string_view kDigits = "0123456789ABCDEF";
+  std::string hex = "0x";
+  for (int shift = 12; shift >= 0; shift -= 4) hex += kDigits[(tag >> shift) & 0xF];
+  return Rejection(exit_code::kNotAWav,
+                   Text({NotAStandardWav(source_name).what(), "hint: ", source_name,
+                         " holds compressed audio (format ", hex,
+                         ") that brumlet cannot decode; convert it to PCM first\n"}),
+                   true);
+}
+
+inline Rejection DamagedAdpcmBlocks(std::string_view source_name, std::uint32_t block_align) {
+  return Rejection(
+      exit_code::kNotAWav,
+      Text({NotAStandardWav(source_name).what(), "hint: ", source_name, ": ADPCM blocks of ",
+            std::to_string(block_align), " bytes cannot hold their header; the file is damaged\n"}),
+      true);
+}
+
+/// An XI sample's length is a signed 32-bit byte count.
+inline Rejection DecodesTooLong(std::string_view source_name) {
+  return Rejection(exit_code::kNotAWav,
+                   Text({NotAStandardWav(source_name).what(), "hint: ", source_name,
+                         " decodes to more than 2 GiB of samples, more than an XI file holds\n"}),
+                   true);
+}
+
 inline Rejection NameFileEmpty() {
   return Rejection(exit_code::kNameFileEmpty, "error: namefile is empty!\n", true);
 }

@@ -102,15 +102,15 @@ inline Bytes Samples16(std::initializer_list<std::int16_t> values) {
   return b;
 }
 
-// The data chunk of a WAV, found by a plain RIFF walk of the test's own.
-inline Bytes DataChunkOf(const std::string& wav) {
+// The data chunk (or the chunk `id`) of a WAV, found by a plain RIFF walk of the test's own.
+inline Bytes DataChunkOf(const std::string& wav, std::string_view id = "data") {
   std::size_t at = 12;
   while (at + 8 <= wav.size()) {
     const std::uint32_t size =
         static_cast<std::uint8_t>(wav[at + 4]) | static_cast<std::uint8_t>(wav[at + 5]) << 8 |
         static_cast<std::uint8_t>(wav[at + 6]) << 16 |
         static_cast<std::uint32_t>(static_cast<std::uint8_t>(wav[at + 7])) << 24;
-    if (wav.compare(at, 4, "data") == 0)
+    if (wav.compare(at, 4, id) == 0)
       return Bytes(wav.begin() + at + 8, wav.begin() + at + 8 + size);
     at += 8 + size + (size & 1);
   }

@@ -83,6 +83,39 @@ TEST(ScanWavHead, RejectsAnythingButRiffWaveWithFmtFirstAndAtMostTwoChannels) {
   EXPECT_EQ(RejectionCode(WithId(junk_first, 20, "fmtX"), kNotAWav), 253);  // no fmt: no hint
 }
 
+// The format is tested before the chunk walk: none of these files has a data chunk.
+TEST(ScanWavHead, RefusesWhatItCannotDecodeWithAHint) {
+  auto fmt = [](std::uint16_t channels, std::uint16_t tag, std::uint16_t bits,
+                std::uint16_t block_align, const Bytes& extra = {}) {
+    Bytes data = FmtData(channels, 8000, bits, tag, extra);
+    data[12] = static_cast<std::uint8_t>(block_align);
+    data[13] = static_cast<std::uint8_t>(block_align >> 8);
+    return data;
+  };
+  Bytes gsm(24, 0);
+  gsm[8] = 0x31;
+  auto cannot = [](const std::string& tag) {
+    return kNotAWav + "hint: x.wav holds compressed audio (format " + tag +
+           ") that brumlet cannot decode; convert it to PCM first\n";
+  };
+  auto damaged = [](const std::string& size) {
+    return kNotAWav + "hint: x.wav: ADPCM blocks of " + size +
+           " bytes cannot hold their header; the file is damaged\n";
+  };
+  const std::vector<std::pair<Bytes, std::string>> cases = {
+      {fmt(2, 0x55, 0, 1), cannot("0x0055")},   {fmt(1, 0xFFFE, 16, 2, gsm), cannot("0x0031")},
+      {fmt(1, 0x11, 3, 256), cannot("0x0011")}, {fmt(1, 0x11, 4, 0), damaged("0")},
+      {fmt(2, 0x11, 4, 7), damaged("7")},       {fmt(1, 2, 4, 6), damaged("6")},
+      {fmt(2, 2, 4, 13), damaged("13")}};
+  for (const auto& [fmt_data, message] : cases)
+    EXPECT_EQ(RejectionCode(Wav(fmt_data, {}), message), 253);
+  // Twice the bytes of a 1 GiB mu-law data chunk do not fit an XI sample's 32-bit length.
+  EXPECT_EQ(RejectionCode(Wav(FmtData(1, 8000, 8, 7), {Chunk("data", {}, 1 << 30)}),
+                          kNotAWav + "hint: x.wav decodes to more than 2 GiB of samples, more "
+                                     "than an XI file holds\n"),
+            253);
+}
+
 TEST(ScanWavHead, TakesFormatFactsFromFixedOffsets) {
   const Scanned minimal = Scan(Wav(kMono8, {Chunk("data", {})}));
   EXPECT_EQ(minimal.info.DataOffset, 44);
@@ -128,7 +161,7 @@ TEST(ScanWavHead, RecognisesTheFormatsConvertedToSixteenBit) {
   EXPECT_EQ(wide(extensible(24, 1, 24)), WideFormat::Pcm24);
   EXPECT_EQ(wide(extensible(32, 3, 24)), WideFormat::Float32);
   EXPECT_EQ(wide(extensible(16, 1, 24)), WideFormat::None);
-  EXPECT_EQ(wide(extensible(24, 2, 24)), WideFormat::None);
+  EXPECT_EQ(wide(extensible(24, 0, 24)), WideFormat::None);
   EXPECT_EQ(wide(extensible(24, 1, 2)), WideFormat::None);  // too short to hold a subformat
   // The report still shows the raw width, and the 8-bit mono pad rule still applies to 24-bit.
   const Scanned padded = Scan(Wav(FmtData(1, 8000, 24), {Chunk("data", Repeat(9, 0)), Bytes{0},

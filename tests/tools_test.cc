@@ -85,6 +85,52 @@ TEST_F(Tools, FloatFromFfmpegMatchesSoxSixteenBitConversion) {
   ExpectSameAsSox16("f64.wav", 1, 1);
 }
 
+// Converts `wav` (with --mono when `mix`) and checks the samples against ffmpeg's 16-bit decode of
+// `reference_wav`, inverted as stored: each channel, or for --mono the mix of both.
+void ExpectDecodedAsFfmpeg(Tools& t, const std::string& wav, const std::string& reference_wav,
+                           int channels, bool mix) {
+  SCOPED_TRACE(wav + (mix ? " --mono" : ""));
+  // A cut file ends in a piece of a block or frame, which ffmpeg reports as it drops it.
+  ASSERT_TRUE(t.Shell("ffmpeg -loglevel fatal -y -i " + reference_wav + " -f s16le ref.raw"));
+  const std::vector<int> reference = t.Raw16("ref.raw");
+  ASSERT_EQ(t.Run(mix ? std::vector<std::string>{"--mono", wav} : std::vector{wav}).code, 0);
+  const XiFile xi = ParseXi(t.Read(wav.substr(0, wav.find('.')) + ".xi"));
+  ASSERT_TRUE(xi.complete);
+  for (int c = 0; c < (mix ? 1 : channels); ++c) {
+    std::vector<int> expected;
+    for (std::size_t i = static_cast<std::size_t>(c); i < reference.size(); i += channels) {
+      expected.push_back(-1 - (mix ? (reference[i] + reference[i + 1]) >> 1 : reference[i]));
+    }
+    EXPECT_EQ(xi.samples.at(static_cast<std::size_t>(c)).data, expected) << "channel " << c;
+  }
+}
+
+TEST_F(Tools, CompressedWavsFromFfmpegConvertToFfmpegsOwnDecode) {
+  REQUIRE_TOOL("ffmpeg");
+  for (const std::string codec : {"pcm_mulaw", "pcm_alaw", "adpcm_ima_wav", "adpcm_ms"}) {
+    for (int channels : {1, 2}) {
+      const std::string name = codec + std::to_string(channels);
+      ASSERT_TRUE(Shell("ffmpeg -loglevel error -f lavfi -i anoisesrc=d=0.2:a=0.9:r=22050 -ac " +
+                        std::to_string(channels) + " -c:a " + codec + " " + name + ".wav"));
+      ExpectDecodedAsFfmpeg(*this, name + ".wav", name + ".wav", channels, false);
+      // Cut 37 bytes off the data: a partial last block; then as an extensible subformat.
+      const std::string whole = Read(name + ".wav");
+      const Bytes fmt = DataChunkOf(whole, "fmt "), data = DataChunkOf(whole);
+      const Bytes cut(data.begin(), data.end() - 37);
+      WriteWav("cut" + name + ".wav", Wav(fmt, {Chunk("data", cut)}));
+      ExpectDecodedAsFfmpeg(*this, "cut" + name + ".wav", "cut" + name + ".wav", channels,
+                            channels == 2);
+      // The same fmt facts, then cbSize 22, no valid bits nor channel mask, the subformat GUID.
+      const Bytes extensible =
+          Concat({Bytes{0xFE, 0xFF}, Bytes(fmt.begin() + 2, fmt.begin() + 16),
+                  Bytes{22, 0, 0,    0, 0,    0, 0, 0,    fmt[0], fmt[1], 0,    0,
+                        0,  0, 0x10, 0, 0x80, 0, 0, 0xAA, 0,      0x38,   0x9B, 0x71}});
+      WriteWav("x" + name + ".wav", Wav(extensible, {Chunk("data", cut)}));
+      ExpectDecodedAsFfmpeg(*this, "x" + name + ".wav", "cut" + name + ".wav", channels, false);
+    }
+  }
+}
+
 // The pitch each rate must get: relative note and finetune.
 const std::map<int, std::pair<int, int>> kPitch = {{8000, {-13, 30}},
                                                    {11025, {-7, -28}},

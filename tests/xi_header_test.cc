@@ -107,6 +107,13 @@ TEST(BuildHeaderImage, ConvertedSourcesAreSixteenBitSamplesOfTheirWholeFrames) {
   const Bytes image = Image(info);
   EXPECT_EQ(Bytes(image.begin() + 298, image.begin() + 338),
             ExpectedSampleHeader(14, 20, 20, 0, 17, 128, -12));
+  // Mono IMA ADPCM in blocks of 36 bytes, 65 frames each: two blocks and 10 bytes that hold 9.
+  info.Wide = WideFormat::None;
+  info.Adpcm = {AdpcmKind::Ima, 36, {}};
+  info.DataLength = 82;
+  const Bytes adpcm = Image(info);
+  EXPECT_EQ(Bytes(adpcm.begin() + 298, adpcm.begin() + 338),
+            ExpectedSampleHeader(2 * 139, 20, 20, 0, 17, 128, -12));
 }
 
 TEST(ComputePitch, MatchesTheWorkedTable) {

@@ -242,6 +242,31 @@ TEST(WideFormats, IntegerPcmKeepsItsTopSixteenBits) {
   EXPECT_EQ(DecodedWide(FmtData(1, 48000, 20), {0xF0, 0x34, 0x12}), (Values{0x1234}));
 }
 
+TEST(CompressedFormats, DecodeToSixteenBitSamples) {
+  EXPECT_EQ(DecodedWide(FmtData(1, 8000, 8, 7), {0xFF, 0x7F, 0x00, 0x80}),
+            (Values{0, 0, -32124, 32124}));
+  EXPECT_EQ(DecodedWide(FmtData(1, 8000, 8, 6), {0xD5, 0x55, 0x2A, 0xAA}),
+            (Values{8, -8, -32256, 32256}));
+  // IMA ADPCM in blocks of 16 bytes: left from 100, right from -100, every code 0 (which adds
+  // nothing at step 7); then a partial block of just its headers, which holds one frame.
+  Bytes ima = Extensible(2, 4, 0x11);
+  ima[12] = 16;
+  const Bytes blocks =
+      Concat({Bytes{100, 0, 0, 0, 0x9C, 0xFF, 0, 0}, Repeat(8, 0), Bytes{5, 0, 0, 0, 6, 0, 0, 0}});
+  EXPECT_EQ(DecodedWide(ima, blocks),
+            (Values{100,  100,  100,  100,  100,  100,  100,  100,  100,  5,
+                    -100, -100, -100, -100, -100, -100, -100, -100, -100, 6}));
+  const Bytes mixed = Encode(Wav(ima, {Chunk("data", blocks)}), StereoHandling::kMix);
+  EXPECT_EQ(DecodeSampleData(mixed, 0, mixed.size(), true),
+            (std::vector<int>{-1, -1, -1, -1, -1, -1, -1, -1, -1, ~5}));
+  // Microsoft ADPCM predicts with the fmt chunk's own table: here pair 0 is (512, -256).
+  Bytes extra{32, 0, 4, 0, 7, 0, 0, 2, 0, 0xFF};
+  extra.resize(4 + 2 + 7 * 4, 0);
+  Bytes ms = FmtData(1, 8000, 4, 2, extra);
+  ms[12] = 8;
+  EXPECT_EQ(DecodedWide(ms, {0, 16, 0, 10, 0, 0, 0, 0}), (Values{0, 10, 20, 30}));
+}
+
 TEST(WideFormats, FloatIsScaledRoundedToEvenAndClamped) {
   const Values expected{16384, -32768, 32767, 32767, -32768, 0, 0, 2, -2, 1};
   const float nan = std::numeric_limits<float>::quiet_NaN();

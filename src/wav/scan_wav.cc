@@ -1,6 +1,7 @@
 #include "wav/scan_wav.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -16,8 +17,8 @@ namespace {
 // chunk declares:
 //
 //   0 "RIFF"   4 RIFF size (ignored)   8 "WAVE"   12 "fmt "   16 fmt size
-//   20 format tag (only tells which wide formats become 16-bit)   22 channels
-//   24 sample rate   28 bytes/s (ignored)   32 block align (ignored)   34 bits per sample
+//   20 format tag (which formats become 16-bit, and which are refused)   22 channels
+//   24 sample rate   28 bytes/s (ignored)   32 block align (ADPCM only)   34 bits per sample
 constexpr int kHeadSize = 36;
 constexpr int kRiffIdOffset = 0;
 constexpr int kWaveIdOffset = 8;
@@ -26,6 +27,7 @@ constexpr int kFmtSizeOffset = 16;
 constexpr int kFormatTagOffset = 20;
 constexpr int kChannelsOffset = 22;
 constexpr int kSampleRateOffset = 24;
+constexpr int kBlockAlignOffset = 32;
 constexpr int kBitsPerSampleOffset = 34;
 // The chunk after the fmt chunk starts 20 + fmt size bytes into the file (no pad byte).
 constexpr std::int64_t kFmtDataStart = kFmtSizeOffset + 4;
@@ -33,11 +35,25 @@ static_assert(kBitsPerSampleOffset + 2 == kHeadSize);
 
 // Format tags, and where WAVE_FORMAT_EXTENSIBLE keeps the tag of the real format: the first two
 // bytes of its subformat GUID, 24 bytes into the fmt chunk's data of at least 40 bytes.
+constexpr std::uint16_t kUnknownTag = 0;
 constexpr std::uint16_t kPcmTag = 1;
+constexpr std::uint16_t kMsAdpcmTag = 2;
 constexpr std::uint16_t kFloatTag = 3;
+constexpr std::uint16_t kALawTag = 6;
+constexpr std::uint16_t kMuLawTag = 7;
+constexpr std::uint16_t kImaAdpcmTag = 0x11;
 constexpr std::uint16_t kExtensibleTag = 0xFFFE;
 constexpr std::uint32_t kExtensibleFmtSize = 40;
 constexpr std::int64_t kSubformatPosition = kFmtDataStart + 24;
+
+// A Microsoft ADPCM fmt chunk's data goes on behind the 16 standard bytes:
+//   16 extra size   18 samples per block (not used: a block holds what its size says)
+//   20 number of coefficient pairs   22 the pairs, two signed 16-bit values each
+constexpr std::int64_t kCoefficientCountPosition = kFmtDataStart + 20;
+constexpr std::uint32_t kCoefficientsOffset = 22;
+constexpr std::size_t kCoefficientPairSize = 4;
+constexpr std::size_t kCoefficientTableSize =
+    2 + MsAdpcmCoefficients::kMaxPairs * kCoefficientPairSize;
 
 // A LIST chunk's data starts with a four-byte list type, then entries laid out as chunks.
 constexpr std::int64_t kListTypeSize = 4;
@@ -81,8 +97,10 @@ class ChunkWalk {
         info_.DataLength = static_cast<std::int32_t>(size);
         // RIFF pads odd-sized chunks to even length. Well-formed data is odd-sized only for mono
         // samples of an odd number of bytes (8-bit, 24-bit), so the pad byte is stepped over
-        // for mono sources that are not 16-bit and never for stereo or 16-bit ones.
-        if (!info_.Stereo && !info_.SixteenBit && size % 2 != 0) ++step;
+        // for mono sources that are not 16-bit and never for stereo or 16-bit ones; but ADPCM
+        // blocks come in any size, so for ADPCM the pad byte is stepped over always.
+        const bool odd_frames = !info_.Stereo && !info_.SixteenBit;
+        if ((odd_frames || info_.Adpcm.kind != AdpcmKind::None) && size % 2 != 0) ++step;
       } else if (Is(header, "smpl")) {
         CopySmpl(size);
       } else if (Is(header, "LIST")) {
@@ -163,20 +181,87 @@ WideFormat Classify(std::uint16_t tag, std::uint16_t bits_per_sample) {
   if (tag == kPcmTag && container == 4) return WideFormat::Pcm32;
   if (tag == kFloatTag && container == 4) return WideFormat::Float32;
   if (tag == kFloatTag && container == 8) return WideFormat::Float64;
+  if (tag == kMuLawTag) return WideFormat::MuLaw;
+  if (tag == kALawTag) return WideFormat::ALaw;
   return WideFormat::None;
 }
 
-WideFormat WideFormatOf(File& file, const Byte* head) {
-  std::uint16_t tag = LoadU16(head + kFormatTagOffset);
+// The tag of the real format: the fmt chunk's, or for WAVE_FORMAT_EXTENSIBLE with room for a
+// subformat, the subformat's. An extensible fmt chunk too short for one keeps its own tag.
+std::uint16_t FormatTagOf(File& file, const Byte* head) {
+  const std::uint16_t tag = LoadU16(head + kFormatTagOffset);
   const std::uint32_t fmt_size = LoadU32(head + kFmtSizeOffset);
-  if (tag == kExtensibleTag) {
-    if (fmt_size < kExtensibleFmtSize || fmt_size > kMaxPosition) return WideFormat::None;
-    Byte subformat[2];
-    file.Seek(kSubformatPosition, Site::kSourceSeek);
-    file.ReadExact(subformat, sizeof subformat, Site::kWavHeadRead);
-    tag = LoadU16(subformat);
+  if (tag != kExtensibleTag || fmt_size < kExtensibleFmtSize || fmt_size > kMaxPosition) {
+    return tag;
   }
-  return Classify(tag, LoadU16(head + kBitsPerSampleOffset));
+  Byte subformat[2];
+  file.Seek(kSubformatPosition, Site::kSourceSeek);
+  file.ReadExact(subformat, sizeof subformat, Site::kWavHeadRead);
+  return LoadU16(subformat);
+}
+
+// Every tag the program reads. Tag 0 (unknown) and an extensible chunk without a subformat are
+// converted as their bits per sample say, as they always were.
+bool Readable(std::uint16_t tag) {
+  switch (tag) {
+    case kUnknownTag:
+    case kPcmTag:
+    case kMsAdpcmTag:
+    case kFloatTag:
+    case kALawTag:
+    case kMuLawTag:
+    case kImaAdpcmTag:
+    case kExtensibleTag:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The file's own coefficient table where its fmt chunk holds one (the pairs it holds, up to as
+// many as a block can name); the standard pairs stand in for any it lacks. Extensible fmt chunks
+// carry no table.
+MsAdpcmCoefficients ReadCoefficients(File& file, std::uint32_t fmt_size) {
+  MsAdpcmCoefficients table = StandardMsAdpcmCoefficients();
+  if (fmt_size < kCoefficientsOffset || fmt_size > kMaxPosition) return table;
+  std::array<Byte, kCoefficientTableSize> raw{};
+  file.Seek(kCoefficientCountPosition, Site::kSourceSeek);
+  const std::size_t wanted = std::min<std::size_t>(fmt_size - kCoefficientsOffset + 2, raw.size());
+  const std::size_t got = file.Read(raw.data(), wanted, Site::kWavHeadRead);
+  if (got < 2) return table;
+  const std::size_t count = std::min<std::size_t>(
+      {LoadU16(raw.data()), (got - 2) / kCoefficientPairSize, MsAdpcmCoefficients::kMaxPairs});
+  for (std::size_t i = 0; i < count; ++i) {
+    table.first[i] = LoadI16(&raw[2 + kCoefficientPairSize * i]);
+    table.second[i] = LoadI16(&raw[4 + kCoefficientPairSize * i]);
+  }
+  table.count = std::max(table.count, static_cast<int>(count));
+  return table;
+}
+
+// Sorts the source by its format tag, or refuses it: a tag the program cannot decode, IMA ADPCM
+// of other than 4 bits, and ADPCM blocks too small for their own header.
+void TakeFormat(File& file, const Byte* head, const std::string& source_name, WavInfo& info) {
+  const std::uint16_t tag = FormatTagOf(file, head);
+  if (!Readable(tag) || (tag == kImaAdpcmTag && info.BitsPerSample != 4)) {
+    throw UndecodableFormat(source_name, tag);
+  }
+  info.Wide = Classify(tag, info.BitsPerSample);
+  info.Adpcm.kind = AdpcmKind::None;
+  if (tag != kImaAdpcmTag && tag != kMsAdpcmTag) return;
+  const bool ima = tag == kImaAdpcmTag;
+  const int channels = info.Stereo ? 2 : 1;
+  const std::uint16_t block_align = LoadU16(head + kBlockAlignOffset);
+  if (block_align < (ima ? kImaHeaderBytes : kMsHeaderBytes) * channels) {
+    throw DamagedAdpcmBlocks(source_name, block_align);
+  }
+  info.Adpcm.kind = ima ? AdpcmKind::Ima : AdpcmKind::Microsoft;
+  info.Adpcm.block_align = block_align;
+  if (!ima) {
+    info.Adpcm.coefficients = LoadU16(head + kFormatTagOffset) == kMsAdpcmTag
+                                  ? ReadCoefficients(file, LoadU32(head + kFmtSizeOffset))
+                                  : StandardMsAdpcmCoefficients();
+  }
 }
 
 // Writers that keep room for a 64-bit header (RF64) or that put their own metadata first (bext)
@@ -224,7 +309,9 @@ void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplIm
   info.BitsPerSample = LoadU16(head + kBitsPerSampleOffset);
   info.SixteenBit = info.BitsPerSample == 16;
   info.SampleRate = LoadI32(head + kSampleRateOffset);
-  info.Wide = WideFormatOf(source, head);
+  // The format is tested once the head is known to be a WAV's, before the chunk walk: a file
+  // the program cannot decode is refused for that, whatever its chunks.
+  TakeFormat(source, head, source_name, info);
 
   // Never more than kMaxPosition: the size query refuses larger files.
   const std::int64_t file_size = source.Size(Site::kSourceSize);
@@ -248,6 +335,8 @@ void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplIm
   info.LoopEnd = LoadI32(image + SmplImage::kLoopEndOffset);
 
   if (info.DataOffset == 0) throw DataChunkNotFound(source_name);
+  // Only compressed sources grow when decoded, and they can outgrow a sample's 32-bit length.
+  if (DecodedBytes(info) > kMaxPosition) throw DecodesTooLong(source_name);
   source.Seek(info.DataOffset, Site::kSourceSeek);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bytes.h"
+#include "wav/adpcm.h"
 
 namespace brumlet {
 
@@ -18,14 +19,17 @@ enum class LoopKind : std::uint32_t {
   NoLoop = 255,
 };
 
-/// Sample formats that are converted to 16-bit samples on the way, rather than passed through
-/// the 8-bit path byte by byte like every other width that is not exactly 16 bits.
+/// Sample formats that are converted to 16-bit samples on the way, one sample at a time, rather
+/// than passed through the 8-bit path byte by byte like every other width that is not exactly
+/// 16 bits.
 enum class WideFormat {
   None,     ///< 8-bit, 16-bit and anything unrecognised: stored as the scan classifies it
   Pcm24,    ///< integer PCM in 3-byte containers: the top 16 bits are kept
   Pcm32,    ///< integer PCM in 4-byte containers: the top 16 bits are kept
   Float32,  ///< IEEE float, scaled by 32768, rounded and clamped
   Float64,
+  MuLaw,  ///< G.711 bytes, decoded by their law whatever the bits field says
+  ALaw,
 };
 
 /// Bytes of one sample of `format` in the source; 0 for WideFormat::None.
@@ -38,11 +42,23 @@ constexpr int ContainerBytes(WideFormat format) {
       return 4;
     case WideFormat::Float64:
       return 8;
+    case WideFormat::MuLaw:
+    case WideFormat::ALaw:
+      return 1;
     case WideFormat::None:
       break;
   }
   return 0;
 }
+
+/// ADPCM sources, decoded to 16-bit samples block by block.
+enum class AdpcmKind { None, Ima, Microsoft };
+
+struct AdpcmBlocks {
+  AdpcmKind kind = AdpcmKind::None;
+  std::uint16_t block_align = 0;     ///< bytes of a block, all channels; never 0 once scanned
+  MsAdpcmCoefficients coefficients;  ///< Microsoft ADPCM only
+};
 
 /// The facts the conversion needs, refilled for every source.
 struct WavInfo {
@@ -51,6 +67,7 @@ struct WavInfo {
   std::int32_t SampleRate = 0;  ///< as stored, not tested
   std::uint16_t BitsPerSample = 0;
   WideFormat Wide = WideFormat::None;  ///< set for sources converted to 16-bit samples
+  AdpcmBlocks Adpcm;                   ///< set for ADPCM sources, also converted to 16-bit
   std::int32_t DataOffset = 0;  ///< file position of the data chunk's contents; 0 = none seen
   std::int32_t DataLength = 0;  ///< declared size of the data chunk in bytes
   LoopKind LoopType = LoopKind::NoLoop;
@@ -61,6 +78,27 @@ struct WavInfo {
   /// Nothing when the file has no smpl chunk long enough to hold it.
   std::optional<std::uint32_t> UnityNote;
 };
+
+/// The frames an ADPCM source's data chunk decodes to: those of its whole blocks, and those the
+/// bytes of a partial last block hold.
+inline std::int64_t AdpcmFrames(const WavInfo& info) {
+  const int channels = info.Stereo ? 2 : 1;
+  const std::int64_t align = info.Adpcm.block_align;
+  if (align == 0) return 0;
+  const auto frames = info.Adpcm.kind == AdpcmKind::Ima ? ImaAdpcmFrames : MsAdpcmFrames;
+  return info.DataLength / align * frames(align, channels) +
+         frames(info.DataLength % align, channels);
+}
+
+/// Bytes of the 16-bit samples a compressed source decodes to (G.711, ADPCM); 0 for any other.
+inline std::int64_t DecodedBytes(const WavInfo& info) {
+  const std::int64_t channels = info.Stereo ? 2 : 1;
+  if (info.Adpcm.kind != AdpcmKind::None) return AdpcmFrames(info) * 2 * channels;
+  if (info.Wide == WideFormat::MuLaw || info.Wide == WideFormat::ALaw) {
+    return info.DataLength / channels * 2 * channels;
+  }
+  return 0;
+}
 
 /// A chunk header: four-byte id, then the size of the data that follows (not counting these 8).
 struct ChunkHeader {

@@ -10,7 +10,7 @@ namespace brumlet {
 
 /// Whether the XI sample data is 16-bit: 16-bit sources and those converted to 16-bit.
 inline bool StoredAsSixteenBit(const WavInfo& info) {
-  return info.SixteenBit || info.Wide != WideFormat::None;
+  return info.SixteenBit || info.Wide != WideFormat::None || info.Adpcm.kind != AdpcmKind::None;
 }
 
 /// What becomes of a stereo source: a left and a right sample (the left on most keys, the right
@@ -30,19 +30,30 @@ inline std::int32_t SourceSampleBytes(const WavInfo& info) {
   return info.SixteenBit ? 2 : 1;
 }
 
-/// The byte length of the XI sample data: the data chunk's declared length, or for converted
-/// sources two bytes per sample of every whole frame it declares; for a stereo source mixed into
-/// one sample, one stored sample for every whole frame.
-inline std::int32_t SampleDataLength(const WavInfo& info,
+/// The byte length of the XI sample data, computed without overflow: the data chunk's declared
+/// length, or for converted sources two bytes per sample of every whole frame it declares (for
+/// ADPCM, of every frame it decodes to); for a stereo source mixed into one sample, one stored
+/// sample for every whole frame. The scan refuses compressed sources for which this exceeds
+/// what a signed 32-bit length holds.
+inline std::int64_t StoredDataLength(const WavInfo& info,
                                      StereoHandling stereo = StereoHandling::kSplit) {
-  const std::int32_t stored = StoredAsSixteenBit(info) ? 2 : 1;
+  const std::int64_t channels = info.Stereo ? 2 : 1;
+  if (info.Adpcm.kind != AdpcmKind::None) {
+    return AdpcmFrames(info) * 2 * (stereo == StereoHandling::kMix ? 1 : channels);
+  }
+  const std::int64_t stored = StoredAsSixteenBit(info) ? 2 : 1;
   if (info.Stereo && stereo == StereoHandling::kMix) {
     return info.DataLength / (2 * SourceSampleBytes(info)) * stored;
   }
   if (info.Wide == WideFormat::None) return info.DataLength;
-  const std::int32_t channels = info.Stereo ? 2 : 1;
-  const std::int32_t frames = info.DataLength / (ContainerBytes(info.Wide) * channels);
+  const std::int64_t frames = info.DataLength / (ContainerBytes(info.Wide) * channels);
   return frames * 2 * channels;
+}
+
+/// StoredDataLength as the XI header stores it, a signed 32-bit length.
+inline std::int32_t SampleDataLength(const WavInfo& info,
+                                     StereoHandling stereo = StereoHandling::kSplit) {
+  return static_cast<std::int32_t>(StoredDataLength(info, stereo));
 }
 
 }  // namespace brumlet

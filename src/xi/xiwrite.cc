@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "wav/g711.h"
 
 namespace brumlet {
 namespace {
@@ -323,6 +327,10 @@ std::uint16_t ToSample(const Byte* p) {
     return LoadU16(p + 1);
   } else if constexpr (kFormat == WideFormat::Pcm32) {
     return LoadU16(p + 2);
+  } else if constexpr (kFormat == WideFormat::MuLaw) {
+    return static_cast<std::uint16_t>(MuLawToSample(*p));
+  } else if constexpr (kFormat == WideFormat::ALaw) {
+    return static_cast<std::uint16_t>(ALawToSample(*p));
   } else if constexpr (kFormat == WideFormat::Float32) {
     float x;
     const std::uint32_t bits = LoadU32(p);
@@ -392,6 +400,27 @@ void EncodeWideFrames(EncodeJob& job, bool stereo, StereoHandling handling) {
   EndOutput(job);
 }
 
+// Encodes channel `offset` of `frames` decoded frames of `channels` samples each, or with `mix`
+// both samples of each stereo frame mixed into one, in pieces that each fit an output block.
+void EncodeDecodedChannel(const std::int16_t* samples, std::size_t frames, std::size_t channels,
+                          std::size_t offset, bool mix, Channel<std::uint16_t>& channel) {
+  constexpr std::size_t kPiece = EncoderBuffers::kBlockOutputSize / 2;
+  for (std::size_t first = 0; first < frames; first += kPiece) {
+    const std::size_t count = std::min(kPiece, frames - first);
+    const std::int16_t* in = samples + first * channels + offset;
+    Byte* out = channel.writer.Tail();
+    std::uint16_t previous = channel.previous;
+    for (std::size_t i = 0; i < count; ++i) {
+      const int value = mix ? (in[i * channels] + in[i * channels + 1]) >> 1 : in[i * channels];
+      const auto current = static_cast<std::uint16_t>(value);
+      StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
+      previous = current;
+    }
+    channel.previous = previous;
+    channel.writer.Commit(2 * count);
+  }
+}
+
 // The frames of `range` (mixed with those of `mixed`, when given) read in blocks that never pass
 // either range: the ranges lie inside a much larger file.
 void EncodePcm16Frames(File& source, Pcm16Range range, Pcm16Range mixed,
@@ -457,14 +486,49 @@ void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, StereoHandling h
       return EncodeWideFrames<WideFormat::Float32>(job, stereo, handling);
     case WideFormat::Float64:
       return EncodeWideFrames<WideFormat::Float64>(job, stereo, handling);
+    case WideFormat::MuLaw:
+      return EncodeWideFrames<WideFormat::MuLaw>(job, stereo, handling);
+    case WideFormat::ALaw:
+      return EncodeWideFrames<WideFormat::ALaw>(job, stereo, handling);
     case WideFormat::None:
       break;
   }
 }
 
+void EncodeAdpcm(EncodeJob& job, const AdpcmBlocks& adpcm, bool stereo, StereoHandling handling) {
+  const int channels = stereo ? 2 : 1;
+  const std::size_t block = adpcm.block_align;
+  if (block == 0) return;
+  const std::span<std::int16_t> decoded(job.buffers.decoded.get(), kMaxBlockSamples);
+  // Whole blocks per read (a block is at most 64 KiB), so a block is never split between reads.
+  const std::size_t read_size = EncoderBuffers::kInputSize / block * block;
+  const bool mix = stereo && handling == StereoHandling::kMix;
+  Channel<std::uint16_t> left =
+      stereo && !mix ? LeftChannel(job, kStart16) : OnlyChannel(job, kStart16);
+  std::optional<Channel<std::uint16_t>> right;
+  if (stereo && !mix) right.emplace(RightChannel(job, kStart16));
+  ReadBlocks(job, read_size, 1, [&](const Byte* in, std::size_t bytes) {
+    for (std::size_t at = 0; at < bytes; at += block) {
+      const std::span<const Byte> one(in + at, std::min(block, bytes - at));
+      const std::size_t frames =
+          adpcm.kind == AdpcmKind::Ima
+              ? DecodeImaAdpcmBlock(one, channels, decoded)
+              : DecodeMsAdpcmBlock(one, channels, adpcm.coefficients, decoded);
+      const auto n = static_cast<std::size_t>(channels);
+      EncodeDecodedChannel(decoded.data(), frames, n, 0, mix, left);
+      if (right) EncodeDecodedChannel(decoded.data(), frames, n, 1, false, *right);
+    }
+  });
+  left.writer.Flush();
+  if (right) right->writer.Flush();
+  EndOutput(job);
+}
+
 void EncodeSampleData(EncodeJob& job, const WavInfo& info, StereoHandling stereo) {
   const bool mix = stereo == StereoHandling::kMix;
-  if (info.Wide != WideFormat::None) {
+  if (info.Adpcm.kind != AdpcmKind::None) {
+    EncodeAdpcm(job, info.Adpcm, info.Stereo, stereo);
+  } else if (info.Wide != WideFormat::None) {
     EncodeWide(job, info.Wide, info.Stereo, stereo);
   } else if (info.Stereo && info.SixteenBit) {
     mix ? EncodeMixed16(job) : EncodeStereo16(job);

@@ -36,7 +36,7 @@ inline PageAlignedBuffer AllocatePageAligned(std::size_t size) {
 
 /// The encoders' buffers, allocated once per run. A full input block encodes to at most 128 KiB
 /// a channel; each channel's output buffer has room for that behind up to 64 KiB still waiting
-/// to be written.
+/// to be written. An ADPCM block is decoded whole into `decoded` before it is encoded.
 struct EncoderBuffers {
   static constexpr std::size_t kInputSize = 131072;
   static constexpr std::size_t kBlockOutputSize = 131072;
@@ -45,6 +45,7 @@ struct EncoderBuffers {
   PageAlignedBuffer input = AllocatePageAligned(kInputSize);
   PageAlignedBuffer left = AllocatePageAligned(kOutputSize);   ///< a mono sample, or the left
   PageAlignedBuffer right = AllocatePageAligned(kOutputSize);  ///< a stereo source's right
+  std::unique_ptr<std::int16_t[]> decoded = std::make_unique<std::int16_t[]>(kMaxBlockSamples);
 };
 
 /// What an encoder works on.
@@ -72,6 +73,11 @@ void EncodeMixed8(EncodeJob& job);
 /// frame at the end is dropped.
 void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, StereoHandling handling);
 
+/// Decodes an ADPCM source block by block and encodes the decoded samples as EncodeWide does.
+/// The bytes behind the data chunk are decoded too, but each sample's area takes only the
+/// frames the data chunk decodes to.
+void EncodeAdpcm(EncodeJob& job, const AdpcmBlocks& adpcm, bool stereo, StereoHandling handling);
+
 /// A run of 16-bit little-endian mono frames in a file.
 struct Pcm16Range {
   std::int64_t offset = -1;  ///< of the first frame; -1 for none
@@ -86,8 +92,8 @@ void EncodePcm16(File& source, File& output, Pcm16Range range, Pcm16Range mixed,
                  std::int64_t start, EncoderBuffers& buffers);
 
 /// Runs the encoder a source needs: 16-bit sources through the 16-bit encoders, the wide formats
-/// through EncodeWide and every other width through the 8-bit encoders; a stereo source split
-/// into its left and right samples, or mixed into one.
+/// through EncodeWide, ADPCM through EncodeAdpcm and every other width through the 8-bit
+/// encoders; a stereo source split into its left and right samples, or mixed into one.
 void EncodeSampleData(EncodeJob& job, const WavInfo& info,
                       StereoHandling stereo = StereoHandling::kSplit);
 
