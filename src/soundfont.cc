@@ -49,6 +49,7 @@ std::string Notes(const sf2::PresetPlan& plan, const sf2::InstrumentPlan& part) 
     }
     notes.push_back(UnmappedGeneratorsNote(names));
   }
+  if (part.envelope_compressed) notes.emplace_back(kEnvelopeCompressedNote);
   std::string joined;
   for (const std::string& note : notes) joined += joined.empty() ? note : ", " + note;
   return joined;
