@@ -1,6 +1,7 @@
 // Writes the fuzzers' seed corpora, made by the tests' own WAV builder: small valid and broken
 // WAVs of every kind the converter reads, name files using every identifier and token, and small
-// SoundFont banks with global zones, stereo pairs, loops, offsets and a drum kit to split.
+// SoundFont banks with global zones, stereo pairs, loops, offsets and a drum kit to split; and for
+// the instrument modes, a mode byte followed by those WAVs or a bank, files apart by "#FILE#".
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -25,20 +26,21 @@ void Save(const std::filesystem::path& dir, const std::string& name, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) return 2;
-  const std::filesystem::path wavs = argv[1], names = argv[2], banks = argv[3];
-  std::filesystem::create_directories(wavs);
-  std::filesystem::create_directories(names);
-  std::filesystem::create_directories(banks);
+  if (argc != 5) return 2;
+  const std::filesystem::path wavs = argv[1], names = argv[2], banks = argv[3], modes = argv[4];
+  for (const auto& dir : {wavs, names, banks, modes}) std::filesystem::create_directories(dir);
 
   const Bytes list =
       Chunk("LIST", Concat({Bytes{'I', 'N', 'F', 'O'}, Chunk("INAM", {'P', 'a', 'd', 0, 0}),
                             Bytes{0}, Chunk("ISFT", {'x', 0})}));
   const Bytes smpl = Chunk("smpl", SmplData(1, {{1, 2, 9}}));
-  Save(wavs, "mono8", Wav(FmtData(1, 8000, 8), {Chunk("data", Repeat(11, 0x80)), Bytes{0}, smpl}));
-  Save(wavs, "stereo16",
-       Wav(FmtData(2, 44100, 16), {list, Chunk("data", Samples16({1, -1, 300, -300}))}));
-  Save(wavs, "pcm24", Wav(FmtData(2, 48000, 24), {smpl, Chunk("data", Repeat(18, 7))}));
+  const Bytes mono8 = Wav(FmtData(1, 8000, 8), {Chunk("data", Repeat(11, 0x80)), Bytes{0}, smpl});
+  const Bytes stereo16 =
+      Wav(FmtData(2, 44100, 16), {list, Chunk("data", Samples16({1, -1, 300, -300}))});
+  const Bytes pcm24 = Wav(FmtData(2, 48000, 24), {smpl, Chunk("data", Repeat(18, 7))});
+  Save(wavs, "mono8", mono8);
+  Save(wavs, "stereo16", stereo16);
+  Save(wavs, "pcm24", pcm24);
   Save(wavs, "float32", Wav(FmtData(1, 48000, 32, 3), {Chunk("data", Repeat(16, 0x3F))}));
   Bytes extensible_extra(24, 0);
   extensible_extra[0] = 22;
@@ -72,14 +74,15 @@ int main(int argc, char** argv) {
 
   const SampleSpec left{"L", 0, 40, 8, 32, 22050, 60, 0, 1, 4},
       right{"R", 40, 80, 48, 72, 22050, 60, 0, 0, 2};
-  Save(banks, "stereo",
-       Sf2({{{"Piano", 0, 0, {{KeyRange(0, 100), Set(48, 30)}, {Set(51, -1), Set(41, 0)}}}},
-            {{"Piano",
-              {{Set(54, 1), Set(2, 1)},
-               {KeyRange(0, 127), VelRange(0, 127), Set(17, -500), Set(53, 0)},
-               {KeyRange(0, 127), Set(17, 500), Set(0, 2), Set(53, 1)}}}},
-            {left, right},
-            120}));
+  const Bytes stereo_bank =
+      Sf2({{{"Piano", 0, 0, {{KeyRange(0, 100), Set(48, 30)}, {Set(51, -1), Set(41, 0)}}}},
+           {{"Piano",
+             {{Set(54, 1), Set(2, 1)},
+              {KeyRange(0, 127), VelRange(0, 127), Set(17, -500), Set(53, 0)},
+              {KeyRange(0, 127), Set(17, 500), Set(0, 2), Set(53, 1)}}}},
+           {left, right},
+           120});
+  Save(banks, "stereo", stereo_bank);
   BankSpec kit{{{"Kit", 128, 0, {{Set(41, 0)}}}}, {{"Drums", {}}}, {}, 120};
   for (int i = 0; i < 20; ++i) {
     kit.instruments[0].zones.push_back(
@@ -89,5 +92,13 @@ int main(int argc, char** argv) {
                  {"B", 40, 80, 50, 60, 8000, 64, -12},
                  {"C", 80, 120, 80, 120, 96000, 36, 7}};
   Save(banks, "kit", Sf2(kit));
+
+  const Bytes split = {'#', 'F', 'I', 'L', 'E', '#'};
+  const Bytes three = Concat({mono8, split, stereo16, split, pcm24});
+  Save(modes, "kit", Concat({Bytes{0}, three}));
+  Save(modes, "multi", Concat({Bytes{1}, three}));
+  Save(modes, "mono", Concat({Bytes{2}, stereo16, split, mono8}));
+  Save(modes, "bank", Concat({Bytes{3}, stereo_bank}));
+  Save(modes, "kit_bank", Concat({Bytes{3}, Sf2(kit), split, Bytes{'1', '2', '8', ':', '*'}}));
   return 0;
 }

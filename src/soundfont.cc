@@ -49,6 +49,7 @@ std::string Notes(const sf2::PresetPlan& plan, const sf2::InstrumentPlan& part) 
     }
     notes.push_back(UnmappedGeneratorsNote(names));
   }
+  if (part.envelope_compressed) notes.emplace_back(kEnvelopeCompressedNote);
   std::string joined;
   for (const std::string& note : notes) joined += joined.empty() ? note : ", " + note;
   return joined;
@@ -151,7 +152,9 @@ int BankConversion::Run(Platform& platform) {
   for (std::size_t preset : order) {
     const sf2::PresetPlan plan = sf2::PlanPreset(bank, preset);
     const std::string label = PresetLabel(plan.summary);
-    if (plan.skip || plan.instruments.empty()) {
+    // A preset that plays nothing (no zone at velocity 100 on a tracker's keys) has one part
+    // without samples, which no XI can hold: it is skipped before an output is created.
+    if (plan.skip || plan.instruments.empty() || plan.instruments.front().samples.empty()) {
       console.Write(PresetSkipLine(
           label, plan.skip ? std::string_view(plan.skip->why) : kPresetPlaysNothing));
       code = exit_code::kBankRefused;

@@ -1,6 +1,7 @@
 #include "render_measure.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -85,7 +86,7 @@ Rendered ReadWav16(const std::string& bytes) {
   if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) {
     return wav;
   }
-  int channels = 0, rate = 0, bits = 0;
+  int format = 0, channels = 0, rate = 0, bits = 0;
   // Chunks follow the 12-byte RIFF header: a 4-byte id, a 32-bit size, the body, and a pad
   // byte after an odd size.
   for (std::size_t at = 12; at + 8 <= bytes.size();) {
@@ -93,17 +94,21 @@ Rendered ReadWav16(const std::string& bytes) {
     const std::size_t size = std::min<std::size_t>(Le(bytes, at + 4, 4), bytes.size() - at - 8);
     const std::size_t body = at + 8;
     if (id == "fmt " && size >= 16) {
+      format = static_cast<int>(Le(bytes, body, 2));
       channels = static_cast<int>(Le(bytes, body + 2, 2));
       rate = static_cast<int>(Le(bytes, body + 4, 4));
       bits = static_cast<int>(Le(bytes, body + 14, 2));
-    } else if (id == "data" && bits == 16 && (channels == 1 || channels == 2)) {
+    } else if (id == "data" && (bits == 16 || (bits == 32 && format == 3)) &&
+               (channels == 1 || channels == 2)) {
       wav.rate = rate;
       wav.channels = channels;
-      const std::size_t frame_bytes = 2 * static_cast<std::size_t>(channels);
+      const std::size_t width = static_cast<std::size_t>(bits / 8);
+      const std::size_t frame_bytes = width * static_cast<std::size_t>(channels);
       for (std::size_t f = body; f + frame_bytes <= body + size; f += frame_bytes) {
         double sum = 0;
-        for (std::size_t c = 0; c < frame_bytes; c += 2) {
-          sum += static_cast<std::int16_t>(Le(bytes, f + c, 2)) / 32768.0;
+        for (std::size_t c = 0; c < frame_bytes; c += width) {
+          sum += bits == 16 ? static_cast<std::int16_t>(Le(bytes, f + c, 2)) / 32768.0
+                            : std::bit_cast<float>(Le(bytes, f + c, 4));
         }
         wav.mono.push_back(sum / channels);
       }
@@ -216,7 +221,7 @@ Rendered RenderXm(const std::string& folder, const std::string& xm, int rate) {
 Rendered RenderMidi(const std::string& folder, const std::string& bank_path,
                     const std::string& midi, const std::string& out, int rate) {
   const std::string command =
-      "cd '" + folder + "' && fluidsynth -q -ni -R 0 -C 0 -T wav -O s16 -F '" + out + "' -r " +
+      "cd '" + folder + "' && fluidsynth -q -ni -R 0 -C 0 -T wav -O float -F '" + out + "' -r " +
       std::to_string(rate) + " '" + bank_path + "' '" + midi + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) return {};
   return ReadFile(folder + "/" + out);

@@ -22,7 +22,8 @@ struct Rendered {
   double Seconds() const { return rate > 0 ? static_cast<double>(mono.size()) / rate : 0; }
 };
 
-/// Reads a mono or stereo 16-bit PCM WAV; `rate` stays 0 when `bytes` is no such file.
+/// Reads a mono or stereo WAV of 16-bit PCM or 32-bit float; `rate` stays 0 when `bytes` is no
+/// such file.
 Rendered ReadWav16(const std::string& bytes);
 
 /// The pitch of `signal` between `begin` and `end` seconds, in cents above `reference_hz`, from
@@ -54,7 +55,8 @@ std::string MidiNote(int bank, int program, int key, int velocity, double on_sec
 Rendered RenderXm(const std::string& folder, const std::string& xm, int rate);
 
 /// Has fluidsynth render the MIDI file `midi` in `folder` with the bank `bank_path` at `rate` Hz
-/// to `out`, without reverb or chorus. Returns the output, or an empty one on failure.
+/// to `out`, without reverb or chorus, as 32-bit float: no dither noise under a quiet note's
+/// release. Returns the output, or an empty one on failure.
 Rendered RenderMidi(const std::string& folder, const std::string& bank_path,
                     const std::string& midi, const std::string& out, int rate);
 

@@ -243,5 +243,34 @@ TEST(Sf2Plan, ADrumKitOfMoreThan16SamplesIsSplitIntoRunsOfKeys) {
   EXPECT_EQ(middle.samples[middle.key_map[95]].name, "S31");
 }
 
+// The zone whose sample key 60 plays gives the envelope and vibrato (60 is a hole here: the lower
+// of two as near keys), as it plays that key; each part of a split kit takes its run's key nearest
+// 60, whose hold keynumToVolEnvHold (100 timecents a key) makes 2^((60 - k) / 12) s long.
+TEST(Sf2Plan, EnvelopeAndVibratoComeFromTheZoneThatPlaysKey60) {
+  const sf2::PresetPlan melodic =
+      Plan({Z({KeyRange(0, 59), Set(38, 0), Set(6, 20), Set(34, 3600)}, 0),
+            Z({KeyRange(61, 95), Set(38, 1200)}, 1)},
+           {Mono("A"), Mono("B")});
+  const sf2::InstrumentPlan& xi = melodic.instruments[0];
+  EXPECT_EQ(xi.envelope->fade_out, 2031);  // a release of 1 s
+  EXPECT_EQ(xi.vibrato, (xi::AutoVibrato{0, 0, 13, 42}));
+  EXPECT_TRUE(xi.envelope_compressed);  // an attack of 8 s
+
+  auto [zones, samples] = Keys(30, 40);
+  for (ZoneGens& zone : zones) {
+    zone.insert(zone.end() - 1, {Set(39, 100), Set(35, 0), Set(36, 0), Set(37, 1000)});
+  }
+  const sf2::PresetPlan kit = Plan(zones, samples, 128);
+  ASSERT_EQ(kit.instruments.size(), 3u);
+  const int hold_ticks[] = {119, 50, 45};  // keys 45, 60 and 62
+  for (int i = 0; i < 3; ++i) {
+    const sf2::InstrumentPlan& part = kit.instruments[i];
+    EXPECT_EQ(part.envelope->points[1],
+              (xi::EnvelopePoint{static_cast<std::uint16_t>(hold_ticks[i]), 64}))
+        << i;
+    EXPECT_FALSE(part.envelope_compressed);
+  }
+}
+
 }  // namespace
 }  // namespace brumlet

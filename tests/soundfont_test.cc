@@ -104,5 +104,22 @@ TEST(Soundfont, FileNamesKeepWhatWindowsAllows) {
   EXPECT_EQ(PresetFileName(1, 2, " ..", 1, 1), "001-002.xi");
 }
 
+// An envelope too long for a tracker's editor is scaled down, and the report line says so; a
+// preset that plays nothing at velocity 100 is skipped, and no file is left behind for it.
+TEST(Soundfont, ReportsACompressedEnvelopeAndSkipsASilentPreset) {
+  FakePlatform p;
+  p.AddFile("b.sf2",
+            Sf2({{{"Slow", 0, 0, {{Set(41, 0)}}}, {"Soft", 0, 1, {{Set(41, 1)}}}},
+                 {{"I", {{Set(34, 3600), Set(53, 0)}}}, {"J", {{VelRange(0, 50), Set(53, 0)}}}},
+                 {{"S", 10, 20, 0, 0, 22050, 60}},
+                 30}));
+  EXPECT_EQ(RunBrumlet({"--sf2", "b.sf2"}, "brumlet", p), 245);
+  EXPECT_NE(p.fake_console().output.find(
+                "000:000 Slow  ->  000-000 Slow.xi  (1 sample; envelope compressed to 6.5 s)\n"
+                "000:001 Soft  skipped: it plays no sample on keys 0 to 95\n"),
+            std::string::npos);
+  EXPECT_FALSE(p.Has("000-001 Soft.xi"));
+}
+
 }  // namespace
 }  // namespace brumlet

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <set>
 
+#include "sf2/envelope.h"
+
 namespace brumlet::sf2 {
 namespace {
 
@@ -13,6 +15,9 @@ constexpr int kDefaultRoot = 60;
 constexpr int kFinetuneSteps = 128;  // finetune units in a semitone
 constexpr int kMaxCentibels = 1440;
 constexpr int kMaxPan = 500;
+// The key whose zone gives an instrument its envelope and vibrato: middle C, where the keynum
+// generators leave the hold and decay as they are.
+constexpr int kEnvelopeKey = 60;
 
 int Clamp(std::int32_t value, int low, int high) {
   return static_cast<int>(std::clamp<std::int32_t>(value, low, high));
@@ -200,6 +205,34 @@ bool Acts(const GeneratorValues& v, const GeneratorValues& defaults, int oper) {
   return true;
 }
 
+// The envelope and vibrato generators of `zone` as it plays `key`: keynumToVolEnvHold and
+// keynumToVolEnvDecay shorten the hold and decay by their timecents for every key above 60.
+Sf2EnvelopeGenerators EnvelopeGenerators(const Zone& zone, int key) {
+  const GeneratorValues& v = zone.values;
+  const int keys_above = key - kEnvelopeKey;
+  return {.delay_vol_env = v[gen::kDelayVolEnv],
+          .attack_vol_env = v[gen::kAttackVolEnv],
+          .hold_vol_env =
+              v[gen::kHoldVolEnv] - Clamp(v[gen::kKeynumToVolEnvHold], -1200, 1200) * keys_above,
+          .decay_vol_env =
+              v[gen::kDecayVolEnv] - Clamp(v[gen::kKeynumToVolEnvDecay], -1200, 1200) * keys_above,
+          .sustain_vol_env = v[gen::kSustainVolEnv],
+          .release_vol_env = v[gen::kReleaseVolEnv],
+          .delay_vib_lfo = v[gen::kDelayVibLfo],
+          .freq_vib_lfo = v[gen::kFreqVibLfo],
+          .vib_lfo_to_pitch = v[gen::kVibLfoToPitch]};
+}
+
+// One envelope for the whole instrument: the XI has no other.
+void MapEnvelope(const std::vector<Zone>& zones, InstrumentPlan& plan) {
+  const int key = std::clamp(kEnvelopeKey, plan.keys.low, plan.keys.high);
+  const PlannedSample& sample = plan.samples[plan.key_map[key]];
+  const XiEnvelopeMapping mapping = MapSf2Envelope(EnvelopeGenerators(zones[sample.zone], key));
+  plan.envelope = mapping.volume;
+  plan.vibrato = mapping.vibrato;
+  plan.envelope_compressed = mapping.compressed;
+}
+
 void Annotate(const std::vector<Zone>& zones, InstrumentPlan& plan) {
   const GeneratorValues defaults = DefaultGenerators();
   std::set<int> unmapped;
@@ -346,6 +379,7 @@ PresetPlan PlanPreset(const Bank& bank, std::size_t preset) {
     instrument.part = i + 1;
     instrument.part_count = parts;
     Annotate(zones, instrument);
+    MapEnvelope(zones, instrument);
   }
   return plan;
 }

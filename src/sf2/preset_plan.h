@@ -17,6 +17,8 @@
 //    first among equals) and gives its keys to the kept sample whose root key is nearest its
 //    own (the lower among equals); a preset of bank 128 is split into runs of consecutive keys
 //    of at most 16 samples each, keys outside a part's run playing its nearest key's sample.
+//  - The envelope and vibrato come from the zone of the sample key 60 plays (a drum kit's part:
+//    the key of its run nearest 60), as that zone plays that key.
 #pragma once
 
 #include <array>
@@ -92,9 +94,11 @@ struct InstrumentPlan {
   Range keys{0, kKeyCount - 1};                   ///< the run of keys this part holds
   std::array<std::uint8_t, kKeyCount> key_map{};  ///< for each key, its index in `samples`
   std::vector<PlannedSample> samples;             ///< at most 16; none for a silent preset
-  /// Empty for now: the instrument gets the fixed envelope every instrument has.
+  /// The volume envelope, fade-out and auto-vibrato of the zone whose sample plays key 60, or the
+  /// part's key nearest it; empty for a preset that plays nothing.
   std::optional<xi::VolumeEnvelope> envelope;
   std::optional<xi::AutoVibrato> vibrato;
+  bool envelope_compressed = false;  ///< too long for a tracker's editor: its times were scaled
 
   // What the report line says was not kept.
   int samples_merged = 0;  ///< samples beyond 16 whose keys went to another sample

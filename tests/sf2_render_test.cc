@@ -1,0 +1,321 @@
+// Presets of the real banks converted by brumlet and played by openmpt123, against the bank played
+// by fluidsynth on the same keys: pitch, attack, sustain and release, and which drum a kit key is.
+// The bank fluidsynth plays is a copy whose filter, modulation envelope, modulation LFO and
+// modulators are neutralised: the XI has none of them, so they would only blur the comparison.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <fstream>
+
+#include "platform/posix_platform.h"
+#include "program_test.h"
+#include "render_measure.h"
+#include "sf2/bank.h"
+#include "sf2/preset_plan.h"
+#include "soundfont.h"
+#include "xi_reader.h"
+#include "xm_module.h"
+
+namespace brumlet {
+namespace {
+
+using namespace brumlet::testing;
+
+constexpr char kFluid[] = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+constexpr char kTim[] = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+// The fastest fade-out, 4095, takes a note 30 dB down in 0.15 s: no release is shorter in an XI.
+constexpr double kFastestFall = 0.15;
+
+std::uint32_t Le(std::fstream& f, std::streamoff at, int size) {
+  unsigned char b[4] = {};
+  f.seekg(at);
+  f.read(reinterpret_cast<char*>(b), size);
+  return b[0] | b[1] << 8 | (size > 2 ? b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24 : 0);
+}
+
+// Copies `bank` to `copy` and, in its pgen and igen records (oper and amount, 2 bytes each), opens
+// the filter (initialFilterFc 13500 cents in instruments, no offset in presets) and removes what
+// the modulation envelope and LFO do; every modulator record (10 bytes) gets an amount of 0.
+void NeutralisedCopy(const std::string& bank, const std::string& copy) {
+  fs::copy_file(bank, copy, fs::copy_options::overwrite_existing);
+  std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
+  auto put16 = [&f](std::streamoff at, int value) {
+    const char b[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8 & 0xFF)};
+    f.seekp(at);
+    f.write(b, 2);
+  };
+  auto id = [&f](std::streamoff at) {
+    std::string s(4, '\0');
+    f.seekg(at);
+    f.read(s.data(), 4);
+    return s;
+  };
+  const std::streamoff end = 8 + Le(f, 4, 4);
+  for (std::streamoff at = 12; at + 12 <= end; at += 8 + Le(f, at + 4, 4)) {
+    if (id(at) != "LIST" || id(at + 8) != "pdta") continue;
+    for (std::streamoff sub = at + 12; sub < at + 8 + Le(f, at + 4, 4);) {
+      const std::string name = id(sub);
+      const std::streamoff size = Le(f, sub + 4, 4), body = sub + 8;
+      const bool gens = name == "pgen" || name == "igen";
+      for (std::streamoff r = body; gens && r + 4 <= body + size; r += 4) {
+        const std::uint32_t oper = Le(f, r, 2);
+        if (oper == 8) put16(r + 2, name == "igen" ? 13500 : 0);
+        if (oper == 5 || oper == 7 || oper == 9 || oper == 10 || oper == 11 || oper == 13) {
+          put16(r + 2, 0);
+        }
+      }
+      for (std::streamoff r = body; name.substr(1) == "mod" && r + 10 <= body + size; r += 10) {
+        put16(r + 4, 0);
+      }
+      sub = body + size;
+    }
+  }
+}
+
+// The power spectrum of `size` (a power of 2) frames of `signal` from `begin` seconds,
+// Hann-windowed: bin k holds k x rate / size Hz.
+std::vector<double> PowerSpectrum(const Rendered& signal, double begin, std::size_t size) {
+  std::vector<std::complex<double>> x(size);
+  const auto from = static_cast<std::size_t>(begin * signal.rate);
+  for (std::size_t i = 0; i < size && from + i < signal.mono.size(); ++i) {
+    x[i] = signal.mono[from + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / size));
+  }
+  for (std::size_t i = 1, j = 0; i < size; ++i) {  // bit-reversed order, then butterflies
+    std::size_t bit = size >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(x[i], x[j]);
+  }
+  for (std::size_t len = 2; len <= size; len <<= 1) {
+    const std::complex<double> w = std::polar(1.0, -2 * M_PI / static_cast<double>(len));
+    for (std::size_t i = 0; i < size; i += len) {
+      std::complex<double> t = 1;
+      for (std::size_t k = 0; k < len / 2; ++k, t *= w) {
+        const std::complex<double> u = x[i + k], v = x[i + k + len / 2] * t;
+        x[i + k] = u + v;
+        x[i + k + len / 2] = u - v;
+      }
+    }
+  }
+  std::vector<double> power(size / 2);
+  for (std::size_t k = 0; k < size / 2; ++k) power[k] = std::norm(x[k]) + 1e-30;
+  return power;
+}
+
+// The frequency of the strongest partial of `signal` between `low` and `high` Hz over 1.49 s from
+// `begin`, refined between bins by the parabola through the peak's log power and its neighbours.
+// Two renders of the same sample have the same strongest partial: their ratio is their pitch
+// difference, which a complex tone (beating ranks of an organ, a piano's inharmonic partials)
+// gives more steadily than its period does.
+double PartialHz(const Rendered& signal, double begin, double low, double high) {
+  constexpr std::size_t kSize = 65536;
+  const std::vector<double> power = PowerSpectrum(signal, begin, kSize);
+  const double bin_hz = static_cast<double>(signal.rate) / kSize;
+  const auto first = static_cast<std::size_t>(low / bin_hz) + 1;
+  std::size_t best = first;
+  for (std::size_t k = first; k < static_cast<std::size_t>(high / bin_hz); ++k) {
+    if (power[k] > power[best]) best = k;
+  }
+  const double l = std::log(power[best - 1]), m = std::log(power[best]),
+               r = std::log(power[best + 1]);
+  return (static_cast<double>(best) + 0.5 * (l - r) / (l - 2 * m + r)) * bin_hz;
+}
+
+// The power of `signal` over its first 0.37 s in sixth-octave bands from 50 Hz to 16 kHz, in dB.
+std::vector<double> BandsDb(const Rendered& signal) {
+  constexpr std::size_t kSize = 16384;
+  const std::vector<double> power = PowerSpectrum(signal, 0, kSize);
+  std::vector<double> bands;
+  for (double low = 50; low < 16000; low *= std::exp2(1.0 / 6)) {
+    double sum = 0;
+    for (std::size_t k = 0; k < kSize / 2; ++k) {
+      const double hz = static_cast<double>(k) * signal.rate / kSize;
+      if (hz >= low && hz < low * std::exp2(1.0 / 6)) sum += power[k];
+    }
+    bands.push_back(10 * std::log10(sum + 1e-12));
+  }
+  // Bands 40 dB under the loudest are left at that floor: a sample of 22050 Hz has nothing up
+  // there, and openmpt123, not interpolating, fills them with quiet images.
+  const double floor = *std::max_element(bands.begin(), bands.end()) - 40;
+  for (double& band : bands) band = std::max(band, floor);
+  return bands;
+}
+
+double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
+  double ma = 0, mb = 0, ab = 0, aa = 0, bb = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) ma += a[i] / a.size(), mb += b[i] / b.size();
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    ab += (a[i] - ma) * (b[i] - mb), aa += (a[i] - ma) * (a[i] - ma),
+        bb += (b[i] - mb) * (b[i] - mb);
+  }
+  return ab / std::sqrt(aa * bb);
+}
+
+class Sf2Render : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    for (const char* tool : {"openmpt123", "fluidsynth"}) {
+      if (!MissingTool(tool, tool).empty()) GTEST_SKIP() << MissingTool(tool, tool);
+    }
+    for (const char* bank : {kFluid, kTim}) {
+      if (!fs::exists(bank)) {
+        GTEST_SKIP() << bank << " is missing (Debian fluid-soundfont-gm, timgm6mb-soundfont)";
+      }
+    }
+  }
+
+  struct Note {
+    Rendered xi, bank;
+    XiSample sample;  // the one the key plays
+  };
+
+  // Preset bank:program of `path` converted by brumlet and played on `key` for 2 s of 5 by
+  // openmpt123 (the part of a split kit that holds the key), and by fluidsynth from `neutral`.
+  Note Play(const std::string& path, const std::string& neutral, int bank, int program, int key) {
+    PosixPlatform platform;
+    const sf2::Bank b = sf2::ReadBank(*platform.OpenRead(path, Site::kBankOpen), path);
+    std::string file;
+    for (std::size_t p = 0; p < b.PresetCount(); ++p) {
+      if (b.presets[p].bank != bank || b.presets[p].program != program) continue;
+      for (const sf2::InstrumentPlan& part : sf2::PlanPreset(b, p).instruments) {
+        if (part.keys.Contains(key)) {
+          file = PresetFileName(bank, program, part.name, part.part, part.part_count);
+        }
+      }
+    }
+    const std::string choice = std::to_string(bank) + ":" + std::to_string(program);
+    if (!Exists(file)) {
+      EXPECT_EQ(Run({"--sf2", path, choice}).code, 0) << choice;
+    }
+    const std::string xi = Read(file);
+    Note note;
+    const XiFile parsed = ParseXi(xi);
+    note.sample = parsed.samples.at(static_cast<std::size_t>(parsed.key_map.at(key)));
+    Write("note.xm", XmFromXi(xi, key + 1, 0, 250, 100, 1));  // 50 rows a second, off at 2 s
+    note.xi = RenderXm(dir_.string(), "note.xm", 44100);
+    Write("note.mid", MidiNote(bank, program, key, 100, 2, 5));
+    note.bank = RenderMidi(dir_.string(), neutral, "note.mid", "note.wav", 44100);
+    return note;
+  }
+
+  void RemoveInstruments() {
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      if (entry.path().extension() == ".xi") fs::remove(entry.path());
+    }
+  }
+};
+
+// Pianos (FluidR3's mixed stereo grand), strings, pads, organs, a choir and a guitar: each note's
+// pitch within 5 cents of the bank's once openmpt123's own finetune error is allowed for; the
+// attack's peak within 30 ms or 20 %, the level before the note ends (against the peak) within
+// 3 dB, the fall of 30 dB after it within 30 % (and never asked faster than the fastest
+// fade-out). A preset's exclusions say what the XI cannot express of it.
+TEST_F(Sf2Render, PresetsPlayAsFluidSynthPlaysTheBank) {
+  // What a case does not compare, because the XI cannot express it.
+  enum Skip { kNone = 0, kPitch = 1, kAttack = 2, kSustain = 4 };
+  struct Case {
+    const char* path;
+    int bank, program;
+    std::vector<int> keys;
+    int skip;
+    const char* why;
+  };
+  const char* compressed = "its decay is longer than 6.5 s and compressed into it";
+  const Case cases[] = {
+      {kFluid, 0, 0, {48, 60, 72}, kSustain, compressed},  // a mixed stereo piano
+      {kFluid, 0, 40, {55, 67}, kNone, ""},
+      // The bank sounds a left and a right recording typed as mono samples, two layers of which
+      // the XI keeps the first; their sum swells differently.
+      {kFluid, 0, 48, {48, 60}, kSustain, "a layer left out"},
+      // Its second layer, left out, peaks later and lifts the sum's peak on low keys.
+      {kFluid, 0, 89, {48, 60}, kAttack, "a layer left out"},
+      // An instant attack: the sample's own swell decides where the level first comes within
+      // 0.5 dB of its highest, and key 48 plays a neighbouring sample (beyond 16, merged).
+      {kFluid, 0, 19, {48, 60}, kAttack, "a merged sample"},
+      {kFluid, 0, 52, {60}, kNone, ""},
+      {kFluid, 0, 24, {52, 64}, kSustain, compressed},
+      {kTim, 0, 0, {60}, kSustain, compressed},
+      // Five layers sound at once (a mono-typed left and right recording and a synth pair with
+      // its own pitch envelope); the XI plays the first.
+      {kTim, 0, 48, {60}, kPitch | kAttack | kSustain, "four layers left out"},
+      // Its quieter octave layer, left out, swells for 68 ms and moves the sum's peak later.
+      {kTim, 0, 19, {60}, kAttack, "a layer left out"},
+      {kTim, 0, 89, {60}, kNone, ""},
+      // Key 40's zone decays in 13.9 s, key 60's, whose envelope the XI has, in 10.7 s.
+      {kTim, 0, 33, {40}, kSustain, "one envelope for every key"},
+  };
+  NeutralisedCopy(kFluid, (dir_ / "fluid.sf2").string());
+  NeutralisedCopy(kTim, (dir_ / "tim.sf2").string());
+  std::printf("%-8s %3s %3s | %7s %6s | %11s | %13s | %11s\n", "preset", "key", "bank", "pitch",
+              "player", "peak s", "sustain dB", "-30 dB s");
+  for (const Case& c : cases) {
+    const std::string neutral = (dir_ / (c.path == kFluid ? "fluid.sf2" : "tim.sf2")).string();
+    for (int key : c.keys) {
+      SCOPED_TRACE(std::string(c.path) + " " + std::to_string(c.program) + " key " +
+                   std::to_string(key));
+      const Note n = Play(c.path, neutral, c.bank, c.program, key);
+      ASSERT_GT(n.xi.mono.size(), 0u);
+      ASSERT_GT(n.bank.mono.size(), 0u);
+      const double hz = 440 * std::exp2((key - 69) / 12.0);
+      const double partial = PartialHz(n.xi, 0.3, hz * 0.9, hz * 6.5);
+      const double pitch =
+          1200 * std::log2(partial / PartialHz(n.bank, 0.3, partial * 0.97, partial * 1.03));
+      const double player =
+          XmPitchErrorCents(dir_.string(), key + 1, n.sample.relative_note, n.sample.finetune);
+      const double peak = AttackPeakSeconds(n.bank, 1.5), xi_peak = AttackPeakSeconds(n.xi, 1.5);
+      const double sustain = LevelDb(n.bank, 1.8, 2) - LevelDb(n.bank, peak - 0.01, peak + 0.01);
+      const double xi_sustain =
+          LevelDb(n.xi, 1.8, 2) - LevelDb(n.xi, xi_peak - 0.01, xi_peak + 0.01);
+      const double fall = FallSeconds(n.bank, 2), xi_fall = FallSeconds(n.xi, 2);
+      std::printf("%s %d:%-3d %3d | %+7.2f %+6.2f | %5.3f %5.3f | %6.1f %6.1f | %5.3f %5.3f  %s\n",
+                  c.path == kFluid ? "FluidR3" : "TimGM6mb", c.bank, c.program, key, pitch, player,
+                  peak, xi_peak, sustain, xi_sustain, fall, xi_fall, c.why);
+      if (!(c.skip & kPitch)) {
+        EXPECT_NEAR(pitch, player, 5);
+      }
+      if (!(c.skip & kAttack)) {
+        EXPECT_NEAR(xi_peak, peak, std::max(0.03, 0.2 * peak));
+      }
+      if (!(c.skip & kSustain)) {
+        EXPECT_NEAR(xi_sustain, sustain, 3);
+      }
+      const double expected_fall = std::max(fall, kFastestFall);
+      EXPECT_NEAR(xi_fall, expected_fall, 0.3 * expected_fall);
+    }
+    RemoveInstruments();
+  }
+}
+
+// Each key of the standard kits sounds as the bank's drum on that key, and more like it than
+// like any other drum played here: its spectrum over the first 0.37 s correlates best with it.
+TEST_F(Sf2Render, EachKitKeyPlaysTheBanksDrumForThatKey) {
+  const std::vector<int> keys = {35, 38, 41, 42, 46, 48, 49, 51, 56, 60, 62, 70, 75, 81};
+  for (const char* path : {kFluid, kTim}) {
+    NeutralisedCopy(path, (dir_ / "kit.sf2").string());
+    std::vector<std::vector<double>> xi, bank;
+    for (int key : keys) {
+      const Note n = Play(path, (dir_ / "kit.sf2").string(), 128, 0, key);
+      xi.push_back(BandsDb(n.xi));
+      bank.push_back(BandsDb(n.bank));
+    }
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      std::size_t best = 0;
+      double other = -1;
+      for (std::size_t j = 0; j < keys.size(); ++j) {
+        if (Correlation(xi[k], bank[j]) > Correlation(xi[k], bank[best])) best = j;
+        if (j != k) other = std::max(other, Correlation(xi[k], bank[j]));
+      }
+      std::printf("%s kit key %d: correlation %.3f with its drum, %.3f at most with another\n",
+                  path, keys[k], Correlation(xi[k], bank[k]), other);
+      EXPECT_EQ(keys[best], keys[k]) << path;
+    }
+    RemoveInstruments();
+  }
+}
+
+}  // namespace
+}  // namespace brumlet
