@@ -5,6 +5,10 @@
 # made here, with runs of the four commands alternating. Prints median wall times, the ratios,
 # and the converter's peak resident memory for a small and a large source.
 #
+# Then every preset of a SoundFont bank (FluidR3_GM.sf2 of Debian's fluid-soundfont-gm, or the
+# bank BENCH_SF2 names) converted in one run, against `dd` copying a file of as many bytes as all
+# the outputs hold, and that run's peak resident memory. BENCH_ONLY=sf2 times the bank alone.
+#
 #   bench/run.sh [BRUMLET] [RUNS] [MIB ...]    defaults: build/release/brumlet 7 64 256
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -65,6 +69,43 @@ run_cat() { cat "$1" > copy.raw; }
 run_sox() { sox "$1" -t raw copy.raw; }
 ratio() { echo "scale=4; $1 / $2" | bc; }
 
+# The bank's presets, one run each time, against dd copying as many bytes as the outputs hold:
+# the bank's sample data is smaller than that, since presets share samples.
+bank_row() {
+  local bank=${BENCH_SF2:-/usr/share/sounds/sf2/FluidR3_GM.sf2}
+  if [ ! -r "$bank" ]; then
+    echo "(no SoundFont row: $bank is missing; Debian: fluid-soundfont-gm)"
+    return
+  fi
+  mkdir bank && cd bank
+  cat "$bank" > /dev/null
+  "$brumlet" --sf2 "$bank" > report.txt || { echo "bench: --sf2 failed" >&2; exit 2; }
+  local files bytes
+  files=$(find . -name '*.xi' | wc -l)
+  bytes=$(find . -name '*.xi' -printf '%s\n' | awk '{ s += $1 } END { print s }')
+  mib=$((mib > bytes / 1048576 ? mib : bytes / 1048576 + 1))
+  head -c "$bytes" /dev/urandom > outputs.raw
+  run_bank() { "$brumlet" --sf2 "$bank" > /dev/null; }
+  run_copy() { dd if=outputs.raw of=copy.raw bs=128k status=none; }
+  : > bank.times; : > copy.times
+  for ((i = 0; i < runs; i++)); do
+    if ((i % 2)); then seconds run_copy >> copy.times; fi
+    seconds run_bank >> bank.times
+    if ((i % 2 == 0)); then seconds run_copy >> copy.times; fi
+  done
+  local b d
+  b=$(median < bank.times); d=$(median < copy.times)
+  printf '\n%s: %d presets, %d files, %d bytes\n%-34s %8.3fs\n%-34s %8.3fs   (%.2fx)\n' \
+    "$(basename "$bank")" "$(awk -F '  ->  |  skipped: ' 'NF > 1 { print $1 }' report.txt | sort -u | wc -l)" "$files" \
+    "$bytes" "brumlet --sf2, every preset" "$b" "dd of as many bytes" "$d" "$(ratio "$b" "$d")"
+  echo "peak resident memory: $(peak_kib "$brumlet" --sf2 "$bank") KiB"
+  cd .. && rm -rf bank
+}
+if [ "${BENCH_ONLY:-}" = sf2 ]; then
+  bank_row
+  exit 0
+fi
+
 formats=("mono8 1 8" "mono16 1 16" "stereo8 2 8" "stereo16 2 16" "stereo24 2 24")
 commands=(brumlet dd cat sox)
 printf '%-9s %5s %9s %9s %9s %9s %7s %7s %8s\n' format MiB brumlet dd cat sox "vs dd" "vs cat" \
@@ -109,6 +150,8 @@ k=$(median < kit.times); e=$(median < each.times)
 printf '\n%-34s %8.3fs\n%-34s %8.3fs   (kit / one by one: %.2fx)\n' \
   "kit of 16 x 16 MiB mono 16-bit" "$k" "the same 16 converted one by one" "$e" "$(ratio "$k" "$e")"
 rm -rf kit ./*.xi
+
+bank_row
 
 make_wav small.wav 2 16 $((1024 * 1024))
 make_wav large.wav 2 16 $((mib * 1024 * 1024))

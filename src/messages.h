@@ -341,6 +341,10 @@ inline std::string PresetTooManyZones(std::size_t limit) {
   return Text({"it has more than ", std::to_string(limit), " zones"});
 }
 
+inline std::string PresetAfterTwin(std::string_view first) {
+  return Text({"preset \"", first, "\" has the same numbers and comes first, so players use it"});
+}
+
 // The SoundFont mode's lines. A preset is shown as its bank and program numbers and its name,
 // "000:025 Acoustic Guitar".
 

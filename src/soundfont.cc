@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 #include "messages.h"
@@ -24,6 +25,29 @@ std::string PresetLabel(const sf2::PresetSummary& summary) {
   char numbers[16];
   std::snprintf(numbers, sizeof numbers, "%03d:%03d ", summary.bank, summary.program);
   return numbers + summary.name;
+}
+
+// For each preset, the first earlier one of the same bank and program, if any: players use the
+// first of them, so the others are skipped (named alike, they would write over its file).
+// `order` holds the presets by their numbers, in the bank's order among equals.
+std::vector<std::optional<std::size_t>> EarlierTwins(const sf2::Bank& bank,
+                                                     const std::vector<std::size_t>& order) {
+  std::vector<std::optional<std::size_t>> twins(bank.PresetCount());
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    const sf2::PresetHeader& a = bank.presets[order[i - 1]];
+    const sf2::PresetHeader& b = bank.presets[order[i]];
+    if (a.bank == b.bank && a.program == b.program) {
+      twins[order[i]] = twins[order[i - 1]].value_or(order[i - 1]);
+    }
+  }
+  return twins;
+}
+
+// The skip line of a preset that comes after its twin.
+std::string TwinSkipLine(const sf2::Bank& bank, std::size_t preset, std::size_t first) {
+  const sf2::PresetHeader& h = bank.presets[preset];
+  return PresetSkipLine(PresetLabel({h.bank, h.program, h.name, 0, 0}),
+                        PresetAfterTwin(bank.presets[first].name));
 }
 
 // What the report line says was left out or merged: the preset's on its first part only.
@@ -127,8 +151,14 @@ int BankConversion::Run(Platform& platform) {
     return x.bank != y.bank ? x.bank < y.bank : x.program < y.program;
   });
 
+  const std::vector<std::optional<std::size_t>> twins = EarlierTwins(bank, order);
+
   if (choice_ == kListChoice) {
     for (std::size_t preset : order) {
+      if (twins[preset]) {
+        console.Write(TwinSkipLine(bank, preset, *twins[preset]));
+        continue;
+      }
       const sf2::PresetPlan plan = sf2::PlanPreset(bank, preset);
       console.Write(plan.skip ? PresetSkipLine(PresetLabel(plan.summary), plan.skip->why)
                               : PresetListLine(PresetLabel(plan.summary), plan.summary.zones,
@@ -150,6 +180,11 @@ int BankConversion::Run(Platform& platform) {
   File* const sources[] = {file.get()};
   const File* const inputs[] = {file.get()};
   for (std::size_t preset : order) {
+    if (twins[preset]) {
+      console.Write(TwinSkipLine(bank, preset, *twins[preset]));
+      code = exit_code::kBankRefused;
+      continue;
+    }
     const sf2::PresetPlan plan = sf2::PlanPreset(bank, preset);
     const std::string label = PresetLabel(plan.summary);
     // A preset that plays nothing (no zone at velocity 100 on a tracker's keys) has one part

@@ -179,6 +179,13 @@ TEST(Sf2Plan, PitchVolumeAndPanning) {
   EXPECT_EQ(xi.samples[1].pitch.relative_note, 5);
   EXPECT_TRUE(xi.samples[1].scale_tuning_lost);
   EXPECT_EQ(xi.scale_tunings_lost, 1);
+  // Root key and tuning count only through the pitch they give: key 43 tuned as root 42 plus 95
+  // cents is the sample of key 41 (root 41, -5 cents), not a copy of it.
+  const sf2::PresetPlan kit =
+      Plan({Z({KeyRange(41, 41), Set(kFineTune, -5)}, 0),
+            Z({KeyRange(43, 43), Set(58, 42), Set(kCoarseTune, 1), Set(kFineTune, -5)}, 0)},
+           {Mono("S", 41)});
+  EXPECT_EQ(kit.instruments[0].samples.size(), 1u);
 }
 
 TEST(Sf2Plan, LoopsWithTheirOffsetsOrDroppedWhenOutsideTheSample) {

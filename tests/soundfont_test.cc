@@ -98,6 +98,29 @@ TEST(Soundfont, ChoosesPresetsNamesTheirFilesAndReportsEach) {
   }
 }
 
+TEST(Soundfont, OfPresetsWithTheSameNumbersTheFirstIsWrittenAndTheOthersSkipped) {
+  // Named alike, the later would write over the earlier's file.
+  const Bytes bank = Sf2({{{"Kit", 0, 0, {{Set(41, 0)}}},
+                           {"Kit", 0, 0, {{Set(41, 1)}}},
+                           {"Odd", 0, 0, {{Set(41, 1)}}}},
+                          {{"I", {{Set(53, 0)}}}, {"J", {{Set(53, 0)}, {Set(53, 1)}}}},
+                          {{"S", 10, 20}, {"T", 20, 30}},
+                          30});
+  const std::string skips =
+      "000:000 Kit  skipped: preset \"Kit\" has the same numbers and comes first, so players use "
+      "it\n000:000 Odd  skipped: preset \"Kit\" has the same numbers and comes first, so players "
+      "use it\n";
+  for (const auto& [choice, code, lines] :
+       {std::tuple{"*", 245, "000:000 Kit  ->  000-000 Kit.xi  (1 sample)\n" + skips},
+        std::tuple{"--list", 0, "000:000 Kit  (1 zone, 1 sample)\n" + skips}}) {
+    FakePlatform p;
+    p.AddFile("b.sf2", bank);
+    EXPECT_EQ(RunBrumlet({"--sf2", "b.sf2", choice}, "brumlet", p), code);
+    EXPECT_NE(p.fake_console().output.find(lines), std::string::npos) << p.fake_console().output;
+    EXPECT_EQ(p.files.size(), code == 0 ? 1u : 2u);
+  }
+}
+
 TEST(Soundfont, FileNamesKeepWhatWindowsAllows) {
   EXPECT_EQ(PresetFileName(0, 25, "Acoustic Guitar", 1, 1), "000-025 Acoustic Guitar.xi");
   EXPECT_EQ(PresetFileName(128, 0, "Std: \"Kit\"*\t. ", 2, 3), "128-000 Std_ _Kit___ (2 of 3).xi");

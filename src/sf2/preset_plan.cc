@@ -102,9 +102,13 @@ PlannedSample SampleFor(const Bank& bank, const std::vector<Zone>& zones,
   return sample;
 }
 
+// Two samples the XI file could not tell apart are one. Root key and tuning count only through
+// the pitch they give: drum kits tune one sample on neighbouring keys as root k with -5 cents and
+// as root k + 1 with 95, and copies of it would take places among the 16.
 bool SameSound(const PlannedSample& a, const PlannedSample& b) {
-  return a.source == b.source && a.root_key == b.root_key && a.tuning_cents == b.tuning_cents &&
-         a.loop == b.loop && a.volume == b.volume && a.panning == b.panning;
+  return a.source == b.source && a.pitch.relative_note == b.pitch.relative_note &&
+         a.pitch.finetune == b.pitch.finetune && a.loop == b.loop && a.volume == b.volume &&
+         a.panning == b.panning;
 }
 
 // The loudest of `candidates` that `accept` takes; the first among equals.

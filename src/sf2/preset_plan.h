@@ -11,8 +11,9 @@
 //    when that sounds on the same key with the other side, else the loudest zone of the other
 //    side sounding there (banks whose links are all wrong exist); panned at the mean of both.
 //  - A key no zone sounds on plays the nearest covered key's sample, the lower on a tie.
-//  - One XI sample per distinct (bank sample, frames, root key, tuning, loop, volume, panning,
-//    partner), numbered in the order of the first key each plays.
+//  - One XI sample per distinct (bank sample, frames, pitch, loop, volume, panning, partner),
+//    numbered in the order of the first key each plays; the pitch is what root key and tuning
+//    give together, so two ways of tuning a sample to the same pitch are one sample.
 //  - More than 16: a melodic preset drops, one at a time, the sample playing fewest keys (the
 //    first among equals) and gives its keys to the kept sample whose root key is nearest its
 //    own (the lower among equals); a preset of bank 128 is split into runs of consecutive keys
