@@ -1,7 +1,8 @@
 #include "xi/instrument_writer.h"
 
 #include <algorithm>
-#include <type_traits>
+#include <variant>
+#include <vector>
 
 #include "messages.h"
 #include "xi/sampleinit.h"
@@ -28,21 +29,16 @@ void StoreSampleHeader(const InstrumentSample& sample, XiSampleHeader header) {
   SetSampleName(header, sample.name);
 }
 
-void EncodeSample(const InstrumentSample& sample, File& source, File& output, std::int64_t start,
-                  EncoderBuffers& buffers) {
-  const auto length = static_cast<std::int32_t>(sample.frames * Width(sample));
-  std::visit(
-      [&](const auto& data) {
-        using Data = std::decay_t<decltype(data)>;
-        if constexpr (std::is_same_v<Data, WavDataSource>) {
-          EncodeJob job{source, output, data.info.DataOffset, length, start, buffers};
-          EncodeSampleData(job, data.info, data.stereo);
-        } else {
-          EncodePcm16(source, output, {data.offset, sample.frames},
-                      {data.mixed_with_offset, data.mixed_frames}, start, buffers);
-        }
-      },
-      sample.source.data);
+// A run of samples whose frames lie in one file as 16-bit frames: encoded through one writer, so
+// that a bank's many short samples take few writes.
+void EncodePcm16Run(std::span<const InstrumentSample> run, File& source, File& output,
+                    std::int64_t start, EncoderBuffers& buffers) {
+  std::vector<Pcm16Sample> samples;
+  for (const InstrumentSample& sample : run) {
+    const auto& data = std::get<Pcm16Source>(sample.source.data);
+    samples.push_back({{data.offset, sample.frames}, {data.mixed_with_offset, data.mixed_frames}});
+  }
+  EncodePcm16(source, output, samples, start, buffers);
 }
 
 }  // namespace
@@ -63,9 +59,28 @@ void WriteInstrument(const Instrument& instrument, std::span<File* const> source
   }
   std::int64_t start =
       WriteHeaderImage(static_cast<std::uint8_t>(instrument.samples.size()), false, image, output);
-  for (const InstrumentSample& sample : instrument.samples) {
-    EncodeSample(sample, *sources[sample.source.file], output, start, buffers);
-    start += static_cast<std::int64_t>(sample.frames) * Width(sample);
+  const std::vector<InstrumentSample>& samples = instrument.samples;
+  for (std::size_t i = 0; i < samples.size();) {
+    const InstrumentSample& sample = samples[i];
+    File& source = *sources[sample.source.file];
+    if (const auto* wav = std::get_if<WavDataSource>(&sample.source.data)) {
+      const auto length = static_cast<std::int32_t>(sample.frames * Width(sample));
+      EncodeJob job{source, output, wav->info.DataOffset, length, start, buffers};
+      EncodeSampleData(job, wav->info, wav->stereo);
+      start += length;
+      ++i;
+      continue;
+    }
+    // The longest run of 16-bit frame ranges in the same file from here.
+    std::size_t end = i + 1;
+    while (end < samples.size() && samples[end].source.file == sample.source.file &&
+           std::holds_alternative<Pcm16Source>(samples[end].source.data)) {
+      ++end;
+    }
+    const std::span<const InstrumentSample> run(samples.data() + i, end - i);
+    EncodePcm16Run(run, source, output, start, buffers);
+    for (const InstrumentSample& s : run) start += 2 * static_cast<std::int64_t>(s.frames);
+    i = end;
   }
 }
 

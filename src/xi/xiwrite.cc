@@ -426,10 +426,12 @@ void EncodeDecodedChannel(const std::int16_t* samples, std::size_t frames, std::
 void EncodePcm16Frames(File& source, Pcm16Range range, Pcm16Range mixed,
                        Channel<std::uint16_t>& channel, EncoderBuffers& buffers) {
   const bool mix = mixed.offset >= 0;
-  // Mixing reads both sides into the two halves of the input buffer.
-  const std::size_t block_frames = EncoderBuffers::kInputSize / 2 / (mix ? 2 : 1);
+  // A full input block of frames either way: the other side of a pair is read into the right
+  // output buffer, which one sample alone leaves unused.
+  constexpr std::size_t block_frames = EncoderBuffers::kInputSize / 2;
+  static_assert(EncoderBuffers::kOutputSize >= EncoderBuffers::kInputSize);
   Byte* left = buffers.input.get();
-  Byte* right = left + EncoderBuffers::kInputSize / 2;
+  Byte* right = buffers.right.get();
   for (std::uint32_t done = 0; done < range.frames;) {
     const std::size_t n = std::min<std::size_t>(block_frames, range.frames - done);
     source.Seek(range.offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
@@ -465,13 +467,17 @@ void EncodePcm16Frames(File& source, Pcm16Range range, Pcm16Range mixed,
 
 }  // namespace
 
-void EncodePcm16(File& source, File& output, Pcm16Range range, Pcm16Range mixed, std::int64_t start,
-                 EncoderBuffers& buffers) {
-  Channel<std::uint16_t> only{AlignedWriter(output, buffers.left.get(), start,
-                                            2 * static_cast<std::int64_t>(range.frames), false),
-                              kStart16};
-  EncodePcm16Frames(source, range, mixed, only, buffers);
-  only.writer.Flush();
+void EncodePcm16(File& source, File& output, std::span<const Pcm16Sample> samples,
+                 std::int64_t start, EncoderBuffers& buffers) {
+  std::int64_t length = 0;
+  for (const Pcm16Sample& sample : samples) length += 2 * std::int64_t{sample.range.frames};
+  Channel<std::uint16_t> run{AlignedWriter(output, buffers.left.get(), start, length, false),
+                             kStart16};
+  for (const Pcm16Sample& sample : samples) {
+    run.previous = kStart16;
+    EncodePcm16Frames(source, sample.range, sample.mixed, run, buffers);
+  }
+  run.writer.Flush();
 }
 
 void EncodeStereo16(EncodeJob& job) { EncodeStereo<Stereo16>(job, kStart16); }

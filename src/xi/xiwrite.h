@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <span>
 
 #include "bytes.h"
 #include "platform/platform.h"
@@ -53,7 +54,7 @@ struct EncodeJob {
   File& source;
   File& output;
   std::int32_t data_offset;
-  std::int32_t data_length;  ///< bytes of XI sample data: the output ends at header_length + this
+  std::int32_t data_length;    ///< bytes of XI sample data: the output ends at header_length + this
   std::int64_t header_length;  ///< where the sample data starts in the output
   EncoderBuffers& buffers;
 };
@@ -84,11 +85,17 @@ struct Pcm16Range {
   std::uint32_t frames = 0;
 };
 
-/// The frames of `range` in `source` (a SoundFont's sample data), mixed with those of `mixed`
-/// where it is given, (L + R) >> 1, its missing frames silent: one 16-bit sample of
-/// `range.frames` frames written from `start` in `output`. Reads only those ranges, however
-/// large the file.
-void EncodePcm16(File& source, File& output, Pcm16Range range, Pcm16Range mixed,
+/// One 16-bit sample of a run: the frames of `range`, mixed with those of `mixed` where it is
+/// given, (L + R) >> 1, its missing frames silent; `range.frames` frames long.
+struct Pcm16Sample {
+  Pcm16Range range;
+  Pcm16Range mixed;
+};
+
+/// Samples from `source` (a SoundFont's sample data) written one behind the other from `start`
+/// in `output`, each delta-encoded from its own start, through one writer: many short samples
+/// then take few writes. Reads only their ranges, however large the file.
+void EncodePcm16(File& source, File& output, std::span<const Pcm16Sample> samples,
                  std::int64_t start, EncoderBuffers& buffers);
 
 /// Runs the encoder a source needs: 16-bit sources through the 16-bit encoders, the wide formats
