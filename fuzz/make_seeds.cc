@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
                    "instr: %a\nsmp$A: %A\nSMP 3: %ask\n\nSMP09: x"));
   Save(names, "short", std::string("INSTR: %W\rsmp+1: %s\rSMPxf: %l\rSMP-1: %in\x1A"));
 
-  const SampleSpec left{"L", 0, 40, 8, 32, 22050, 60, 0, 1, 4},
+  const SampleDef left{"L", 0, 40, 8, 32, 22050, 60, 0, 1, 4},
       right{"R", 40, 80, 48, 72, 22050, 60, 0, 0, 2};
   const Bytes stereo_bank =
       Sf2({{{"Piano", 0, 0, {{KeyRange(0, 100), Set(48, 30)}, {Set(51, -1), Set(41, 0)}}}},
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
            {left, right},
            120});
   Save(banks, "stereo", stereo_bank);
-  BankSpec kit{{{"Kit", 128, 0, {{Set(41, 0)}}}}, {{"Drums", {}}}, {}, 120};
+  BankDef kit{{{"Kit", 128, 0, {{Set(41, 0)}}}}, {{"Drums", {}}}, {}, 120};
   for (int i = 0; i < 20; ++i) {
     kit.instruments[0].zones.push_back(
         {KeyRange(35 + i, 35 + i), Set(56, 0), Set(58, 60 + i % 3), Set(53, i % 3)});

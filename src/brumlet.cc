@@ -134,14 +134,18 @@ int RunBrumlet(const std::vector<std::string>& arguments, std::string_view modul
       return rejection.exit_code();
     }
   } catch (const RunFailure& failure) {
-    try {
-      // The bare line feed inside the report is the same on every system.
-      platform.console().WriteRaw(FailureReportHead(failure, module) + '\n');
-      platform.console().Write(FailureReportText(failure) + '\n');
-    } catch (const RunFailure&) {
-      // The console itself is gone; the exit code still tells.
-    }
+    PrintFailureReport(failure, module, platform.console());
     return exit_code::kRunFailure;
+  }
+}
+
+void PrintFailureReport(const RunFailure& failure, std::string_view module, Console& console) {
+  try {
+    // The bare line feed inside the report is the same on every system.
+    console.WriteRaw(FailureReportHead(failure, module) + '\n');
+    console.Write(FailureReportText(failure) + '\n');
+  } catch (const RunFailure&) {
+    // The console itself is gone; the exit code still tells.
   }
 }
 

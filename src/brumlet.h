@@ -15,4 +15,8 @@ namespace brumlet {
 /// returns the exit code. `module` is the program's file name, shown in failure reports.
 int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Platform& platform);
 
+/// Prints the two-line report of `failure` ("Exception <class> in module <module> at <site>." and
+/// its text); a console that fails meanwhile is let go, since the exit code still tells.
+void PrintFailureReport(const RunFailure& failure, std::string_view module, Console& console);
+
 }  // namespace brumlet

@@ -9,30 +9,19 @@
 namespace brumlet {
 namespace {
 
-// The two-line report, as the converter prints a RunFailure: the bare line feed after the first
-// line is the same on every system.
-void Report(const RunFailure& failure, std::string_view module, Console& console) {
-  try {
-    console.WriteRaw(FailureReportHead(failure, module) + '\n');
-    console.Write(FailureReportText(failure) + '\n');
-  } catch (const RunFailure&) {
-    // The console itself is gone; the exit code still tells.
-  }
-}
-
 // Runs `body`; a RunFailure or any exception it does not expect becomes a report and exit 1.
 template <typename Body>
 int Guarded(Body body, std::string_view module, Console& console) {
   try {
     return body();
   } catch (const RunFailure& failure) {
-    Report(failure, module, console);
+    PrintFailureReport(failure, module, console);
   } catch (const std::bad_alloc&) {
-    Report(OutOfMemory(), module, console);
+    PrintFailureReport(OutOfMemory(), module, console);
   } catch (const std::exception& exception) {
-    Report(UnexpectedFailure(exception.what()), module, console);
+    PrintFailureReport(UnexpectedFailure(exception.what()), module, console);
   } catch (...) {
-    Report(UnexpectedFailure(""), module, console);
+    PrintFailureReport(UnexpectedFailure(""), module, console);
   }
   return exit_code::kRunFailure;
 }

@@ -113,16 +113,5 @@ TEST_F(Render, MappedEnvelopesPlayAsFluidSynthPlaysTheBank) {
   }
 }
 
-// The MIDI file selects the bank's preset, plays the note and ends it.
-TEST_F(Render, FluidSynthPlaysAPresetFromARealBank) {
-  REQUIRE_TOOL("fluidsynth", "fluidsynth");
-  const std::string bank = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-  if (!fs::exists(bank)) GTEST_SKIP() << bank << " is missing (Debian timgm6mb-soundfont)";
-  Write("organ.mid", MidiNote(0, 19, 69, 100, 1, 2));
-  const Rendered organ = RenderMidi(dir_.string(), bank, "organ.mid", "organ.wav", 44100);
-  EXPECT_NEAR(PitchCents(organ, 0.5, 0.95, 440), 0, 10);
-  EXPECT_GT(FallSeconds(organ, 1), 0);
-}
-
 }  // namespace
 }  // namespace brumlet

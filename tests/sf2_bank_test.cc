@@ -19,7 +19,7 @@ sf2::Bank Read(const Bytes& bytes) {
   return sf2::ReadBank(*platform.OpenRead("b.sf2", Site::kSourceOpen), "b.sf2");
 }
 
-BankSpec Small() {
+BankDef Small() {
   return {{{"Lead", 0, 5, {{Set(41, 0)}}}},
           {{"Saw", {{KeyRange(0, 127), Set(53, 0)}}}},
           {{"SawL", 10, 90, 20, 80, 22050, 57, -3, 1, 4},

@@ -23,25 +23,25 @@ inline Gen Set(int oper, int value) {
 }
 using ZoneGens = std::vector<Gen>;  // with its instrument or sampleID generator, where it has one
 
-struct PresetSpec {
+struct PresetDef {
   std::string name;
   int bank = 0;
   int program = 0;
   std::vector<ZoneGens> zones;
 };
-struct InstrumentSpec {
+struct InstrumentDef {
   std::string name;
   std::vector<ZoneGens> zones;
 };
-struct SampleSpec {
+struct SampleDef {
   std::string name;
   std::uint32_t start, end, loop_start = 0, loop_end = 0, rate = 44100;
   int pitch = 60, correction = 0, link = 0, type = 1;
 };
-struct BankSpec {
-  std::vector<PresetSpec> presets;
-  std::vector<InstrumentSpec> instruments;
-  std::vector<SampleSpec> samples;
+struct BankDef {
+  std::vector<PresetDef> presets;
+  std::vector<InstrumentDef> instruments;
+  std::vector<SampleDef> samples;
   std::uint32_t frames = 1000;
 };
 
@@ -56,7 +56,7 @@ inline void PutName(Bytes& b, const std::string& name) {
   for (std::size_t i = 0; i < 20; ++i) b.push_back(i < name.size() ? name[i] : 0);
 }
 
-inline Sf2Parts Parts(const BankSpec& spec) {
+inline Sf2Parts Parts(const BankDef& bank) {
   Bytes phdr, pbag, pgen, inst, ibag, igen, shdr, mods(10, 0);
   std::uint32_t bags = 0, gens = 0;
   auto zones = [&](const std::vector<ZoneGens>& list, Bytes& bag, Bytes& gen) {
@@ -67,7 +67,7 @@ inline Sf2Parts Parts(const BankSpec& spec) {
       ++bags;
     }
   };
-  for (const PresetSpec& p : spec.presets) {
+  for (const PresetDef& p : bank.presets) {
     PutName(phdr, p.name);
     Put16(phdr, p.program), Put16(phdr, p.bank), Put16(phdr, bags);
     Put32(phdr, 0), Put32(phdr, 0), Put32(phdr, 0);
@@ -77,23 +77,23 @@ inline Sf2Parts Parts(const BankSpec& spec) {
   Put16(phdr, 0), Put16(phdr, 0), Put16(phdr, bags), Put32(phdr, 0), Put32(phdr, 0), Put32(phdr, 0);
   Put16(pbag, gens), Put16(pbag, 0), Put32(pgen, 0);
   bags = gens = 0;
-  for (const InstrumentSpec& i : spec.instruments) {
+  for (const InstrumentDef& i : bank.instruments) {
     PutName(inst, i.name);
     Put16(inst, bags);
     zones(i.zones, ibag, igen);
   }
   PutName(inst, "EOI"), Put16(inst, bags);
   Put16(ibag, gens), Put16(ibag, 0), Put32(igen, 0);
-  std::vector<SampleSpec> samples = spec.samples;
+  std::vector<SampleDef> samples = bank.samples;
   samples.push_back({"EOS", 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  for (const SampleSpec& s : samples) {
+  for (const SampleDef& s : samples) {
     PutName(shdr, s.name);
     for (std::uint32_t v : {s.start, s.end, s.loop_start, s.loop_end, s.rate}) Put32(shdr, v);
     shdr.push_back(static_cast<std::uint8_t>(s.pitch));
     shdr.push_back(static_cast<std::uint8_t>(s.correction));
     Put16(shdr, s.link), Put16(shdr, s.type);
   }
-  Bytes smpl(2 * spec.frames);
+  Bytes smpl(2 * bank.frames);
   for (std::size_t i = 0; i < smpl.size(); ++i) smpl[i] = static_cast<std::uint8_t>(i * 7);
   return {Concat({Chunk("ifil", {2, 0, 4, 0}), Chunk("INAM", {'B', 'a', 'n', 'k', 0, 0})}),
           Chunk("smpl", smpl),
@@ -114,6 +114,6 @@ inline Bytes Assemble(const Sf2Parts& parts) {
                                List("sdta", parts.sdta), List("pdta", pdta)}));
 }
 
-inline Bytes Sf2(const BankSpec& spec) { return Assemble(Parts(spec)); }
+inline Bytes Sf2(const BankDef& bank) { return Assemble(Parts(bank)); }
 
 }  // namespace brumlet::testing

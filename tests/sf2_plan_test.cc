@@ -20,7 +20,7 @@ sf2::Bank Read(const Bytes& bytes) {
 }
 
 // One preset over one instrument of `zones`.
-sf2::PresetPlan Plan(std::vector<ZoneGens> zones, std::vector<SampleSpec> samples, int bank = 0) {
+sf2::PresetPlan Plan(std::vector<ZoneGens> zones, std::vector<SampleDef> samples, int bank = 0) {
   return sf2::PlanPreset(
       Read(Sf2({{{"P", bank, 0, {{Set(41, 0)}}}}, {{"I", std::move(zones)}}, std::move(samples)})),
       0);
@@ -30,10 +30,10 @@ ZoneGens Z(std::initializer_list<Gen> gens, int sample) {
   z.push_back(Set(53, sample));
   return z;
 }
-SampleSpec Mono(std::string name, int pitch = 60) { return {name, 0, 100, 0, 0, 44100, pitch}; }
+SampleDef Mono(std::string name, int pitch = 60) { return {name, 0, 100, 0, 0, 44100, pitch}; }
 
 TEST(Sf2Zones, CombineGlobalZonesAndBothLevelsAsTheFormatSays) {
-  const BankSpec spec{
+  const BankDef def{
       {{"P",
         0,
         0,
@@ -47,7 +47,7 @@ TEST(Sf2Zones, CombineGlobalZonesAndBothLevelsAsTheFormatSays) {
          {Set(kPan, 200), KeyRange(0, 10), Set(53, 0), Set(kFineTune, 9)},  // range not first
          {Set(kInitialAttenuation, 7)}}}},
       {Mono("S")}};
-  const sf2::FlatPreset flat = sf2::FlattenPreset(Read(Sf2(spec)), 0);
+  const sf2::FlatPreset flat = sf2::FlattenPreset(Read(Sf2(def)), 0);
   ASSERT_FALSE(flat.skip);
   ASSERT_EQ(flat.zones.size(), 3u);  // the third preset zone misses the instrument's first
   // keys, attenuation, coarse, pan, fine tune, first frame
@@ -65,7 +65,7 @@ TEST(Sf2Zones, CombineGlobalZonesAndBothLevelsAsTheFormatSays) {
 
 TEST(Sf2Zones, SkipsPresetsThatPointOutsideTheBank) {
   struct Case {
-    std::function<void(BankSpec&)> spec;
+    std::function<void(BankDef&)> def;
     std::function<void(Sf2Parts&)> tables;
     const char* why;
   };
@@ -75,22 +75,22 @@ TEST(Sf2Zones, SkipsPresetsThatPointOutsideTheBank) {
        "its pbag records 0..9 lie outside the table of 2"},
       {none, [](Sf2Parts& p) { p.hydra[1].second[4] = 9; },
        "its pgen records 0..9 lie outside the table of 2"},
-      {[](BankSpec& b) { b.presets[0].zones[0][0] = Set(41, 7); }, none,
+      {[](BankDef& b) { b.presets[0].zones[0][0] = Set(41, 7); }, none,
        "it names instrument 7 of 1"},
-      {[](BankSpec& b) { b.instruments[0].zones[0][0] = Set(53, 2); }, none,
+      {[](BankDef& b) { b.instruments[0].zones[0][0] = Set(53, 2); }, none,
        "it names sample 2 of 1"},
-      {[](BankSpec& b) { b.samples[0].end = 1001; }, none,
+      {[](BankDef& b) { b.samples[0].end = 1001; }, none,
        "sample \"S\" (frames 0..1001) lies outside the sample data of 1000 frames"},
-      {[](BankSpec& b) { b.instruments[0].zones[0] = Z({Set(0, 100)}, 0); }, none,
+      {[](BankDef& b) { b.instruments[0].zones[0] = Z({Set(0, 100)}, 0); }, none,
        "sample \"S\" (frames 100..100) lies outside the sample data of 1000 frames"},
-      {[](BankSpec& b) { b.samples[0].type = 0x8001; }, none,
+      {[](BankDef& b) { b.samples[0].type = 0x8001; }, none,
        "sample \"S\" is not 16-bit data in the bank (ROM or compressed)"},
-      {[](BankSpec& b) { b.samples[0].rate = 0; }, none, "sample \"S\" has a sample rate of 0 Hz"},
+      {[](BankDef& b) { b.samples[0].rate = 0; }, none, "sample \"S\" has a sample rate of 0 Hz"},
   };
   for (const Case& c : cases) {
-    BankSpec spec{{{"P", 0, 0, {{Set(41, 0)}}}}, {{"I", {{Set(53, 0)}}}}, {Mono("S")}};
-    c.spec(spec);
-    Sf2Parts parts = Parts(spec);
+    BankDef def{{{"P", 0, 0, {{Set(41, 0)}}}}, {{"I", {{Set(53, 0)}}}}, {Mono("S")}};
+    c.def(def);
+    Sf2Parts parts = Parts(def);
     c.tables(parts);
     const sf2::PresetPlan plan = sf2::PlanPreset(Read(Assemble(parts)), 0);
     ASSERT_TRUE(plan.skip) << c.why;
@@ -189,7 +189,7 @@ TEST(Sf2Plan, PitchVolumeAndPanning) {
 }
 
 TEST(Sf2Plan, LoopsWithTheirOffsetsOrDroppedWhenOutsideTheSample) {
-  const SampleSpec s{"S", 100, 300, 150, 250};
+  const SampleDef s{"S", 100, 300, 150, 250};
   const sf2::PresetPlan plan =
       Plan({Z({KeyRange(0, 9), Set(54, 1), Set(0, 10), Set(2, -20), Set(3, 5)}, 0),
             Z({KeyRange(10, 19), Set(54, 3)}, 0), Z({KeyRange(20, 29), Set(54, 2)}, 0),
@@ -206,8 +206,8 @@ TEST(Sf2Plan, LoopsWithTheirOffsetsOrDroppedWhenOutsideTheSample) {
 }
 
 // Single-key zones on keys first.., sample i with root key first + i.
-std::pair<std::vector<ZoneGens>, std::vector<SampleSpec>> Keys(int first, int count) {
-  std::pair<std::vector<ZoneGens>, std::vector<SampleSpec>> out;
+std::pair<std::vector<ZoneGens>, std::vector<SampleDef>> Keys(int first, int count) {
+  std::pair<std::vector<ZoneGens>, std::vector<SampleDef>> out;
   for (int i = 0; i < count; ++i) {
     out.first.push_back(Z({KeyRange(first + i, first + i)}, i));
     out.second.push_back(Mono(std::string("S").append(std::to_string(i)), first + i));

@@ -43,7 +43,30 @@ GeneratorValues DefaultGenerators() {
   return values;
 }
 
+namespace {
+
+// The eight offsets of a sample's start, end and loop points: an instrument's alone, and the XI
+// keeps them in the frames it copies.
+bool IsAddressOffset(int oper) {
+  switch (oper) {
+    case gen::kStartAddrsOffset:
+    case gen::kEndAddrsOffset:
+    case gen::kStartloopAddrsOffset:
+    case gen::kEndloopAddrsOffset:
+    case gen::kStartAddrsCoarseOffset:
+    case gen::kEndAddrsCoarseOffset:
+    case gen::kStartloopAddrsCoarseOffset:
+    case gen::kEndloopAddrsCoarseOffset:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 GeneratorUse UseOf(int oper) {
+  if (IsAddressOffset(oper)) return GeneratorUse::kInstrumentOnly;
   switch (oper) {
     case 14:
     case 18:
@@ -59,14 +82,6 @@ GeneratorUse UseOf(int oper) {
     case gen::kVelRange:
     case gen::kSampleId:
       return GeneratorUse::kStructural;
-    case gen::kStartAddrsOffset:
-    case gen::kEndAddrsOffset:
-    case gen::kStartloopAddrsOffset:
-    case gen::kEndloopAddrsOffset:
-    case gen::kStartAddrsCoarseOffset:
-    case gen::kEndAddrsCoarseOffset:
-    case gen::kStartloopAddrsCoarseOffset:
-    case gen::kEndloopAddrsCoarseOffset:
     case gen::kKeynum:
     case gen::kVelocity:
     case gen::kSampleModes:
@@ -79,15 +94,8 @@ GeneratorUse UseOf(int oper) {
 }
 
 bool HasXiCounterpart(int oper) {
+  if (IsAddressOffset(oper)) return true;
   switch (oper) {
-    case gen::kStartAddrsOffset:
-    case gen::kEndAddrsOffset:
-    case gen::kStartloopAddrsOffset:
-    case gen::kEndloopAddrsOffset:
-    case gen::kStartAddrsCoarseOffset:
-    case gen::kEndAddrsCoarseOffset:
-    case gen::kStartloopAddrsCoarseOffset:
-    case gen::kEndloopAddrsCoarseOffset:
     case gen::kVibLfoToPitch:
     case gen::kDelayVibLfo:
     case gen::kFreqVibLfo:
