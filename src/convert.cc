@@ -18,12 +18,6 @@ void CloseIfOpen(std::unique_ptr<File>& file, Site site) {
   file.reset();
 }
 
-// The source first, then the output, as both the end of a conversion and its clean-up do it.
-void CloseCurrentFiles(Vars& vars) {
-  CloseIfOpen(vars.SourceFile, Site::kSourceClose);
-  CloseIfOpen(vars.OutputFile, Site::kOutputClose);
-}
-
 void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
   const StereoHandling stereo = vars.stereo;
   vars.SourceName = match.name;
@@ -32,9 +26,9 @@ void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
   // A source named "xi", "a.xi" matched by "*", or a name file "drum.xi" beside "drum.wav".
   std::vector<const File*> inputs{vars.SourceFile.get()};
   if (vars.NameFileGiven) inputs.push_back(vars.name_file.get());
-  vars.OutputFile = CreateOutput(vars.OutputName, inputs, platform);
+  vars.OutputFile.Create(vars.OutputName, inputs, platform);
 
-  ScanWav(*vars.SourceFile, vars.SourceName, vars.wav_info, vars.smpl_image);
+  ScanWav(*vars.SourceFile, DisplayText(vars.SourceName), vars.wav_info, vars.smpl_image);
   const WavInfo& info = vars.wav_info;
   platform.console().Write(ReportLine(vars.SourceName, info));
 
@@ -44,15 +38,17 @@ void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
   } else {
     ApplyDefaultLabels(vars);
   }
-  vars.header_length =
-      WriteHeaderImage(vars.SampleCount, TwoSamples(info, stereo), vars.header, *vars.OutputFile);
+  vars.header_length = WriteHeaderImage(vars.SampleCount, TwoSamples(info, stereo), vars.header,
+                                        vars.OutputFile.file());
 
-  EncodeJob job{*vars.SourceFile,   *vars.OutputFile,
+  EncodeJob job{*vars.SourceFile,   vars.OutputFile.file(),
                 info.DataOffset,    SampleDataLength(info, stereo),
                 vars.header_length, vars.buffers};
   EncodeSampleData(job, info, stereo);
 
-  CloseCurrentFiles(vars);
+  // The source first, then the output.
+  CloseIfOpen(vars.SourceFile, Site::kSourceClose);
+  vars.OutputFile.Close();
 }
 
 // Converts every match of `pattern`, each into an instrument of its own, naming them from the
@@ -61,15 +57,18 @@ int ConvertAll(const std::string& pattern, const std::string* name_file, Platfor
                Vars& vars) {
   if (name_file != nullptr) {
     vars.name_file_path = *name_file;
-    if (!platform.IsExistingFile(vars.name_file_path)) throw NameFileNotFound(vars.name_file_path);
+    if (!platform.IsExistingFile(vars.name_file_path)) {
+      throw NameFileNotFound(DisplayText(vars.name_file_path));
+    }
     OpenNameFile(vars, platform, Site::kNameFileOpen);
     vars.NameFileGiven = true;
   }
 
   const std::vector<Match> matches = platform.Search(pattern);
-  if (matches.empty()) throw NothingMatches(pattern);
+  if (matches.empty()) throw NothingMatches(DisplayText(pattern));
+  const DisplayText name_file_shown(vars.name_file_path);
   platform.console().Write(
-      ProcessingLine(pattern, vars.NameFileGiven ? &vars.name_file_path : nullptr));
+      ProcessingLine(DisplayText(pattern), vars.NameFileGiven ? &name_file_shown : nullptr));
 
   for (const Match& match : matches) ConvertOne(match, vars, platform);
 
@@ -92,8 +91,8 @@ int Conversion::Run(Platform& platform) {
 
 void Conversion::AbortCurrentFile(Platform& platform) {
   CloseIfOpen(vars_.name_file, Site::kNameFileClose);
-  CloseCurrentFiles(vars_);
-  if (!vars_.OutputName.empty()) platform.Remove(vars_.OutputName);
+  CloseIfOpen(vars_.SourceFile, Site::kSourceClose);
+  vars_.OutputFile.Abandon(platform);
 }
 
 std::string DeriveOutputName(std::string_view source_name) {
@@ -104,8 +103,8 @@ std::string DeriveOutputName(std::string_view source_name) {
 }
 
 std::string ReportLine(const std::string& source_name, const WavInfo& info) {
-  return Text(
-      {source_name, "  ->  ", DeriveOutputName(source_name), "  ", ReportFormat(info), "\n"});
+  return Text({DisplayText(source_name), "  ->  ", DisplayText(DeriveOutputName(source_name)), "  ",
+               ReportFormat(info), "\n"});
 }
 
 }  // namespace brumlet

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "display_text.h"
+
 namespace brumlet {
 
 RunFailure IoFailure(IoError error, Site site) {
@@ -45,7 +47,7 @@ std::string FailureReportHead(const RunFailure& failure, std::string_view module
   char site[9];
   std::snprintf(site, sizeof site, "%08X", static_cast<unsigned>(failure.site()));
   std::string head = "Exception " + failure.class_name() + " in module ";
-  head.append(module);
+  head.append(DisplayText(module));  // the program's file name, which a user may have changed
   head += " at ";
   head += site;
   head += '.';

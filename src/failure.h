@@ -120,28 +120,27 @@ std::string FormatFailureReport(const RunFailure& failure, std::string_view modu
 
 /// A condition the program checks itself. `message` is printed as it stands (line ends
 /// included), then `hint` (what the user most likely meant, or how to mend the input; empty when
-/// there is none), then the current source is cleaned up when `abort_current_file` is set, then
-/// the process ends with `exit_code`.
+/// there is none), then the file being made is cleaned up where the condition ends one (see
+/// abort_current_file), then the process ends with `exit_code`.
 class Rejection : public std::runtime_error {
  public:
-  Rejection(int exit_code, std::string message, bool abort_current_file, std::string hint = {})
-      : std::runtime_error(std::move(message)),
-        exit_code_(exit_code),
-        abort_current_file_(abort_current_file),
-        hint_(std::move(hint)) {}
+  Rejection(int exit_code, std::string message, std::string hint = {})
+      : std::runtime_error(std::move(message)), exit_code_(exit_code), hint_(std::move(hint)) {}
 
   int exit_code() const { return exit_code_; }
-  bool abort_current_file() const { return abort_current_file_; }
+  /// The conditions of one source, instrument or preset (exit codes 245 to 253) end the file
+  /// being made for it, which the mode then closes and deletes; the others (a wrong command
+  /// line, inputs that do not exist) come before any file is made.
+  bool abort_current_file() const { return exit_code_ >= 245 && exit_code_ <= 253; }
   const std::string& hint() const { return hint_; }
 
   /// The same rejection with `hint` behind its own.
   Rejection WithHint(std::string_view hint) const {
-    return Rejection(exit_code_, what(), abort_current_file_, hint_ + std::string(hint));
+    return Rejection(exit_code_, what(), hint_ + std::string(hint));
   }
 
  private:
   int exit_code_;
-  bool abort_current_file_;
   std::string hint_;
 };
 

@@ -36,12 +36,13 @@ void FindRootKeys(const std::vector<Match>& matches, std::vector<ScannedSource>&
   for (std::size_t i = 0; i < sources.size(); ++i) {
     std::optional<std::int64_t> root = RootKeyInName(matches[i].name);
     if (!root && sources[i].info.UnityNote) root = *sources[i].info.UnityNote;
-    if (!root) throw NoRootKey(matches[i].name);
-    if (*root >= xi::kKeyCount) throw RootKeyTooHigh(matches[i].name, *root);
+    if (!root) throw NoRootKey(DisplayText(matches[i].name));
+    if (*root >= xi::kKeyCount) throw RootKeyTooHigh(DisplayText(matches[i].name), *root);
     sources[i].root_key = static_cast<int>(*root);
     for (std::size_t j = 0; j < i; ++j) {
       if (sources[j].root_key == sources[i].root_key) {
-        throw SameRootKey(matches[j].name, matches[i].name, TrackerNoteName(sources[i].root_key));
+        throw SameRootKey(DisplayText(matches[j].name), DisplayText(matches[i].name),
+                          TrackerNoteName(sources[i].root_key));
       }
     }
   }
@@ -95,14 +96,15 @@ InstrumentBuild::InstrumentBuild(InstrumentKind kind, std::string output_path, s
 int InstrumentBuild::Run(Platform& platform) {
   const std::string_view mode = kind_ == InstrumentKind::kKit ? "--kit" : "--multi";
   if (!EndsInXi(output_path_)) {
-    throw OutputNotXi(output_path_, mode, platform.ShellExpandsWildcards());
+    throw OutputNotXi(DisplayText(output_path_), mode, platform.ShellExpandsWildcards());
   }
   const std::vector<Match> matches = platform.Search(pattern_);
-  if (matches.empty()) throw NothingMatches(pattern_);
-  if (matches.size() > kMaxSamples) throw TooManySamples(pattern_, matches.size());
+  if (matches.empty()) throw NothingMatches(DisplayText(pattern_));
+  if (matches.size() > kMaxSamples) throw TooManySamples(DisplayText(pattern_), matches.size());
   Console& console = platform.console();
-  console.Write(InstrumentProcessingLine(
-      pattern_, kind_ == InstrumentKind::kKit ? "kit" : "multisample", output_path_));
+  console.Write(InstrumentProcessingLine(DisplayText(pattern_),
+                                         kind_ == InstrumentKind::kKit ? "kit" : "multisample",
+                                         DisplayText(output_path_)));
 
   // Every source is scanned, and kept open for its data, before anything is written; a source
   // that is not a WAV, or has no data, ends the run as it does for a conversion of its own.
@@ -110,7 +112,7 @@ int InstrumentBuild::Run(Platform& platform) {
   SmplImage smpl;
   for (std::size_t i = 0; i < matches.size(); ++i) {
     scanning_ = platform.OpenRead(matches[i].path, Site::kSourceOpen);
-    ScanWav(*scanning_, matches[i].name, scanned[i].info, smpl);
+    ScanWav(*scanning_, DisplayText(matches[i].name), scanned[i].info, smpl);
     scanned[i].name = scanned[i].info.Title.empty() ? matches[i].name : scanned[i].info.Title;
     sources_.push_back(std::move(scanning_));
   }
@@ -130,7 +132,7 @@ int InstrumentBuild::Run(Platform& platform) {
     instrument.keys = MultiKeyMap(roots);
   }
   for (std::size_t i = 0; i < scanned.size(); ++i) {
-    console.Write(Text({matches[i].name, "  ->  ",
+    console.Write(Text({DisplayText(matches[i].name), "  ->  ",
                         SlotText(static_cast<int>(i), instrument.keys, scanned[i].root_key), "  ",
                         ReportFormat(scanned[i].info), "\n"}));
   }
@@ -138,6 +140,10 @@ int InstrumentBuild::Run(Platform& platform) {
     instrument.samples.push_back(SampleOf(scanned[i], i));
   }
 
+  // A description the XI cannot hold is refused before the output is created or replaced.
+  if (const std::string fault = InstrumentFault(instrument); !fault.empty()) {
+    throw InstrumentNotWritable(DisplayText(instrument.name), fault);
+  }
   RefuseToReplaceAForeignFile(output_path_, platform);
   std::vector<const File*> inputs;
   std::vector<File*> files;
@@ -145,20 +151,22 @@ int InstrumentBuild::Run(Platform& platform) {
     inputs.push_back(source.get());
     files.push_back(source.get());
   }
-  std::unique_ptr<File> output = CreateOutput(output_path_, inputs, platform);
-  WriteInstrument(instrument, files, *output, image_, buffers_);
+  output_.Create(output_path_, inputs, platform);
+  WriteInstrument(instrument, files, output_.file(), image_, buffers_);
   for (std::unique_ptr<File>& source : sources_) {
     source->Close(Site::kSourceClose);
     source.reset();
   }
-  output->Close(Site::kOutputClose);
+  output_.Close();
   return exit_code::kSuccess;
 }
 
-void InstrumentBuild::AbortCurrentFile(Platform&) {
-  if (!scanning_) return;
-  scanning_->Close(Site::kSourceClose);
-  scanning_.reset();
+void InstrumentBuild::AbortCurrentFile(Platform& platform) {
+  if (scanning_) {
+    scanning_->Close(Site::kSourceClose);
+    scanning_.reset();
+  }
+  output_.Abandon(platform);
 }
 
 }  // namespace brumlet

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mode.h"
+#include "output_file.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
 
@@ -26,15 +27,16 @@ class InstrumentBuild : public Mode {
   InstrumentBuild(InstrumentKind kind, std::string output_path, std::string pattern);
 
   int Run(Platform& platform) override;
-  /// Closes the source being scanned; nothing has been written yet.
+  /// Closes the source being scanned, or abandons the output being written.
   void AbortCurrentFile(Platform& platform) override;
 
  private:
   InstrumentKind kind_;
   std::string output_path_;
   std::string pattern_;
-  std::unique_ptr<File> scanning_;  ///< the source being scanned
+  std::unique_ptr<File> scanning_;              ///< the source being scanned
   std::vector<std::unique_ptr<File>> sources_;  ///< scanned, open until their data is written
+  ScopedOutput output_;
   XiHeaderBlock image_;
   EncoderBuffers buffers_;
 };

@@ -3,10 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "display_text.h"
 #include "failure.h"
 #include "wav/wav_info.h"
 
@@ -95,14 +97,14 @@ inline constexpr int kNoMatch = 254;
 inline constexpr int kNoNameFile = 255;
 }  // namespace exit_code
 
-inline std::string ProcessingLine(std::string_view pattern, const std::string* name_file) {
+inline std::string ProcessingLine(const DisplayText& pattern, const DisplayText* name_file) {
   if (name_file == nullptr) return Text({"Processing \"", pattern, "\"\n\n"});
   return Text({"Processing \"", pattern, "\", using namefile \"", *name_file, "\"\n\n"});
 }
 
 /// The processing line of an instrument made of many sources: `kind` is "kit" or "multisample".
-inline std::string InstrumentProcessingLine(std::string_view pattern, std::string_view kind,
-                                            std::string_view output) {
+inline std::string InstrumentProcessingLine(const DisplayText& pattern, std::string_view kind,
+                                            const DisplayText& output) {
   return Text({"Processing \"", pattern, "\" into ", kind, " \"", output, "\"\n\n"});
 }
 
@@ -128,243 +130,273 @@ inline std::string ReportFormat(const WavInfo& info) {
 
 // The conditions the program checks itself. Those raised while a source is open clean it up.
 
-inline Rejection NameFileNotFound(std::string_view argument) {
-  return Rejection(exit_code::kNoNameFile, Text({"couldn't find namefile ", argument, "\n"}),
-                   false);
+inline Rejection NameFileNotFound(const DisplayText& argument) {
+  return Rejection(exit_code::kNoNameFile, Text({"couldn't find namefile ", argument, "\n"}));
 }
 
-inline Rejection NothingMatches(std::string_view pattern) {
-  return Rejection(exit_code::kNoMatch, Text({"couldn't find ", pattern, "\n"}), false);
+inline Rejection NothingMatches(const DisplayText& pattern) {
+  return Rejection(exit_code::kNoMatch, Text({"couldn't find ", pattern, "\n"}));
 }
 
-inline Rejection NotAStandardWav(std::string_view source_name, std::string hint = {}) {
+inline Rejection NotAStandardWav(const DisplayText& source_name, std::string hint = {}) {
   return Rejection(exit_code::kNotAWav, Text({"\n", source_name, ": not a standard WAV!\n\n"}),
-                   true, std::move(hint));
+                   std::move(hint));
 }
 
 /// A chunk `id` (JUNK, bext, ...) before the format chunk: the file is a WAV this program could
-/// read once the chunk is gone.
-inline std::string ChunkBeforeFormatHint(std::string_view source_name, std::string_view id) {
+/// read once the chunk is gone. `id` is shown as PrintableId made it.
+inline std::string ChunkBeforeFormatHint(const DisplayText& source_name, std::string_view id) {
   return Text({"hint: ", source_name, " has a ", id,
                " chunk before its format chunk; brumlet reads WAVs that start with it: ffmpeg -i ",
                source_name, " -c:a copy fixed.wav rewrites it (a sampler loop is lost)\n"});
 }
 
-inline Rejection DataChunkNotFound(std::string_view source_name) {
+inline Rejection DataChunkNotFound(const DisplayText& source_name) {
   return Rejection(exit_code::kNoDataChunk,
-                   Text({"error: data chunk not found in ", source_name, "\n"}), true);
+                   Text({"error: data chunk not found in ", source_name, "\n"}));
 }
 
 // Sources that are WAVs but hold sound the program cannot turn into samples: refused as not a
 // standard WAV, with a hint that says why.
 
 /// `tag`: the fmt chunk's format tag, or for WAVE_FORMAT_EXTENSIBLE its subformat's.
-inline Rejection UndecodableFormat(std::string_view source_name, std::uint16_t tag) {
+inline Rejection UndecodableFormat(const DisplayText& source_name, std::uint16_t tag) {
   constexpr std::string_view kDigits = "0123456789ABCDEF";
   std::string hex = "0x";
   for (int shift = 12; shift >= 0; shift -= 4) hex += kDigits[(tag >> shift) & 0xF];
   return Rejection(exit_code::kNotAWav,
                    Text({NotAStandardWav(source_name).what(), "hint: ", source_name,
                          " holds compressed audio (format ", hex,
-                         ") that brumlet cannot decode; convert it to PCM first\n"}),
-                   true);
+                         ") that brumlet cannot decode; convert it to PCM first\n"}));
 }
 
-inline Rejection DamagedAdpcmBlocks(std::string_view source_name, std::uint32_t block_align) {
-  return Rejection(
-      exit_code::kNotAWav,
-      Text({NotAStandardWav(source_name).what(), "hint: ", source_name, ": ADPCM blocks of ",
-            std::to_string(block_align), " bytes cannot hold their header; the file is damaged\n"}),
-      true);
+inline Rejection DamagedAdpcmBlocks(const DisplayText& source_name, std::uint32_t block_align) {
+  return Rejection(exit_code::kNotAWav,
+                   Text({NotAStandardWav(source_name).what(), "hint: ", source_name,
+                         ": ADPCM blocks of ", std::to_string(block_align),
+                         " bytes cannot hold their header; the file is damaged\n"}));
 }
 
 /// An XI sample's length is a signed 32-bit byte count.
-inline Rejection DecodesTooLong(std::string_view source_name) {
+inline Rejection DecodesTooLong(const DisplayText& source_name) {
   return Rejection(exit_code::kNotAWav,
                    Text({NotAStandardWav(source_name).what(), "hint: ", source_name,
-                         " decodes to more than 2 GiB of samples, more than an XI file holds\n"}),
-                   true);
+                         " decodes to more than 2 GiB of samples, more than an XI file holds\n"}));
 }
 
 inline Rejection NameFileEmpty() {
-  return Rejection(exit_code::kNameFileEmpty, "error: namefile is empty!\n", true);
+  return Rejection(exit_code::kNameFileEmpty, "error: namefile is empty!\n");
 }
 
 /// `wav_hint`: the name file is a WAV, most likely the second match of an unquoted pattern.
 inline Rejection BadInstrumentIdentifier(bool wav_hint = false) {
   return Rejection(exit_code::kBadInstrumentIdentifier,
                    Text({"namefile error: invalid instrument name identifier!\n",
-                         wav_hint ? kNameFileIsAWavHint : ""}),
-                   true);
+                         wav_hint ? kNameFileIsAWavHint : ""}));
 }
 
 inline Rejection BadSampleIdentifier() {
   return Rejection(exit_code::kBadSampleIdentifier,
-                   "namefile error: invalid sample name identifier!\n", true);
+                   "namefile error: invalid sample name identifier!\n");
 }
 
 // An instrument made of many sources is refused before anything is written.
 
 /// `hint`: where the shell expands wildcards, a pattern left unquoted leaves its first match as
 /// the output; `mode` is --kit or --multi.
-inline Rejection OutputNotXi(std::string_view output, std::string_view mode, bool hint) {
+inline Rejection OutputNotXi(const DisplayText& output, std::string_view mode, bool hint) {
   return Rejection(exit_code::kInstrumentRefused,
-                   Text({"error: the output ", output, " does not end in .xi\n"}), false,
+                   Text({"error: the output ", output, " does not end in .xi\n"}),
                    hint ? Text({"hint: quote a wildcard pattern so that brumlet expands it: ",
                                 ModeExample(mode, true), "\n"})
                         : "");
 }
 
-inline Rejection OutputNotAnInstrument(std::string_view output) {
+inline Rejection OutputNotAnInstrument(const DisplayText& output) {
   return Rejection(exit_code::kInstrumentRefused,
                    Text({"error: ", output,
-                         " exists and is not an XI instrument; brumlet does not replace it\n"}),
-                   false);
+                         " exists and is not an XI instrument; brumlet does not replace it\n"}));
 }
 
-inline Rejection TooManySamples(std::string_view pattern, std::size_t matches) {
+inline Rejection TooManySamples(const DisplayText& pattern, std::size_t matches) {
   return Rejection(exit_code::kInstrumentRefused,
                    Text({"error: ", pattern, " matches ", std::to_string(matches),
-                         " files; an instrument holds at most 16 samples\n"}),
-                   false);
+                         " files; an instrument holds at most 16 samples\n"}));
 }
 
-inline Rejection NoRootKey(std::string_view source_name) {
+inline Rejection NoRootKey(const DisplayText& source_name) {
   return Rejection(
       exit_code::kInstrumentRefused,
       Text({"error: no root key for ", source_name,
-            ": no note name such as C4 or F#3 in its file name, and no smpl chunk to give one\n"}),
-      false);
+            ": no note name such as C4 or F#3 in its file name, and no smpl chunk to give one\n"}));
 }
 
-inline Rejection SameRootKey(std::string_view first, std::string_view second,
+inline Rejection SameRootKey(const DisplayText& first, const DisplayText& second,
                              std::string_view key_name) {
   return Rejection(
       exit_code::kInstrumentRefused,
-      Text({"error: ", first, " and ", second, " have the same root key ", key_name, "\n"}), false);
+      Text({"error: ", first, " and ", second, " have the same root key ", key_name, "\n"}));
 }
 
-inline Rejection RootKeyTooHigh(std::string_view source_name, std::int64_t key) {
+inline Rejection RootKeyTooHigh(const DisplayText& source_name, std::int64_t key) {
   return Rejection(exit_code::kInstrumentRefused,
                    Text({"error: the root key of ", source_name, ", MIDI note ",
-                         std::to_string(key), ", is above the highest key, 95 (B-7)\n"}),
-                   false);
+                         std::to_string(key), ", is above the highest key, 95 (B-7)\n"}));
 }
 
 /// A description of an instrument that the XI format cannot hold; built by the program itself,
 /// so seen only where a front-end is at fault.
-inline Rejection InstrumentNotWritable(std::string_view name, std::string_view fault) {
+inline Rejection InstrumentNotWritable(const DisplayText& name, std::string_view fault) {
   return Rejection(exit_code::kInstrumentRefused,
-                   Text({"error: the instrument ", name, " cannot be written: ", fault, "\n"}),
-                   false);
+                   Text({"error: the instrument ", name, " cannot be written: ", fault, "\n"}));
 }
 
 inline Rejection BadSampleNumber() {
-  return Rejection(exit_code::kBadSampleNumber, "namefile error: bad sample number!\n", true);
+  return Rejection(exit_code::kBadSampleNumber, "namefile error: bad sample number!\n");
 }
 
 // A SoundFont bank that cannot be read is refused before anything is written: "error: BANK: "
 // and what is wrong with it.
 
-inline Rejection BankRefused(std::string_view bank, std::string_view what) {
-  return Rejection(exit_code::kBankRefused, Text({"error: ", bank, ": ", what, "\n"}), false);
+inline Rejection BankRefused(const DisplayText& bank, std::string_view what) {
+  return Rejection(exit_code::kBankRefused, Text({"error: ", bank, ": ", what, "\n"}));
 }
 
-inline Rejection BankNotSfbk(std::string_view bank) {
+inline Rejection BankNotSfbk(const DisplayText& bank) {
   return BankRefused(bank, "not a SoundFont 2 bank (no RIFF sfbk header)");
 }
 
-inline Rejection BankSf3(std::string_view bank, std::uint16_t major, std::uint16_t minor) {
+inline Rejection BankSf3(const DisplayText& bank, std::uint16_t major, std::uint16_t minor) {
   return BankRefused(bank, Text({"a SoundFont ", std::to_string(major), ".", std::to_string(minor),
                                  " bank with compressed samples, which Brumlet does not read"}));
 }
 
 /// `where`: the list the chunk belongs in, or empty for a list of the file itself.
-inline Rejection BankChunkMissing(std::string_view bank, std::string_view id,
+inline Rejection BankChunkMissing(const DisplayText& bank, std::string_view id,
                                   std::string_view where) {
   if (where.empty()) return BankRefused(bank, Text({"no ", id, " list"}));
   return BankRefused(bank, Text({"no ", id, " chunk in the ", where, " list"}));
 }
 
-inline Rejection BankTruncated(std::string_view bank, std::string_view id) {
+inline Rejection BankTruncated(const DisplayText& bank, std::string_view id) {
   return BankRefused(bank, Text({"truncated: the ", id, " chunk ends past the end of the file"}));
 }
 
-inline Rejection BankChunkOverrun(std::string_view bank, std::string_view id,
+inline Rejection BankChunkOverrun(const DisplayText& bank, std::string_view id,
                                   std::string_view list) {
   return BankRefused(bank, Text({"the ", id, " chunk runs past the end of the ", list, " list"}));
 }
 
-inline Rejection BankPartialRecord(std::string_view bank, std::string_view id, std::uint32_t size,
+inline Rejection BankPartialRecord(const DisplayText& bank, std::string_view id, std::uint32_t size,
                                    int record_size) {
   return BankRefused(
       bank, Text({"the ", id, " chunk's ", std::to_string(size), " bytes are not whole records of ",
                   std::to_string(record_size), " bytes"}));
 }
 
-inline Rejection BankTooFewRecords(std::string_view bank, std::string_view id, std::uint32_t count,
-                                   int needed) {
+inline Rejection BankTooFewRecords(const DisplayText& bank, std::string_view id,
+                                   std::uint32_t count, int needed) {
   return BankRefused(bank, Text({"the ", id, " chunk holds ", std::to_string(count),
                                  count == 1 ? " record" : " records", ", fewer than the ",
                                  std::to_string(needed), " it needs with its terminal record"}));
 }
 
+/// The presets chosen from `bank` would take more planning together than the limit allows.
+inline Rejection BankTooMuchWork(const DisplayText& bank) {
+  return BankRefused(
+      bank, "planning it would take more work than any real bank needs; nothing was written");
+}
+
+/// What the chosen presets would write, `megabytes` (10^6 bytes, rounded up), is more than a
+/// bank of its size can honestly hold.
+inline Rejection BankOutputTooLarge(const DisplayText& bank, std::uint64_t megabytes) {
+  return BankRefused(bank, Text({"the chosen presets would write ", std::to_string(megabytes),
+                                 " MB, more than 16 times the bank; choose fewer presets"}));
+}
+
 // Why one preset of a bank is skipped; the driver shows it after the preset. The other presets
 // are still written.
 
-inline std::string PresetRecordsOutside(std::string_view table, std::uint32_t first,
+inline DisplayText PresetRecordsOutside(std::string_view table, std::uint32_t first,
                                         std::uint32_t end, std::size_t count) {
-  return Text({"its ", table, " records ", std::to_string(first), "..", std::to_string(end),
-               " lie outside the table of ", std::to_string(count)});
+  return DisplayText(
+      Text({"its ", table, " records ", std::to_string(first), "..", std::to_string(end),
+            " lie outside the table of ", std::to_string(count)}));
 }
 
-inline std::string PresetIndexOutside(std::string_view what, std::uint32_t index,
+inline DisplayText PresetIndexOutside(std::string_view what, std::uint32_t index,
                                       std::size_t count) {
-  return Text({"it names ", what, " ", std::to_string(index), " of ", std::to_string(count)});
+  return DisplayText(
+      Text({"it names ", what, " ", std::to_string(index), " of ", std::to_string(count)}));
 }
 
-inline std::string PresetSampleOutside(std::string_view sample, std::int64_t start,
+inline DisplayText PresetSampleOutside(const DisplayText& sample, std::int64_t start,
                                        std::int64_t end, std::uint32_t frames) {
-  return Text({"sample \"", sample, "\" (frames ", std::to_string(start), "..", std::to_string(end),
-               ") lies outside the sample data of ", std::to_string(frames), " frames"});
+  return DisplayText(
+      Text({"sample \"", sample, "\" (frames ", std::to_string(start), "..", std::to_string(end),
+            ") lies outside the sample data of ", std::to_string(frames), " frames"}));
 }
 
-inline std::string PresetSampleNotInBank(std::string_view sample) {
-  return Text({"sample \"", sample, "\" is not 16-bit data in the bank (ROM or compressed)"});
+inline DisplayText PresetSampleNotInBank(const DisplayText& sample) {
+  return DisplayText(
+      Text({"sample \"", sample, "\" is not 16-bit data in the bank (ROM or compressed)"}));
 }
 
-inline std::string PresetSampleRate(std::string_view sample, std::uint32_t rate) {
-  return Text({"sample \"", sample, "\" has a sample rate of ", std::to_string(rate), " Hz"});
+inline DisplayText PresetSampleRate(const DisplayText& sample, std::uint32_t rate) {
+  return DisplayText(
+      Text({"sample \"", sample, "\" has a sample rate of ", std::to_string(rate), " Hz"}));
 }
 
-inline std::string PresetTooManyZones(std::size_t limit) {
-  return Text({"it has more than ", std::to_string(limit), " zones"});
+inline DisplayText PresetTooManyZones(std::size_t limit) {
+  return DisplayText(Text({"it has more than ", std::to_string(limit), " zones"}));
 }
 
-inline std::string PresetAfterTwin(std::string_view first) {
-  return Text({"preset \"", first, "\" has the same numbers and comes first, so players use it"});
+/// A preset whose zones and keys would take more planning than the limit allows.
+inline DisplayText PresetTooMuchWork() {
+  return DisplayText("planning it would take more work than any real bank needs");
+}
+
+inline DisplayText PresetAfterTwin(const DisplayText& first) {
+  return DisplayText(
+      Text({"preset \"", first, "\" has the same numbers and comes first, so players use it"}));
 }
 
 // The SoundFont mode's lines. A preset is shown as its bank and program numbers and its name,
 // "000:025 Acoustic Guitar".
 
-inline std::string BankProcessingLine(std::string_view bank) {
+inline std::string BankProcessingLine(const DisplayText& bank) {
   return Text({"Processing bank \"", bank, "\"\n\n"});
 }
 
-inline std::string PresetListLine(std::string_view preset, std::size_t zones, std::size_t samples) {
-  return Text({preset, "  (", std::to_string(zones), zones == 1 ? " zone, " : " zones, ",
-               std::to_string(samples), samples == 1 ? " sample)\n" : " samples)\n"});
+/// Megabytes (10^6 bytes) with one decimal: "2.1 MB".
+inline std::string Megabytes(std::uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  return text;
 }
 
-inline std::string PresetSkipLine(std::string_view preset, std::string_view why) {
+/// `bytes`: what the preset's files (all parts of a split kit) would hold.
+inline std::string PresetListLine(const DisplayText& preset, std::size_t zones, std::size_t samples,
+                                  std::uint64_t bytes) {
+  return Text({preset, "  (", std::to_string(zones), zones == 1 ? " zone, " : " zones, ",
+               std::to_string(samples), samples == 1 ? " sample, " : " samples, ", Megabytes(bytes),
+               ")\n"});
+}
+
+/// The last line of --list: the presets --sf2 would write, their files and their bytes.
+inline std::string PresetListTotal(std::size_t presets, std::size_t files, std::uint64_t bytes) {
+  return Text({"total: ", std::to_string(presets), presets == 1 ? " preset, " : " presets, ",
+               std::to_string(files), files == 1 ? " file, " : " files, ", Megabytes(bytes), "\n"});
+}
+
+inline std::string PresetSkipLine(const DisplayText& preset, const DisplayText& why) {
   return Text({preset, "  skipped: ", why, "\n"});
 }
 
 inline constexpr std::string_view kPresetPlaysNothing = "it plays no sample on keys 0 to 95";
 
 /// `notes`: what was left out or merged, already joined with ", "; empty for none.
-inline std::string PresetReportLine(std::string_view preset, std::string_view file,
+inline std::string PresetReportLine(const DisplayText& preset, const DisplayText& file,
                                     std::size_t samples, std::string_view notes) {
   return Text({preset, "  ->  ", file, "  (", std::to_string(samples),
                samples == 1 ? " sample" : " samples", notes.empty() ? "" : "; ", notes, ")\n"});
@@ -382,9 +414,9 @@ inline std::string UnmappedGeneratorsNote(std::string_view names) {
 
 inline constexpr std::string_view kEnvelopeCompressedNote = "envelope compressed to 6.5 s";
 
-inline Rejection NoPresetChosen(std::string_view choice, std::string_view bank) {
+inline Rejection NoPresetChosen(const DisplayText& choice, const DisplayText& bank) {
   return Rejection(exit_code::kNoMatch,
-                   Text({"couldn't find presets ", choice, " in ", bank, "\n"}), false);
+                   Text({"couldn't find presets ", choice, " in ", bank, "\n"}));
 }
 
 }  // namespace brumlet

@@ -21,7 +21,7 @@ void RefuseToReplaceAForeignFile(const std::string& path, Platform& platform) {
   const std::size_t got = existing->Read(start.data(), start.size(), Site::kOutputCheck);
   existing->Close(Site::kOutputCheck);
   if (got != start.size() || !std::equal(start.begin(), start.end(), xi::kMagic.begin())) {
-    throw OutputNotAnInstrument(path);
+    throw OutputNotAnInstrument(DisplayText(path));
   }
 }
 
@@ -33,6 +33,25 @@ std::unique_ptr<File> CreateOutput(const std::string& path, std::span<const File
     }
   }
   return platform.Create(path, Site::kOutputCreate);
+}
+
+void ScopedOutput::Create(const std::string& path, std::span<const File* const> inputs,
+                          Platform& platform) {
+  path_ = path;
+  file_ = CreateOutput(path, inputs, platform);
+}
+
+void ScopedOutput::Close() {
+  if (!file_) return;
+  file_->Close(Site::kOutputClose);
+  file_.reset();
+}
+
+void ScopedOutput::Abandon(Platform& platform) {
+  if (!file_) return;
+  file_->Close(Site::kOutputClose);
+  file_.reset();
+  platform.Remove(path_);
 }
 
 }  // namespace brumlet

@@ -27,4 +27,25 @@ void RefuseToReplaceAForeignFile(const std::string& path, Platform& platform);
 std::unique_ptr<File> CreateOutput(const std::string& path, std::span<const File* const> inputs,
                                    Platform& platform);
 
+/// The output a mode is writing. A rejection that ends it (a source that is not a WAV, a name
+/// file at fault, a preset skipped while it was written) has the mode abandon it once the message
+/// is shown: closed and deleted, so that no half-made instrument is left behind. A failed file
+/// operation leaves it as it is, with what was written, for the failure report to explain.
+class ScopedOutput {
+ public:
+  /// Creates the output as CreateOutput does.
+  void Create(const std::string& path, std::span<const File* const> inputs, Platform& platform);
+  bool is_open() const { return file_ != nullptr; }
+  File& file() { return *file_; }
+  /// Closes the finished output, which stays.
+  void Close();
+  /// Closes an unfinished output and deletes it; nothing when none is open. A failing close
+  /// throws RunFailure, and the file then stays.
+  void Abandon(Platform& platform);
+
+ private:
+  std::string path_;
+  std::unique_ptr<File> file_;
+};
+
 }  // namespace brumlet

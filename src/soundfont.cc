@@ -8,6 +8,7 @@
 
 #include "messages.h"
 #include "output_file.h"
+#include "sampler/work_budget.h"
 #include "sf2/bank.h"
 #include "sf2/generators.h"
 #include "sf2/preset_choice.h"
@@ -21,10 +22,10 @@ namespace {
 constexpr std::string_view kListChoice = "--list";
 
 // "000:025 Acoustic Guitar": how the report lines name a preset.
-std::string PresetLabel(const sf2::PresetSummary& summary) {
+DisplayText PresetLabel(int bank, int program, std::string_view name) {
   char numbers[16];
-  std::snprintf(numbers, sizeof numbers, "%03d:%03d ", summary.bank, summary.program);
-  return numbers + summary.name;
+  std::snprintf(numbers, sizeof numbers, "%03d:%03d ", bank, program);
+  return DisplayText(numbers + std::string(name));
 }
 
 // For each preset, the first earlier one of the same bank and program, if any: players use the
@@ -41,13 +42,6 @@ std::vector<std::optional<std::size_t>> EarlierTwins(const sf2::Bank& bank,
     }
   }
   return twins;
-}
-
-// The skip line of a preset that comes after its twin.
-std::string TwinSkipLine(const sf2::Bank& bank, std::size_t preset, std::size_t first) {
-  const sf2::PresetHeader& h = bank.presets[preset];
-  return PresetSkipLine(PresetLabel({h.bank, h.program, h.name, 0, 0}),
-                        PresetAfterTwin(bank.presets[first].name));
 }
 
 // What the report line says was left out or merged: the preset's on its first part only.
@@ -135,10 +129,65 @@ std::string PresetFileName(int bank, int program, std::string_view name, int par
 BankConversion::BankConversion(std::string bank_path, std::optional<std::string> choice)
     : bank_path_(std::move(bank_path)), choice_(std::move(choice)) {}
 
+namespace {
+
+// A chosen preset, planned: what it becomes, or why it is skipped.
+struct PlannedPreset {
+  DisplayText label;
+  std::optional<DisplayText> skip;
+  sf2::PresetPlan plan;
+  std::uint64_t bytes = 0;  ///< what its files will hold
+};
+
+// Plans every preset of `order` before anything is written: a bank whose presets would take more
+// work than the limit allows is refused as a whole, and what the files will hold is known.
+std::vector<PlannedPreset> PlanAll(const sf2::Bank& bank, const std::vector<std::size_t>& order,
+                                   const std::vector<std::optional<std::size_t>>& twins,
+                                   const DisplayText& bank_name) {
+  sf2::Flattener flattener(bank);
+  sampler::WorkBudget budget;
+  std::vector<PlannedPreset> planned;
+  planned.reserve(order.size());
+  for (std::size_t preset : order) {
+    const sf2::PresetHeader& header = bank.presets[preset];
+    PlannedPreset entry{PresetLabel(header.bank, header.program, header.name), {}, {}, 0};
+    if (twins[preset]) {
+      entry.skip = PresetAfterTwin(DisplayText(bank.presets[*twins[preset]].name));
+      planned.push_back(std::move(entry));
+      continue;
+    }
+    budget.StartPreset();
+    entry.plan = sf2::PlanPreset(bank, flattener, preset, budget);
+    // Skipped presets count too: thousands of presets that each fail late are as much work.
+    if (budget.BankExceeded()) throw BankTooMuchWork(bank_name);
+    const std::vector<sf2::InstrumentPlan>& parts = entry.plan.instruments;
+    if (entry.plan.skip) {
+      entry.skip = entry.plan.skip->why;
+    } else if (parts.empty() || parts.front().samples.empty()) {
+      // No zone at velocity 100 on a tracker's keys: one part without samples, which no XI can
+      // hold. It is skipped before an output is created.
+      entry.skip = DisplayText(kPresetPlaysNothing);
+    } else {
+      for (const sf2::InstrumentPlan& part : parts) entry.bytes += WrittenBytes(Describe(part));
+    }
+    planned.push_back(std::move(entry));
+  }
+  return planned;
+}
+
+// Real banks write a few times their own size (the largest ratio seen: 5.5); a bank that would
+// write more than this is crafted to fill the disk.
+std::uint64_t OutputLimit(std::int64_t bank_bytes) {
+  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+  return std::max(kGiB, 16 * static_cast<std::uint64_t>(std::max<std::int64_t>(bank_bytes, 0)));
+}
+
+}  // namespace
+
 int BankConversion::Run(Platform& platform) {
-  if (!platform.IsExistingFile(bank_path_)) throw NothingMatches(bank_path_);
+  if (!platform.IsExistingFile(bank_path_)) throw NothingMatches(DisplayText(bank_path_));
   const std::unique_ptr<File> file = platform.OpenRead(bank_path_, Site::kBankOpen);
-  const std::string bank_name(platform.BareName(bank_path_));
+  const DisplayText bank_name(platform.BareName(bank_path_));
   const sf2::Bank bank = sf2::ReadBank(*file, bank_name);
   Console& console = platform.console();
 
@@ -150,63 +199,74 @@ int BankConversion::Run(Platform& platform) {
     const sf2::PresetHeader& y = bank.presets[b];
     return x.bank != y.bank ? x.bank < y.bank : x.program < y.program;
   });
-
   const std::vector<std::optional<std::size_t>> twins = EarlierTwins(bank, order);
 
-  if (choice_ == kListChoice) {
-    for (std::size_t preset : order) {
-      if (twins[preset]) {
-        console.Write(TwinSkipLine(bank, preset, *twins[preset]));
+  const bool listing = choice_ == kListChoice;
+  if (!listing) {
+    const sf2::PresetChoice choice = choice_ ? sf2::PresetChoice(*choice_) : sf2::PresetChoice();
+    std::erase_if(order, [&](std::size_t preset) {
+      const sf2::PresetHeader& header = bank.presets[preset];
+      return !choice.Matches(header.bank, header.program, header.name);
+    });
+    if (order.empty()) throw NoPresetChosen(DisplayText(*choice_), bank_name);
+    console.Write(BankProcessingLine(DisplayText(bank_path_)));
+  }
+
+  const std::vector<PlannedPreset> planned = PlanAll(bank, order, twins, bank_name);
+  std::uint64_t bytes = 0;
+  for (const PlannedPreset& entry : planned) bytes += entry.bytes;
+
+  if (listing) {
+    std::size_t presets = 0, files = 0;
+    for (const PlannedPreset& entry : planned) {
+      if (entry.skip) {
+        console.Write(PresetSkipLine(entry.label, *entry.skip));
         continue;
       }
-      const sf2::PresetPlan plan = sf2::PlanPreset(bank, preset);
-      console.Write(plan.skip ? PresetSkipLine(PresetLabel(plan.summary), plan.skip->why)
-                              : PresetListLine(PresetLabel(plan.summary), plan.summary.zones,
-                                               plan.summary.samples));
+      ++presets;
+      files += entry.plan.instruments.size();
+      console.Write(PresetListLine(entry.label, entry.plan.summary.zones,
+                                   entry.plan.summary.samples, entry.bytes));
     }
+    console.Write(PresetListTotal(presets, files, bytes));
     file->Close(Site::kBankClose);
     return exit_code::kSuccess;
   }
 
-  const sf2::PresetChoice choice = choice_ ? sf2::PresetChoice(*choice_) : sf2::PresetChoice();
-  std::erase_if(order, [&](std::size_t preset) {
-    const sf2::PresetHeader& header = bank.presets[preset];
-    return !choice.Matches(header.bank, header.program, header.name);
-  });
-  if (order.empty()) throw NoPresetChosen(*choice_, bank_name);
+  if (bytes > OutputLimit(bank.file_size)) {
+    throw BankOutputTooLarge(bank_name, (bytes + 999'999) / 1'000'000);
+  }
 
-  console.Write(BankProcessingLine(bank_path_));
   int code = exit_code::kSuccess;
   File* const sources[] = {file.get()};
   const File* const inputs[] = {file.get()};
-  for (std::size_t preset : order) {
-    if (twins[preset]) {
-      console.Write(TwinSkipLine(bank, preset, *twins[preset]));
+  for (const PlannedPreset& entry : planned) {
+    if (entry.skip) {
+      console.Write(PresetSkipLine(entry.label, *entry.skip));
       code = exit_code::kBankRefused;
       continue;
     }
-    const sf2::PresetPlan plan = sf2::PlanPreset(bank, preset);
-    const std::string label = PresetLabel(plan.summary);
-    // A preset that plays nothing (no zone at velocity 100 on a tracker's keys) has one part
-    // without samples, which no XI can hold: it is skipped before an output is created.
-    if (plan.skip || plan.instruments.empty() || plan.instruments.front().samples.empty()) {
-      console.Write(PresetSkipLine(
-          label, plan.skip ? std::string_view(plan.skip->why) : kPresetPlaysNothing));
-      code = exit_code::kBankRefused;
-      continue;
-    }
+    const sf2::PresetPlan& plan = entry.plan;
     for (const sf2::InstrumentPlan& part : plan.instruments) {
       const std::string name = PresetFileName(plan.summary.bank, plan.summary.program,
                                               plan.summary.name, part.part, part.part_count);
+      const Instrument instrument = Describe(part);
+      // A description the XI cannot hold is refused before its file is created or replaced.
+      if (const std::string fault = InstrumentFault(instrument); !fault.empty()) {
+        throw InstrumentNotWritable(DisplayText(instrument.name), fault);
+      }
       RefuseToReplaceAForeignFile(name, platform);
-      const std::unique_ptr<File> output = CreateOutput(name, inputs, platform);
-      WriteInstrument(Describe(part), sources, *output, image_, buffers_);
-      output->Close(Site::kOutputClose);
-      console.Write(PresetReportLine(label, name, part.samples.size(), Notes(plan, part)));
+      output_.Create(name, inputs, platform);
+      WriteInstrument(instrument, sources, output_.file(), image_, buffers_);
+      output_.Close();
+      console.Write(
+          PresetReportLine(entry.label, DisplayText(name), part.samples.size(), Notes(plan, part)));
     }
   }
   file->Close(Site::kBankClose);
   return code;
 }
+
+void BankConversion::AbortCurrentFile(Platform& platform) { output_.Abandon(platform); }
 
 }  // namespace brumlet

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mode.h"
+#include "output_file.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
 
@@ -19,12 +20,13 @@ class BankConversion : public Mode {
   /// Exit 0 when every chosen preset was written; 245 when a preset had to be skipped (a line
   /// says why) or the file is not a readable bank; 247 when an output must not be replaced.
   int Run(Platform& platform) override;
-  /// Nothing is open for one preset alone when a rejection ends the run.
-  void AbortCurrentFile(Platform&) override {}
+  /// Abandons the output being written, if any.
+  void AbortCurrentFile(Platform& platform) override;
 
  private:
   std::string bank_path_;
   std::optional<std::string> choice_;
+  ScopedOutput output_;
   XiHeaderBlock image_;
   EncoderBuffers buffers_;
 };

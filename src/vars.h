@@ -8,6 +8,7 @@
 #include <string>
 
 #include "naming/text_line_reader.h"
+#include "output_file.h"
 #include "platform/platform.h"
 #include "wav/wav_info.h"
 #include "xi/xi_header.h"
@@ -27,7 +28,7 @@ struct Vars {
   std::string SourceName;  ///< the bare file name, as shown to the user
   std::string OutputName;  ///< created in the current directory
   std::unique_ptr<File> SourceFile;
-  std::unique_ptr<File> OutputFile;
+  ScopedOutput OutputFile;
 
   WavInfo wav_info;
   SmplImage smpl_image;  ///< survives from file to file, as the scan expects

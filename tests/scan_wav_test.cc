@@ -24,7 +24,7 @@ Scanned Scan(const Bytes& wav, SmplImage* smpl = nullptr) {
   node->bytes = wav;
   MemFile file(node, none);
   Scanned result;
-  ScanWav(file, "x.wav", result.info, smpl ? *smpl : local);
+  ScanWav(file, DisplayText("x.wav"), result.info, smpl ? *smpl : local);
   result.position = file.Position(Site::kSourceSeek);
   return result;
 }

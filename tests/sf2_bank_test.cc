@@ -16,7 +16,7 @@ using namespace brumlet::testing;
 sf2::Bank Read(const Bytes& bytes) {
   FakePlatform platform;
   platform.AddFile("b.sf2", bytes);
-  return sf2::ReadBank(*platform.OpenRead("b.sf2", Site::kSourceOpen), "b.sf2");
+  return sf2::ReadBank(*platform.OpenRead("b.sf2", Site::kSourceOpen), DisplayText("b.sf2"));
 }
 
 BankDef Small() {

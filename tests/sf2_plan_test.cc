@@ -16,7 +16,7 @@ using sf2::gen::kCoarseTune, sf2::gen::kFineTune, sf2::gen::kInitialAttenuation,
 sf2::Bank Read(const Bytes& bytes) {
   FakePlatform platform;
   platform.AddFile("b.sf2", bytes);
-  return sf2::ReadBank(*platform.OpenRead("b.sf2", Site::kSourceOpen), "b.sf2");
+  return sf2::ReadBank(*platform.OpenRead("b.sf2", Site::kSourceOpen), DisplayText("b.sf2"));
 }
 
 // One preset over one instrument of `zones`.
@@ -47,7 +47,10 @@ TEST(Sf2Zones, CombineGlobalZonesAndBothLevelsAsTheFormatSays) {
          {Set(kPan, 200), KeyRange(0, 10), Set(53, 0), Set(kFineTune, 9)},  // range not first
          {Set(kInitialAttenuation, 7)}}}},
       {Mono("S")}};
-  const sf2::FlatPreset flat = sf2::FlattenPreset(Read(Sf2(def)), 0);
+  const sf2::Bank bank = Read(Sf2(def));
+  sampler::WorkBudget budget;
+  sf2::Flattener flattener(bank);
+  const sf2::FlatPreset& flat = flattener.Flatten(0, budget);
   ASSERT_FALSE(flat.skip);
   ASSERT_EQ(flat.zones.size(), 3u);  // the third preset zone misses the instrument's first
   // keys, attenuation, coarse, pan, fine tune, first frame
@@ -94,7 +97,7 @@ TEST(Sf2Zones, SkipsPresetsThatPointOutsideTheBank) {
     c.tables(parts);
     const sf2::PresetPlan plan = sf2::PlanPreset(Read(Assemble(parts)), 0);
     ASSERT_TRUE(plan.skip) << c.why;
-    EXPECT_EQ(plan.skip->why, c.why);
+    EXPECT_EQ(plan.skip->why.str(), c.why);
     EXPECT_TRUE(plan.instruments.empty());
   }
 }

@@ -177,7 +177,7 @@ class Sf2Render : public ProgramTest {
   // openmpt123 (the part of a split kit that holds the key), and by fluidsynth from `neutral`.
   Note Play(const std::string& path, const std::string& neutral, int bank, int program, int key) {
     PosixPlatform platform;
-    const sf2::Bank b = sf2::ReadBank(*platform.OpenRead(path, Site::kBankOpen), path);
+    const sf2::Bank b = sf2::ReadBank(*platform.OpenRead(path, Site::kBankOpen), DisplayText(path));
     std::string file;
     for (std::size_t p = 0; p < b.PresetCount(); ++p) {
       if (b.presets[p].bank != bank || b.presets[p].program != program) continue;

@@ -7,6 +7,7 @@
 #include "brumlet.h"
 #include "expected_text.h"
 #include "fake_platform.h"
+#include "hostile_banks.h"
 #include "sf2_builder.h"
 #include "xi_reader.h"
 
@@ -49,7 +50,9 @@ TEST(Soundfont, ChoosesPresetsNamesTheirFilesAndReportsEach) {
        {"000-000 Piano.xi", "000-005 Bad_Name.xi"}},
       {{"--sf2", "b.sf2", "--list"},
        0,
-       "000:000 Piano  (1 zone, 1 sample)\n000:005 Bad/Name.   (1 zone, 1 sample)\n" + broken,
+       "000:000 Piano  (1 zone, 1 sample, 0.0 MB)\n000:005 Bad/Name.   (1 zone, 1 sample, 0.0 "
+       "MB)\n" +
+           broken,
        {}},
       {{"--sf2", "b.sf2", "9:9"}, 254, "couldn't find presets 9:9 in b.sf2\n", {}},
       {{"--sf2", "none.sf2"}, 254, "couldn't find none.sf2\n", {}},
@@ -112,12 +115,57 @@ TEST(Soundfont, OfPresetsWithTheSameNumbersTheFirstIsWrittenAndTheOthersSkipped)
       "use it\n";
   for (const auto& [choice, code, lines] :
        {std::tuple{"*", 245, "000:000 Kit  ->  000-000 Kit.xi  (1 sample)\n" + skips},
-        std::tuple{"--list", 0, "000:000 Kit  (1 zone, 1 sample)\n" + skips}}) {
+        std::tuple{"--list", 0,
+                   "000:000 Kit  (1 zone, 1 sample, 0.0 MB)\n" + skips +
+                       "total: 1 preset, 1 file, 0.0 MB\n"}}) {
     FakePlatform p;
     p.AddFile("b.sf2", bank);
     EXPECT_EQ(RunBrumlet({"--sf2", "b.sf2", choice}, "brumlet", p), code);
     EXPECT_NE(p.fake_console().output.find(lines), std::string::npos) << p.fake_console().output;
     EXPECT_EQ(p.files.size(), code == 0 ? 1u : 2u);
+  }
+}
+
+// Banks crafted to keep the program busy or to fill the disk: a preset too costly to plan is
+// skipped alone; a bank too costly as a whole, or that would write far more than it holds, is
+// refused before anything is written.
+TEST(Soundfont, HostileBanksAreBoundedInWorkAndOutput) {
+  const std::string error =
+      "error: b.sf2: planning it would take more work than any real bank "
+      "needs; nothing was written\n";
+  const std::string processing = "Processing bank \"b.sf2\"\n\n";
+  const struct {
+    const char* what;
+    BankDef bank;
+    std::string choice;
+    int code;
+    std::string out;  // after the banner
+    std::size_t files;
+  } cases[] = {
+      {"A", DisjointZonesBank(), "*", 245,
+       processing +
+           "000:000 Pairs  skipped: planning it would take more work than any real bank needs\n"
+           "000:001 Fine  ->  000-001 Fine.xi  (1 sample)\n",
+       1},
+      {"B", ManyPresetsBank(), "*", 245, processing + error, 0},
+      {"C", SilentLayersBank(), "--list", 245, error, 0},
+      {"amplifying", AmplifyingBank(), "*", 245,
+       processing + "error: b.sf2: the chosen presets would write 1281 MB, more than 16 times the "
+                    "bank; choose fewer presets\n",
+       0},
+      {"amplifying, listed", AmplifyingBank(), "--list", 0,
+       "000:000 P  (16 zones, 16 samples, 3.2 MB)\n000:001 P  (16 zones, 16 samples, 3.2 MB)\n", 0},
+  };
+  for (const auto& c : cases) {
+    FakePlatform p;
+    p.AddFile("b.sf2", Sf2(c.bank));
+    EXPECT_EQ(RunBrumlet({"--sf2", "b.sf2", c.choice}, "brumlet", p), c.code) << c.what;
+    const std::string& out = p.fake_console().output;
+    EXPECT_EQ(out.substr(0, kBanner.size() + c.out.size()), kBanner + c.out) << c.what;
+    if (c.code == 0) {
+      EXPECT_TRUE(out.ends_with("total: 400 presets, 400 files, 1280.4 MB\n"));
+    }
+    EXPECT_EQ(p.files.size(), 1 + c.files) << c.what;
   }
 }
 

@@ -182,6 +182,30 @@ TEST(NameStoring, InstrumentNamesArePaddedWithBlanksSampleNamesWithZeros) {
   EXPECT_EQ(image.bytes, before);
 }
 
+// A UTF-8 name is cut after its last whole character, never inside one; a name in a legacy code
+// page (not valid UTF-8) at 22 bytes as ever.
+TEST(NameStoring, UtfEightNamesAreCutBetweenCharacters) {
+  const struct {
+    std::string name, stored;
+  } cases[] = {
+      {"Schlagzeug \u2013 Bass \U0001F941 tief",
+       "Schlagzeug \u2013 Bass "},  // 24 bytes to the emoji
+      {"Schlagzeug \u2013 Bas\U0001F941", "Schlagzeug \u2013 Bas\U0001F941"},  // 22: fits whole
+      {"Gro\xdf\xe9 Trommel, sehr laut!", "Gro\xdf\xe9 Trommel, sehr la"},     // Latin-1
+      {"abc\xc3 broken and longer than 22", "abc\xc3 broken and longer"},
+  };
+  for (const auto& c : cases) {
+    XiHeaderBlock image;
+    InitHeaderImage(image);
+    XiSampleHeader slot = SampleHeaderAt(image, 0);
+    SetSampleName(slot, c.name);
+    EXPECT_EQ(std::string(slot.begin() + 18, slot.begin() + 18 + slot[17]), c.stored) << c.name;
+    SetInstrumentName(image, c.name);
+    EXPECT_EQ(std::string(image.bytes.begin() + 21, image.bytes.begin() + 21 + c.stored.size()),
+              c.stored);
+  }
+}
+
 TEST(WriteHeaderImage, WritesTheCountAndThatManySampleHeaders) {
   struct Case {
     std::uint8_t sample_count;

@@ -32,7 +32,7 @@ Bytes Encode(const Bytes& wav, StereoHandling stereo = StereoHandling::kSplit) {
   MemFile output(output_node, none);
   WavInfo info;
   SmplImage smpl;
-  ScanWav(source, "x.wav", info, smpl);
+  ScanWav(source, DisplayText("x.wav"), info, smpl);
   output.Seek(kHeader, Site::kOutputSeek);
   EncoderBuffers buffers;
   EncodeJob job{source, output, info.DataOffset, SampleDataLength(info, stereo), kHeader, buffers};

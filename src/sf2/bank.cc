@@ -118,7 +118,7 @@ bool Is(const std::array<Byte, 4>& id, const char (&name)[5]) { return IdEquals(
 
 class BankReader {
  public:
-  BankReader(File& file, std::string_view name) : file_(file), name_(name) {}
+  BankReader(File& file, const DisplayText& name) : file_(file), name_(name) {}
 
   Bank Read() {
     file_size_ = file_.Size(Site::kBankSize);
@@ -156,6 +156,7 @@ class BankReader {
     if (!pdta) throw BankChunkMissing(name_, "pdta", "");
 
     Bank bank;
+    bank.file_size = file_size_;
     if (info) ReadInfo(*info, bank);
     if (bank.version_major >= 3) throw BankSf3(name_, bank.version_major, bank.version_minor);
     ReadSampleData(*sdta, bank);
@@ -294,14 +295,14 @@ class BankReader {
   }
 
   File& file_;
-  std::string_view name_;
+  const DisplayText& name_;
   std::int64_t file_size_ = 0;
   std::vector<Byte> buffer_ = std::vector<Byte>(kReadBufferSize);
 };
 
 }  // namespace
 
-Bank ReadBank(File& file, std::string_view display_name) {
+Bank ReadBank(File& file, const DisplayText& display_name) {
   return BankReader(file, display_name).Read();
 }
 

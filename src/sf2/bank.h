@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "display_text.h"
 #include "platform/platform.h"
 
 namespace brumlet::sf2 {
@@ -92,6 +93,7 @@ struct SampleHeader {
 /// Every table keeps its terminal record, so that the last entry's run has an end.
 struct Bank {
   std::string name;                 ///< INAM, empty when absent
+  std::int64_t file_size = 0;       ///< of the whole bank file
   std::uint16_t version_major = 0;  ///< ifil; 0 when absent
   std::uint16_t version_minor = 0;
   std::int64_t sample_data_offset = 0;  ///< file offset of the smpl chunk's first frame
@@ -116,6 +118,6 @@ struct Bank {
 /// readable bank: not RIFF sfbk, an SF3 bank, no sdta or pdta list, no smpl chunk or a missing
 /// table, a table that is not whole records or lacks its terminal record, a chunk that runs past
 /// the end of its list or of the file. Throws RunFailure when reading itself fails.
-Bank ReadBank(File& file, std::string_view display_name);
+Bank ReadBank(File& file, const DisplayText& display_name);
 
 }  // namespace brumlet::sf2

@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <set>
 
+#include "messages.h"
 #include "sf2/envelope.h"
 
 namespace brumlet::sf2 {
 namespace {
 
 constexpr int kVelocity = 100;
+constexpr auto kSlots = static_cast<std::size_t>(xi::kSampleSlots);
 constexpr int kDefaultRoot = 60;
 constexpr int kFinetuneSteps = 128;  // finetune units in a semitone
 constexpr int kMaxCentibels = 1440;
@@ -143,7 +145,7 @@ void FillHoles(std::array<int, kKeyCount>& map) {
 // Drops samples until 16 are left, as the header says, renumbering the map.
 int Reduce(std::vector<PlannedSample>& samples, std::array<int, kKeyCount>& map) {
   int merged = 0;
-  while (samples.size() > kMaxSamples) {
+  while (samples.size() > kSlots) {
     std::vector<int> counts(samples.size(), 0);
     for (int s : map) ++counts[s];
     const std::size_t victim =
@@ -287,16 +289,29 @@ std::uint8_t XiPanning(double pan) {
 }
 
 PresetPlan PlanPreset(const Bank& bank, std::size_t preset) {
+  Flattener flattener(bank);
+  sampler::WorkBudget budget;
+  return PlanPreset(bank, flattener, preset, budget);
+}
+
+PresetPlan PlanPreset(const Bank& bank, Flattener& flattener, std::size_t preset,
+                      sampler::WorkBudget& budget) {
   const PresetHeader& header = bank.presets[preset];
   PresetPlan plan;
   plan.summary = {header.bank, header.program, header.name, 0, 0};
-  FlatPreset flat = FlattenPreset(bank, preset);
+  const FlatPreset& flat = flattener.Flatten(preset, budget);
   if (flat.skip) {
-    plan.skip = std::move(flat.skip);
+    plan.skip = flat.skip;
     return plan;
   }
   const std::vector<Zone>& zones = flat.zones;
   plan.summary.zones = zones.size();
+  // Planning is a look at every zone for every key: that is the work counted, though each key
+  // looks only at the zones that sound at velocity 100 on a tracker's keys.
+  if (!budget.Spend(std::uint64_t{kKeyCount} * zones.size())) {
+    plan.skip = PresetSkip{PresetTooMuchWork()};
+    return plan;
+  }
 
   std::vector<Voice> voices;
   voices.reserve(zones.size());
@@ -310,14 +325,19 @@ PresetPlan PlanPreset(const Bank& bank, std::size_t preset) {
       ++plan.zones_above_keyboard;
   }
 
+  std::vector<std::size_t> sounding;
+  for (std::size_t z = 0; z < zones.size(); ++z) {
+    if (playing[z] && zones[z].keys.low < kKeyCount) sounding.push_back(z);
+  }
+
   std::vector<PlannedSample> samples;
   std::array<int, kKeyCount> map;
   map.fill(-1);
   std::vector<std::size_t> candidates;
   for (int k = 0; k < kKeyCount; ++k) {
     candidates.clear();
-    for (std::size_t z = 0; z < zones.size(); ++z) {
-      if (playing[z] && zones[z].keys.Contains(k)) candidates.push_back(z);
+    for (std::size_t z : sounding) {
+      if (zones[z].keys.Contains(k)) candidates.push_back(z);
     }
     const auto kept = Loudest(candidates, voices, [](std::size_t) { return true; });
     if (!kept) continue;
@@ -359,11 +379,11 @@ PresetPlan PlanPreset(const Bank& bank, std::size_t preset) {
   }
   FillHoles(map);
 
-  if (samples.size() > kMaxSamples && header.bank == kPercussionBank) {
+  if (samples.size() > kSlots && header.bank == kPercussionBank) {
     std::set<int> in_part;
     int low = 0;
     for (int k = 0; k < kKeyCount; ++k) {
-      if (!in_part.count(map[k]) && in_part.size() == kMaxSamples) {
+      if (!in_part.count(map[k]) && in_part.size() == kSlots) {
         plan.instruments.push_back(Part(samples, map, low, k - 1));
         in_part.clear();
         low = k;

@@ -29,18 +29,19 @@
 #include <string>
 #include <vector>
 
+#include "sampler/work_budget.h"
 #include "sf2/bank.h"
 #include "sf2/zones.h"
 #include "xi/envelope.h"
 #include "xi/pitch.h"
+#include "xi/xi_header.h"
 
 namespace brumlet::sf2 {
 
 /// The bank number of percussion presets, whose keys are different instruments.
 inline constexpr int kPercussionBank = 128;
 /// Keys a tracker plays: MIDI notes 0..95.
-inline constexpr int kKeyCount = 96;
-inline constexpr std::size_t kMaxSamples = 16;
+using xi::kKeyCount;
 
 /// Frames of the smpl chunk, as a place in the bank file: 16-bit little-endian mono frames.
 struct FrameRange {
@@ -129,7 +130,14 @@ struct PresetPlan {
   int zones_above_keyboard = 0;      ///< zones at velocity 100 sounding only on keys 96..127
 };
 
-/// The plan of preset `preset`, an index below Bank::PresetCount().
+/// The plan of preset `preset`, an index below Bank::PresetCount(), flattened by `flattener` (over
+/// the same bank). Its work counts against `budget` (a preset of its own: StartPreset first): the
+/// zone pairs of flattening and, for each key, the zones looked at; a preset that passes the
+/// budget is skipped.
+PresetPlan PlanPreset(const Bank& bank, Flattener& flattener, std::size_t preset,
+                      sampler::WorkBudget& budget);
+
+/// The plan of one preset alone, within the default budgets.
 PresetPlan PlanPreset(const Bank& bank, std::size_t preset);
 
 /// The XI pitch of a sample of `rate` Hz (kMinRate..kMaxRate) that plays `cents` above its own

@@ -1,8 +1,8 @@
 #include "sf2/zones.h"
 
 #include <algorithm>
+#include <array>
 #include <bitset>
-#include <map>
 
 #include "messages.h"
 
@@ -13,9 +13,10 @@ namespace {
 // 32768 frames.
 constexpr std::int64_t kCoarseFrames = 32768;
 
-// One zone of one level as its generators give it.
+// One zone of one level as its generators give it: the amounts as stored, 16 bits each, so that
+// the zones of a large list stay small.
 struct LevelZone {
-  GeneratorValues values{};
+  std::array<std::int16_t, gen::kCount> values{};
   std::bitset<gen::kCount> set;
   std::optional<Range> keys;
   std::optional<Range> velocities;
@@ -81,6 +82,8 @@ LevelList ReadList(const std::vector<Bag>& bags, const std::vector<Generator>& g
     return list;
   }
   std::optional<LevelZone> global;
+  std::vector<int> global_opers;  // the generators the global zone sets
+  list.zones.reserve(end_bag - first_bag);
   for (std::uint32_t b = first_bag; b < end_bag; ++b) {
     const std::uint32_t begin = bags[b].first_generator, end = bags[b + 1].first_generator;
     if (begin > end || end > generators.size()) {
@@ -90,12 +93,17 @@ LevelList ReadList(const std::vector<Bag>& bags, const std::vector<Generator>& g
     }
     LevelZone zone = ReadZone(generators, begin, end, preset_level);
     if (!zone.target) {
-      if (b == first_bag) global = std::move(zone);
+      if (b == first_bag) {
+        global = std::move(zone);
+        for (int oper = 0; oper < gen::kCount; ++oper) {
+          if (global->set[oper]) global_opers.push_back(oper);
+        }
+      }
       continue;
     }
     if (global) {
-      for (int oper = 0; oper < gen::kCount; ++oper) {
-        if (global->set[oper] && !zone.set[oper]) zone.values[oper] = global->values[oper];
+      for (int oper : global_opers) {
+        if (!zone.set[oper]) zone.values[oper] = global->values[oper];
       }
       zone.set |= global->set;
       if (!zone.keys) zone.keys = global->keys;
@@ -106,79 +114,102 @@ LevelList ReadList(const std::vector<Bag>& bags, const std::vector<Generator>& g
   return list;
 }
 
-// Checks the sample a zone plays and places its frames, offsets applied.
+// Checks the sample a zone plays and places its frames, offsets applied. The sums are taken in
+// 64 bits: a sample's 32-bit positions and the signed offsets (coarse ones in steps of 32768
+// frames) reach beyond what 32 bits hold, and a sum that wrapped could land inside the data.
 std::optional<PresetSkip> PlaceSample(const Bank& bank, Zone& zone) {
   const SampleHeader& s = bank.samples[zone.sample];
   if (s.type & (sample_type::kRom | sample_type::kCompressed)) {
-    return PresetSkip{PresetSampleNotInBank(s.name)};
+    return PresetSkip{PresetSampleNotInBank(DisplayText(s.name))};
   }
-  if (s.rate < kMinRate || s.rate > kMaxRate) return PresetSkip{PresetSampleRate(s.name, s.rate)};
+  if (s.rate < kMinRate || s.rate > kMaxRate) {
+    return PresetSkip{PresetSampleRate(DisplayText(s.name), s.rate)};
+  }
   const GeneratorValues& v = zone.values;
-  zone.start =
-      s.start + v[gen::kStartAddrsOffset] + kCoarseFrames * v[gen::kStartAddrsCoarseOffset];
-  zone.end = s.end + v[gen::kEndAddrsOffset] + kCoarseFrames * v[gen::kEndAddrsCoarseOffset];
-  zone.loop_start = s.loop_start + v[gen::kStartloopAddrsOffset] +
-                    kCoarseFrames * v[gen::kStartloopAddrsCoarseOffset];
-  zone.loop_end =
-      s.loop_end + v[gen::kEndloopAddrsOffset] + kCoarseFrames * v[gen::kEndloopAddrsCoarseOffset];
+  const auto at = [&v](std::uint32_t point, int fine, int coarse) {
+    return std::int64_t{point} + std::int64_t{v[fine]} + kCoarseFrames * std::int64_t{v[coarse]};
+  };
+  zone.start = at(s.start, gen::kStartAddrsOffset, gen::kStartAddrsCoarseOffset);
+  zone.end = at(s.end, gen::kEndAddrsOffset, gen::kEndAddrsCoarseOffset);
+  zone.loop_start = at(s.loop_start, gen::kStartloopAddrsOffset, gen::kStartloopAddrsCoarseOffset);
+  zone.loop_end = at(s.loop_end, gen::kEndloopAddrsOffset, gen::kEndloopAddrsCoarseOffset);
   if (zone.start < 0 || zone.start >= zone.end || zone.end > bank.sample_frames) {
-    return PresetSkip{PresetSampleOutside(s.name, zone.start, zone.end, bank.sample_frames)};
+    return PresetSkip{
+        PresetSampleOutside(DisplayText(s.name), zone.start, zone.end, bank.sample_frames)};
   }
   return std::nullopt;
 }
 
-FlatPreset Skipped(PresetSkip skip) {
-  FlatPreset flat;
-  flat.skip = std::move(skip);
-  return flat;
-}
-
 }  // namespace
 
-FlatPreset FlattenPreset(const Bank& bank, std::size_t preset) {
+// Each instrument's list, read the first time a preset names it.
+struct Flattener::Lists {
+  std::vector<std::optional<LevelList>> instruments;
+};
+
+Flattener::Flattener(const Bank& bank) : bank_(bank), lists_(std::make_unique<Lists>()) {
+  lists_->instruments.resize(bank.instruments.size() - 1);  // less the terminal record
+}
+
+Flattener::~Flattener() = default;
+
+const FlatPreset& Flattener::Skip(PresetSkip skip) {
+  flat_.zones.clear();
+  flat_.skip = std::move(skip);
+  return flat_;
+}
+
+const FlatPreset& Flattener::Flatten(std::size_t preset, sampler::WorkBudget& budget) {
+  const Bank& bank = bank_;
+  flat_.zones.clear();
+  flat_.skip.reset();
   const LevelList presets =
       ReadList(bank.preset_bags, bank.preset_generators, bank.presets[preset].first_bag,
                bank.presets[preset + 1].first_bag, true);
-  if (presets.skip) return Skipped(*presets.skip);
+  if (presets.skip) return Skip(*presets.skip);
 
-  const std::size_t instrument_count = bank.instruments.size() - 1;  // less the terminal
+  const std::size_t instrument_count = lists_->instruments.size();
   const std::size_t sample_count = bank.samples.size() - 1;
-  std::map<std::uint16_t, LevelList> instruments;  // each instrument read once
-  FlatPreset flat;
+  std::vector<Zone>& zones = flat_.zones;
   for (const LevelZone& p : presets.zones) {
     const std::uint16_t i = *p.target;
-    if (i >= instrument_count)
-      return Skipped({PresetIndexOutside("instrument", i, instrument_count)});
-    auto [it, fresh] = instruments.try_emplace(i);
-    if (fresh) {
-      it->second =
-          ReadList(bank.instrument_bags, bank.instrument_generators, bank.instruments[i].first_bag,
-                   bank.instruments[i + 1].first_bag, false);
+    if (i >= instrument_count) {
+      return Skip({PresetIndexOutside("instrument", i, instrument_count)});
     }
-    if (it->second.skip) return Skipped(*it->second.skip);
+    std::optional<LevelList>& list = lists_->instruments[i];
+    if (!list) {
+      list = ReadList(bank.instrument_bags, bank.instrument_generators,
+                      bank.instruments[i].first_bag, bank.instruments[i + 1].first_bag, false);
+    }
+    if (list->skip) return Skip(*list->skip);
+    // Every pair is work, also one whose ranges do not meet: a preset of a few bytes can name an
+    // instrument of tens of thousands of zones, none of which it keeps.
+    if (!budget.Spend(list->zones.size())) return Skip({PresetTooMuchWork()});
     const Range preset_keys = Intersect(p.keys, std::nullopt);
     const Range preset_velocities = Intersect(p.velocities, std::nullopt);
-    for (const LevelZone& z : it->second.zones) {
+    for (const LevelZone& z : list->zones) {
+      const Range keys = Intersect(preset_keys, z.keys);
+      const Range velocities = Intersect(preset_velocities, z.velocities);
+      if (keys.low > keys.high || velocities.low > velocities.high) continue;
       Zone zone;
       zone.instrument = i;
       zone.sample = *z.target;
-      zone.keys = Intersect(preset_keys, z.keys);
-      zone.velocities = Intersect(preset_velocities, z.velocities);
-      if (zone.keys.low > zone.keys.high || zone.velocities.low > zone.velocities.high) continue;
+      zone.keys = keys;
+      zone.velocities = velocities;
       if (zone.sample >= sample_count) {
-        return Skipped({PresetIndexOutside("sample", zone.sample, sample_count)});
+        return Skip({PresetIndexOutside("sample", zone.sample, sample_count)});
       }
-      if (flat.zones.size() == kMaxZones) return Skipped({PresetTooManyZones(kMaxZones)});
+      if (zones.size() == kMaxZones) return Skip({PresetTooManyZones(kMaxZones)});
       zone.values = DefaultGenerators();
       for (int oper = 0; oper < gen::kCount; ++oper) {
         if (z.set[oper]) zone.values[oper] = z.values[oper];
         if (p.set[oper]) zone.values[oper] += p.values[oper];
       }
-      if (auto skip = PlaceSample(bank, zone)) return Skipped(*skip);
-      flat.zones.push_back(zone);
+      if (auto skip = PlaceSample(bank, zone)) return Skip(*skip);
+      zones.push_back(zone);
     }
   }
-  return flat;
+  return flat_;
 }
 
 }  // namespace brumlet::sf2

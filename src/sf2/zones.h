@@ -11,10 +11,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "display_text.h"
+#include "sampler/work_budget.h"
 #include "sf2/bank.h"
 #include "sf2/generators.h"
 
@@ -49,7 +52,7 @@ struct Zone {
 /// Why a preset cannot be converted: its records point outside their tables, or a sample it
 /// plays lies outside the sample data. Not a fault of the bank as a whole.
 struct PresetSkip {
-  std::string why;  ///< the user's text (messages.h), e.g. "it names instrument 7 of 5"
+  DisplayText why;  ///< the user's text (messages.h), e.g. "it names instrument 7 of 5"
 };
 
 struct FlatPreset {
@@ -65,8 +68,27 @@ inline constexpr std::size_t kMaxZones = 16384;
 inline constexpr std::uint32_t kMinRate = 16;
 inline constexpr std::uint32_t kMaxRate = 1u << 24;
 
-/// Flattens preset `preset` (an index below Bank::PresetCount()) into its zones, checking every
-/// index it follows and every sample it plays.
-FlatPreset FlattenPreset(const Bank& bank, std::size_t preset);
+/// Flattens a bank's presets. Each instrument's zones are read once for the whole bank, however
+/// many presets name it.
+class Flattener {
+ public:
+  explicit Flattener(const Bank& bank);
+  ~Flattener();
+
+  /// Flattens preset `preset` (an index below Bank::PresetCount()) into its zones, checking every
+  /// index it follows and every sample it plays. Every pair of a preset zone and an instrument
+  /// zone visited counts one unit of `budget`, whether the pair sounds or not; a preset that
+  /// passes the budget is skipped. The result lives in the flattener and is valid until the next
+  /// call: one preset's zones take the room the last one's left.
+  const FlatPreset& Flatten(std::size_t preset, sampler::WorkBudget& budget);
+
+ private:
+  struct Lists;
+  const FlatPreset& Skip(PresetSkip skip);
+
+  const Bank& bank_;
+  std::unique_ptr<Lists> lists_;
+  FlatPreset flat_;
+};
 
 }  // namespace brumlet::sf2

@@ -241,7 +241,7 @@ MsAdpcmCoefficients ReadCoefficients(File& file, std::uint32_t fmt_size) {
 
 // Sorts the source by its format tag, or refuses it: a tag the program cannot decode, IMA ADPCM
 // of other than 4 bits, and ADPCM blocks too small for their own header.
-void TakeFormat(File& file, const Byte* head, const std::string& source_name, WavInfo& info) {
+void TakeFormat(File& file, const Byte* head, const DisplayText& source_name, WavInfo& info) {
   const std::uint16_t tag = FormatTagOf(file, head);
   if (!Readable(tag) || (tag == kImaAdpcmTag && info.BitsPerSample != 4)) {
     throw UndecodableFormat(source_name, tag);
@@ -295,11 +295,12 @@ std::optional<std::string> ChunkBeforeFormat(File& source) {
 
 }  // namespace
 
-void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplImage& smpl) {
+void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplImage& smpl) {
   Byte head[kHeadSize];
   source.ReadExact(head, kHeadSize, Site::kWavHeadRead);
   const std::uint16_t channels = LoadU16(head + kChannelsOffset);
-  const bool riff_wave = IdEquals(head + kRiffIdOffset, "RIFF") && IdEquals(head + kWaveIdOffset, "WAVE");
+  const bool riff_wave =
+      IdEquals(head + kRiffIdOffset, "RIFF") && IdEquals(head + kWaveIdOffset, "WAVE");
   if (riff_wave && !IdEquals(head + kFmtIdOffset, "fmt ")) {
     const std::optional<std::string> first = ChunkBeforeFormat(source);
     throw NotAStandardWav(source_name, first ? ChunkBeforeFormatHint(source_name, *first) : "");

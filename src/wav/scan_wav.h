@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "display_text.h"
 #include "platform/platform.h"
 #include "wav/wav_info.h"
 
@@ -12,6 +13,6 @@ namespace brumlet {
 /// `info`; `smpl` is the run-wide smpl image. On return `source` is positioned at DataOffset.
 /// Throws Rejection (253 not a WAV, 248 no data chunk; `source_name` names the file in the
 /// message) or RunFailure for a failed or short read.
-void ScanWav(File& source, const std::string& source_name, WavInfo& info, SmplImage& smpl);
+void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplImage& smpl);
 
 }  // namespace brumlet

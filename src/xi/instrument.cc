@@ -4,6 +4,14 @@
 
 namespace brumlet {
 
+std::uint64_t WrittenBytes(const Instrument& instrument) {
+  std::uint64_t bytes = xi::kInstrumentHeaderSize;
+  for (const InstrumentSample& sample : instrument.samples) {
+    bytes += xi::kSampleHeaderSize + std::uint64_t{sample.frames} * (sample.sixteen_bit ? 2 : 1);
+  }
+  return bytes;
+}
+
 std::string InstrumentFault(const Instrument& instrument) {
   const std::size_t count = instrument.samples.size();
   if (count == 0) return "it has no samples";

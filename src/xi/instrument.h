@@ -70,6 +70,10 @@ struct Instrument {
   std::vector<InstrumentSample> samples;  ///< 1 to 16
 };
 
+/// The bytes the writer makes of `instrument`: the instrument header, a sample header for each
+/// sample, and each sample's data.
+std::uint64_t WrittenBytes(const Instrument& instrument);
+
 /// Why `instrument` cannot be written (no samples, more than 16, a key that plays a sample past
 /// the last one); empty when it can.
 std::string InstrumentFault(const Instrument& instrument);

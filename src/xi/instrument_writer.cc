@@ -46,7 +46,7 @@ void EncodePcm16Run(std::span<const InstrumentSample> run, File& source, File& o
 void WriteInstrument(const Instrument& instrument, std::span<File* const> sources, File& output,
                      XiHeaderBlock& image, EncoderBuffers& buffers) {
   if (const std::string fault = InstrumentFault(instrument); !fault.empty()) {
-    throw InstrumentNotWritable(instrument.name, fault);
+    throw InstrumentNotWritable(DisplayText(instrument.name), fault);
   }
   InitHeaderImage(image);
   std::copy(instrument.keys.begin(), instrument.keys.end(),

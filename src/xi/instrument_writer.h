@@ -13,9 +13,10 @@ namespace brumlet {
 
 /// Writes `instrument` into `output`, a file just created (so positioned at its start): the
 /// instrument header and its sample headers in one write, then each sample's data, in order,
-/// from `sources[sample.source.file]`. `image` and `buffers` are the run's own. Throws Rejection
-/// (247) for a description InstrumentFault finds at fault, before anything is written, and
-/// RunFailure for a failed read or write.
+/// from `sources[sample.source.file]`. `image` and `buffers` are the run's own. The callers check
+/// the description with InstrumentFault before they create the output; a description at fault
+/// is refused here all the same (Rejection, 247) before anything is written. Throws RunFailure
+/// for a failed read or write.
 void WriteInstrument(const Instrument& instrument, std::span<File* const> sources, File& output,
                      XiHeaderBlock& image, EncoderBuffers& buffers);
 

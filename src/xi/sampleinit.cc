@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "utf8.h"
+
 namespace brumlet {
 namespace {
 
@@ -21,7 +23,8 @@ constexpr int kNameLengthOffset = 17;
 constexpr int kNameOffset = 18;
 static_assert(kNameOffset + xi::kNameSize == xi::kSampleHeaderSize);
 
-std::string_view Cut(std::string_view name) { return name.substr(0, xi::kNameSize); }
+// Names are cut to the field; a UTF-8 name never inside a character (see CutToBytes).
+std::string_view Cut(std::string_view name) { return CutToBytes(name, xi::kNameSize); }
 
 }  // namespace
 
