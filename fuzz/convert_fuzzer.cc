@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A data chunk may claim 2 GiB that the file does not hold, which a real disk stores as a
   // sparse file; in memory that would be real, so outputs stop at a size limit ("Disk full").
   platform.file_size_limit = 1 << 20;
+  platform.disk_room = 4 << 20;  // a run that writes more ends as with a full disk
   platform.AddFile("in.wav", testing::Bytes(data, data + size));
   const int code = RunBrumlet({"in.wav"}, "brumlet", platform);
   switch (code) {

@@ -61,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A data chunk may claim 2 GiB that the file does not hold; outputs stop at a size limit
   // ("Disk full") instead of filling the memory.
   platform.file_size_limit = 1 << 20;
+  platform.disk_room = 4 << 20;  // a run that writes more ends as with a full disk
   const std::vector<testing::Bytes> files = Split(data + 1, size - 1);
   std::vector<std::string> args;
   switch (data[0] % 4) {

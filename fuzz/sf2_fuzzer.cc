@@ -1,7 +1,8 @@
-// Fuzzes the SoundFont side: the bank reader, then the plan of every preset. Whatever the bytes,
-// the reader either refuses the bank with exit code 245 or reads it without reading outside the
-// file, and every plan either skips its preset or stays inside the bank: at most 16 samples, a key
-// map that names only them, and frames, partners and loops inside the sample data.
+// Fuzzes the SoundFont side: the bank reader, then the plan of every preset, within the work
+// budgets the program plans with. Whatever the bytes, the reader either refuses the bank with exit
+// code 245 or reads it without reading outside the file, and every plan either skips its preset or
+// stays inside the bank: at most 16 samples, a key map that names only them, and frames, partners
+// and loops inside the sample data.
 #include <cstdint>
 #include <cstdlib>
 
@@ -31,16 +32,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform.AddFile("b.sf2", testing::Bytes(data, data + size));
   sf2::Bank bank;
   try {
-    bank = sf2::ReadBank(*platform.OpenRead("b.sf2", Site::kSourceOpen), "b.sf2");
+    bank = sf2::ReadBank(*platform.OpenRead("b.sf2", Site::kSourceOpen), DisplayText("b.sf2"));
   } catch (const Rejection& rejection) {
     Check(rejection.exit_code() == exit_code::kBankRefused);
     return 0;
   }  // a RunFailure (a read past the end of the file) ends the run as a crash
-  for (std::size_t p = 0; p < bank.PresetCount(); ++p) {
-    const sf2::PresetPlan plan = sf2::PlanPreset(bank, p);
+  sf2::Flattener flattener(bank);
+  sampler::WorkBudget budget;
+  for (std::size_t p = 0; p < bank.PresetCount() && !budget.BankExceeded(); ++p) {
+    budget.StartPreset();
+    const sf2::PresetPlan plan = sf2::PlanPreset(bank, flattener, p, budget);
     Check(plan.skip.has_value() == plan.instruments.empty());
     for (const sf2::InstrumentPlan& instrument : plan.instruments) {
-      Check(instrument.samples.size() <= sf2::kMaxSamples);
+      Check(instrument.samples.size() <= xi::kSampleSlots);
       for (std::uint8_t slot : instrument.key_map) {
         Check(slot < instrument.samples.size() || (slot == 0 && instrument.samples.empty()));
       }

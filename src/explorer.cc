@@ -22,10 +22,14 @@ PlannedRun PlanOne(const std::string& path) {
   const std::string folder(FolderOfPath(path));
   const std::string name = path.substr(folder.size());
   if (IsBank(name)) {
-    // The bank's outputs go one folder down, named as the bank without its extension (a bank
-    // named just ".sf2" would give the bank's own name, which is then refused as taken).
-    std::string stem = name.substr(0, name.size() - kBankExtension.size());
-    if (stem.empty()) stem = name;
+    // The bank's outputs go one folder down, named as the bank without its extension. A stem of
+    // nothing or only dots ("...sf2", ".sf2") would name the folder above, this one or the bank
+    // itself: such a folder is called "bank", and the bank is named by its full path, which
+    // reads plainly in the report rather than as "..\\..sf2".
+    const std::string stem = name.substr(0, name.size() - kBankExtension.size());
+    if (stem.find_first_not_of('.') == std::string::npos) {
+      return {{"--sf2", path}, folder + "bank", true};
+    }
     return {{"--sf2", "..\\" + name}, folder + stem, true};
   }
   // The bare name, so that the report shows it as typed in its folder; a name that starts with

@@ -16,8 +16,6 @@
 namespace brumlet {
 namespace {
 
-constexpr std::size_t kMaxSamples = xi::kSampleSlots;
-
 // The instrument is named after its file, without the ".xi" that every XI file name ends in.
 std::string_view InstrumentName(std::string_view output_name) {
   if (EndsInXi(output_name)) output_name.remove_suffix(3);
@@ -100,7 +98,8 @@ int InstrumentBuild::Run(Platform& platform) {
   }
   const std::vector<Match> matches = platform.Search(pattern_);
   if (matches.empty()) throw NothingMatches(DisplayText(pattern_));
-  if (matches.size() > kMaxSamples) throw TooManySamples(DisplayText(pattern_), matches.size());
+  if (matches.size() > xi::kSampleSlots)
+    throw TooManySamples(DisplayText(pattern_), matches.size());
   Console& console = platform.console();
   console.Write(InstrumentProcessingLine(DisplayText(pattern_),
                                          kind_ == InstrumentKind::kKit ? "kit" : "multisample",

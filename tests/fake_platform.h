@@ -76,7 +76,9 @@ struct MemNode {
 
 class MemFile : public File {
  public:
-  MemFile(std::shared_ptr<MemNode> node, const Faults& faults) : node_(node), faults_(faults) {}
+  /// `room`: what the disk still takes, shared by the files a platform creates; none for no limit.
+  MemFile(std::shared_ptr<MemNode> node, const Faults& faults, std::size_t* room = nullptr)
+      : node_(node), faults_(faults), room_(room) {}
 
   std::size_t Read(Byte* buffer, std::size_t count, Site site) override {
     MaybeFail(faults_, site);
@@ -93,6 +95,7 @@ class MemFile : public File {
       throw IoFailure(ErrnoError(EFBIG), site);
     }
     Bytes& b = node_->bytes;
+    Take(static_cast<std::size_t>(position_) + count, site);
     if (b.size() < static_cast<std::size_t>(position_) + count) b.resize(position_ + count);
     std::memcpy(b.data() + position_, data, count);
     position_ += static_cast<std::int64_t>(count);
@@ -115,6 +118,7 @@ class MemFile : public File {
     if (static_cast<std::size_t>(position_) > node_->size_limit) {
       throw IoFailure(ErrnoError(EFBIG), site);
     }
+    Take(static_cast<std::size_t>(position_), site);
     node_->bytes.resize(static_cast<std::size_t>(position_), 0);
   }
   void Close(Site site) override {
@@ -124,8 +128,17 @@ class MemFile : public File {
   FileId Id() const override { return {1, node_->inode}; }
 
  private:
+  // Growing the file to `size` takes that much more of the disk's room, or fails as a full disk.
+  void Take(std::size_t size, Site site) {
+    if (room_ == nullptr || size <= node_->bytes.size()) return;
+    const std::size_t more = size - node_->bytes.size();
+    if (more > *room_) throw IoFailure(ErrnoError(ENOSPC), site);
+    *room_ -= more;
+  }
+
   std::shared_ptr<MemNode> node_;
   const Faults& faults_;
+  std::size_t* room_;
   std::int64_t position_ = 0;
   bool closed_ = false;
 };
@@ -194,7 +207,7 @@ class FakePlatform : public Platform {
     if (!Has(path)) AddFile(path, {});
     files.at(path)->bytes.clear();
     files.at(path)->size_limit = file_size_limit;
-    return std::make_unique<MemFile>(files.at(path), faults);
+    return std::make_unique<MemFile>(files.at(path), faults, &disk_room);
   }
   std::optional<FileId> IdOf(const std::string& name) override {
     if (!Has(At(name))) return std::nullopt;
@@ -232,6 +245,8 @@ class FakePlatform : public Platform {
   std::string folder;  ///< the current folder: "" or a name ending in "/"
   /// The size limit of files created from now on.
   std::size_t file_size_limit = static_cast<std::size_t>(-1);
+  /// What all the files created take together before the disk is full (ENOSPC).
+  std::size_t disk_room = static_cast<std::size_t>(-1);
 
  private:
   FakeConsole console_;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "output_file.h"
 #include "riff_builder.h"
 #include "xi_expect.h"
 
@@ -104,6 +105,22 @@ TEST(InstrumentWriter, RefusesWhatAnXiCannotHold) {
     EXPECT_TRUE(p.Contents("out.xi").empty());
   }
   EXPECT_EQ(InstrumentFault(past_the_end), "key 95 plays sample 2, past the last one");
+}
+
+// What a rejection leaves of an output: nothing once it is abandoned; a finished one stays, and
+// so does one a failed write left (the failure report explains it).
+TEST(ScopedOutput, AbandonDeletesTheUnfinishedOutputAndCloseKeepsIt) {
+  FakePlatform p;
+  ScopedOutput output;
+  output.Abandon(p);  // none open: nothing happens
+  output.Create("a.xi", {}, p);
+  output.file().Write(reinterpret_cast<const Byte*>("abc"), 3, Site::kHeaderWrite);
+  output.Abandon(p);
+  EXPECT_FALSE(p.Has("a.xi"));
+  output.Create("b.xi", {}, p);
+  output.Close();
+  output.Abandon(p);
+  EXPECT_TRUE(p.Has("b.xi"));
 }
 
 }  // namespace

@@ -17,12 +17,16 @@ const std::string kPressEnter = "\nPress Enter to close this window.";
 
 TEST(PlanDroppedFiles, OneRunPerFileBesideItAndNoneUnlessEveryArgumentIsAFile) {
   FakePlatform platform;
-  for (const char* name : {"/m/--help", "/m/Bank.SF2", "b.wav"}) platform.AddFile(name, {});
+  for (const char* name : {"/m/--help", "/m/Bank.SF2", "b.wav", "/m/...sf2", "/m/.sf2"}) {
+    platform.AddFile(name, {});
+  }
   using Plan = std::vector<PlannedRun>;
   const std::pair<std::vector<std::string>, std::optional<Plan>> cases[] = {
       {{"b.wav", "/m/missing.wav"}, std::nullopt},
       {{"/m/--help", "", "b.wav"}, Plan{{{".\\--help"}, "/m/", false}, {{"b.wav"}, "", false}}},
       {{"/m/Bank.SF2"}, Plan{{{"--sf2", "..\\Bank.SF2"}, "/m/Bank", true}}},
+      {{"/m/...sf2", "/m/.sf2"},
+       Plan{{{"--sf2", "/m/...sf2"}, "/m/bank", true}, {{"--sf2", "/m/.sf2"}, "/m/bank", true}}},
   };
   for (const auto& [args, plan] : cases) EXPECT_EQ(PlanDroppedFiles(args, platform), plan);
 }

@@ -86,6 +86,18 @@ TEST(Sf2Zones, SkipsPresetsThatPointOutsideTheBank) {
        "sample \"S\" (frames 0..1001) lies outside the sample data of 1000 frames"},
       {[](BankDef& b) { b.instruments[0].zones[0] = Z({Set(0, 100)}, 0); }, none,
        "sample \"S\" (frames 100..100) lies outside the sample data of 1000 frames"},
+      // Sums that wrap in 32 bits would land inside the data.
+      {[](BankDef& b) {
+         b.samples[0] = {"S", 0xFFFFFF00u, 0xFFFFFF00u + 250};
+         b.instruments[0].zones[0] = Z({Set(0, 256), Set(1, 256)}, 0);
+       },
+       none,
+       "sample \"S\" (frames 4294967296..4294967546) lies outside the sample data of 1000 frames"},
+      {[](BankDef& b) {
+         b.samples[0] = {"S", 10, 100};
+         b.instruments[0].zones[0] = Z({Set(0, -20)}, 0);
+       },
+       none, "sample \"S\" (frames -10..100) lies outside the sample data of 1000 frames"},
       {[](BankDef& b) { b.samples[0].type = 0x8001; }, none,
        "sample \"S\" is not 16-bit data in the bank (ROM or compressed)"},
       {[](BankDef& b) { b.samples[0].rate = 0; }, none, "sample \"S\" has a sample rate of 0 Hz"},

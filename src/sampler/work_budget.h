@@ -11,10 +11,10 @@
 namespace brumlet::sampler {
 
 /// Far above what real banks need (FluidR3_GM's busiest preset takes 69,840 units and the whole
-/// bank 1,640,767; TimGM6mb's 12,222 and 200,111: 14 and 12 times below these), and low enough
+/// bank 1,640,767; TimGM6mb's 12,222 and 200,111: 14 and 10 times below these), and low enough
 /// that a bank of a megabyte is planned in a small part of a second.
 inline constexpr std::uint64_t kPresetWorkLimit = 1'000'000;
-inline constexpr std::uint64_t kBankWorkLimit = 20'000'000;
+inline constexpr std::uint64_t kBankWorkLimit = 17'000'000;
 
 class WorkBudget {
  public:

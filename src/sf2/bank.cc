@@ -6,14 +6,14 @@
 
 #include "bytes.h"
 #include "messages.h"
+#include "riff.h"
 
 namespace brumlet::sf2 {
 namespace {
 
-// A chunk header is 8 bytes: the id, then the size of the data that follows (the header not
-// counted). A chunk of odd size is followed by one pad byte. A list's data starts with its type.
-constexpr int kChunkHeaderSize = 8;
-constexpr int kChunkSizeOffset = 4;
+// A chunk header (riff.h) is followed by its data; a chunk of odd size by one pad byte. A list's
+// data starts with its type.
+constexpr int kChunkHeaderSize = ChunkHeader::kSize;
 constexpr int kListTypeSize = 4;
 constexpr int kRiffHeadSize = kChunkHeaderSize + kListTypeSize;  // "RIFF", size, "sfbk"
 
@@ -39,15 +39,8 @@ static_assert(kPresetBag + 2 + 3 * 4 == kPresetSize);
 
 constexpr int kBagSize = 4;
 constexpr int kBagGenerator = 0;
-constexpr int kBagModulator = 2;
 
 constexpr int kModulatorSize = 10;
-constexpr int kModSource = 0;
-constexpr int kModDestination = 2;
-constexpr int kModAmount = 4;
-constexpr int kModAmountSource = 6;
-constexpr int kModTransform = 8;
-static_assert(kModTransform + 2 == kModulatorSize);
 
 constexpr int kGeneratorSize = 4;
 constexpr int kGenOper = 0;
@@ -88,21 +81,20 @@ struct ChunkPlace {
   std::uint32_t size = 0;
 };
 
-// Walks the chunks of one list (or of the RIFF form) over the file, never past `end`.
-class ChunkWalk {
+// Walks the chunks of one list (or of the RIFF form) over the file, never past `end`, padding
+// odd chunks as RIFF says (riff.h says how this differs from a WAV's walk).
+class ListWalk {
  public:
-  ChunkWalk(File& file, std::int64_t begin, std::int64_t end)
-      : file_(file), at_(begin), end_(end) {}
+  ListWalk(File& file, std::int64_t begin, std::int64_t end) : file_(file), at_(begin), end_(end) {}
 
   /// The next chunk's id and place; nothing at the end, or where the rest is too short for a
   /// header. A chunk may run past `end`: the caller decides what that means for it.
   bool Next(std::array<Byte, 4>& id, ChunkPlace& place) {
     if (end_ - at_ < kChunkHeaderSize) return false;
-    std::array<Byte, kChunkHeaderSize> head;
     file_.Seek(at_, Site::kBankSeek);
-    file_.ReadExact(head.data(), head.size(), Site::kBankRead);
-    std::copy_n(head.begin(), 4, id.begin());
-    place.size = LoadU32(head.data() + kChunkSizeOffset);
+    const ChunkHeader head = ReadChunkHeader(file_, Site::kBankRead);
+    id = head.id;
+    place.size = head.size;
     place.data = at_ + kChunkHeaderSize;
     at_ = place.data + place.size + (place.size & 1);
     return true;
@@ -136,7 +128,7 @@ class BankReader {
     const std::int64_t riff_end = std::min(file_size_, declared_end);
 
     std::optional<ChunkPlace> info, sdta, pdta;
-    ChunkWalk walk(file_, kRiffHeadSize, riff_end);
+    ListWalk walk(file_, kRiffHeadSize, riff_end);
     std::array<Byte, 4> id;
     ChunkPlace place;
     while (walk.Next(id, place)) {
@@ -168,11 +160,12 @@ class BankReader {
   std::int64_t End(const ChunkPlace& list) const { return list.data + list.size; }
 
   void ReadInfo(const ChunkPlace& list, Bank& bank) {
-    ChunkWalk walk(file_, list.data, End(list));
+    ListWalk walk(file_, list.data, End(list));
     std::array<Byte, 4> id;
     ChunkPlace place;
     while (walk.Next(id, place)) {
-      if (place.data + place.size > End(list)) throw BankChunkOverrun(name_, IdText(id), "INFO");
+      if (place.data + place.size > End(list))
+        throw BankChunkOverrun(name_, PrintableId(id.data()), "INFO");
       if (Is(id, "ifil") && place.size >= kVersionSize) {
         std::array<Byte, kVersionSize> version;
         file_.ReadExact(version.data(), version.size(), Site::kBankRead);
@@ -188,7 +181,7 @@ class BankReader {
   }
 
   void ReadSampleData(const ChunkPlace& list, Bank& bank) {
-    ChunkWalk walk(file_, list.data, End(list));
+    ListWalk walk(file_, list.data, End(list));
     std::array<Byte, 4> id;
     ChunkPlace place;
     while (walk.Next(id, place)) {
@@ -206,7 +199,7 @@ class BankReader {
     static constexpr std::array<const char*, 9> kIds = {"phdr", "pbag", "pmod", "pgen", "inst",
                                                         "ibag", "imod", "igen", "shdr"};
     std::array<std::optional<ChunkPlace>, 9> tables;
-    ChunkWalk walk(file_, list.data, End(list));
+    ListWalk walk(file_, list.data, End(list));
     std::array<Byte, 4> id;
     ChunkPlace place;
     while (walk.Next(id, place)) {
@@ -225,8 +218,8 @@ class BankReader {
                           LoadU16(r + kPresetBank), LoadU16(r + kPresetBag)};
     });
     bank.preset_bags = ReadTable<Bag>(*tables[1], "pbag", kBagSize, 1, ParseBag);
-    bank.preset_modulators =
-        ReadTable<Modulator>(*tables[2], "pmod", kModulatorSize, 1, ParseModulator);
+    // Modulators are not applied, but their tables are checked as the others are.
+    CheckTable(*tables[2], "pmod", kModulatorSize, 1);
     bank.preset_generators =
         ReadTable<Generator>(*tables[3], "pgen", kGeneratorSize, 1, ParseGenerator);
     bank.instruments =
@@ -234,8 +227,7 @@ class BankReader {
           return InstrumentHeader{NameOf(r, kNameSize), LoadU16(r + kInstrumentBag)};
         });
     bank.instrument_bags = ReadTable<Bag>(*tables[5], "ibag", kBagSize, 1, ParseBag);
-    bank.instrument_modulators =
-        ReadTable<Modulator>(*tables[6], "imod", kModulatorSize, 1, ParseModulator);
+    CheckTable(*tables[6], "imod", kModulatorSize, 1);
     bank.instrument_generators =
         ReadTable<Generator>(*tables[7], "igen", kGeneratorSize, 1, ParseGenerator);
     bank.samples = ReadTable<SampleHeader>(*tables[8], "shdr", kSampleSize, 2, [](const Byte* r) {
@@ -254,15 +246,19 @@ class BankReader {
     });
   }
 
-  static Bag ParseBag(const Byte* r) {
-    return Bag{LoadU16(r + kBagGenerator), LoadU16(r + kBagModulator)};
-  }
-  static Modulator ParseModulator(const Byte* r) {
-    return Modulator{LoadU16(r + kModSource), LoadU16(r + kModDestination), LoadI16(r + kModAmount),
-                     LoadU16(r + kModAmountSource), LoadU16(r + kModTransform)};
-  }
+  static Bag ParseBag(const Byte* r) { return Bag{LoadU16(r + kBagGenerator)}; }
   static Generator ParseGenerator(const Byte* r) {
     return Generator{LoadU16(r + kGenOper), LoadU16(r + kGenAmount)};
+  }
+
+  // A table must be whole records, at least `at_least` of them with its terminal record. Returns
+  // how many it holds.
+  std::uint32_t CheckTable(const ChunkPlace& place, const char* id, int record_size,
+                           std::uint32_t at_least) {
+    if (place.size % record_size != 0) throw BankPartialRecord(name_, id, place.size, record_size);
+    const std::uint32_t count = place.size / record_size;
+    if (count < at_least) throw BankTooFewRecords(name_, id, count, static_cast<int>(at_least));
+    return count;
   }
 
   // Reads a table in pieces of whole records through one buffer, so that a table costs what its
@@ -271,9 +267,7 @@ class BankReader {
   template <typename Record, typename Parse>
   std::vector<Record> ReadTable(const ChunkPlace& place, const char* id, int record_size,
                                 std::uint32_t at_least, Parse parse) {
-    if (place.size % record_size != 0) throw BankPartialRecord(name_, id, place.size, record_size);
-    const std::uint32_t count = place.size / record_size;
-    if (count < at_least) throw BankTooFewRecords(name_, id, count, static_cast<int>(at_least));
+    const std::uint32_t count = CheckTable(place, id, record_size, at_least);
     std::vector<Record> records;
     records.reserve(count);
     file_.Seek(place.data, Site::kBankSeek);
@@ -286,12 +280,6 @@ class BankReader {
       done += n;
     }
     return records;
-  }
-
-  static std::string IdText(const std::array<Byte, 4>& id) {
-    std::string text;
-    for (Byte b : id) text.push_back(b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '?');
-    return text;
   }
 
   File& file_;

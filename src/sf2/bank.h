@@ -35,19 +35,9 @@ struct PresetHeader {
   std::uint16_t first_bag = 0;
 };
 
-/// pbag and ibag: where a zone's generators and modulators start.
+/// pbag and ibag: where a zone's generators start (its modulators are not applied).
 struct Bag {
   std::uint16_t first_generator = 0;
-  std::uint16_t first_modulator = 0;
-};
-
-/// pmod and imod: read for completeness; modulators are not mapped.
-struct Modulator {
-  std::uint16_t source = 0;
-  std::uint16_t destination = 0;
-  std::int16_t amount = 0;
-  std::uint16_t amount_source = 0;
-  std::uint16_t transform = 0;
 };
 
 /// pgen and igen: a generator number and its 16-bit amount, whose meaning depends on the
@@ -68,10 +58,8 @@ struct InstrumentHeader {
 };
 
 namespace sample_type {
-inline constexpr std::uint16_t kMono = 1;
 inline constexpr std::uint16_t kRight = 2;
 inline constexpr std::uint16_t kLeft = 4;
-inline constexpr std::uint16_t kLinked = 8;
 inline constexpr std::uint16_t kCompressed = 0x10;  ///< SF3: Ogg Vorbis, not 16-bit frames
 inline constexpr std::uint16_t kRom = 0x8000;       ///< data in a synthesizer's ROM
 }  // namespace sample_type
@@ -101,11 +89,9 @@ struct Bank {
 
   std::vector<PresetHeader> presets;
   std::vector<Bag> preset_bags;
-  std::vector<Modulator> preset_modulators;
   std::vector<Generator> preset_generators;
   std::vector<InstrumentHeader> instruments;
   std::vector<Bag> instrument_bags;
-  std::vector<Modulator> instrument_modulators;
   std::vector<Generator> instrument_generators;
   std::vector<SampleHeader> samples;
 

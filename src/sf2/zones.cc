@@ -27,6 +27,10 @@ struct LevelZone {
 // its other zones, each already over the global zone.
 struct LevelList {
   std::vector<LevelZone> zones;
+  /// Each zone's key and velocity range again, low and high, one byte each: every preset zone
+  /// scans these for the zones it meets, and a scan of four bytes a zone stays cheap for
+  /// instruments of tens of thousands of zones.
+  std::vector<std::array<std::uint8_t, 4>> ranges;
   std::optional<PresetSkip> skip;
 };
 
@@ -84,11 +88,13 @@ LevelList ReadList(const std::vector<Bag>& bags, const std::vector<Generator>& g
   std::optional<LevelZone> global;
   std::vector<int> global_opers;  // the generators the global zone sets
   list.zones.reserve(end_bag - first_bag);
+  list.ranges.reserve(end_bag - first_bag);
   for (std::uint32_t b = first_bag; b < end_bag; ++b) {
     const std::uint32_t begin = bags[b].first_generator, end = bags[b + 1].first_generator;
     if (begin > end || end > generators.size()) {
       list.skip = PresetSkip{PresetRecordsOutside(generator_table, begin, end, generators.size())};
       list.zones.clear();
+      list.ranges.clear();
       return list;
     }
     LevelZone zone = ReadZone(generators, begin, end, preset_level);
@@ -109,6 +115,10 @@ LevelList ReadList(const std::vector<Bag>& bags, const std::vector<Generator>& g
       if (!zone.keys) zone.keys = global->keys;
       if (!zone.velocities) zone.velocities = global->velocities;
     }
+    const Range keys = zone.keys.value_or(Range{}), velocities = zone.velocities.value_or(Range{});
+    list.ranges.push_back(
+        {static_cast<std::uint8_t>(keys.low), static_cast<std::uint8_t>(keys.high),
+         static_cast<std::uint8_t>(velocities.low), static_cast<std::uint8_t>(velocities.high)});
     list.zones.push_back(std::move(zone));
   }
   return list;
@@ -187,10 +197,16 @@ const FlatPreset& Flattener::Flatten(std::size_t preset, sampler::WorkBudget& bu
     if (!budget.Spend(list->zones.size())) return Skip({PresetTooMuchWork()});
     const Range preset_keys = Intersect(p.keys, std::nullopt);
     const Range preset_velocities = Intersect(p.velocities, std::nullopt);
-    for (const LevelZone& z : list->zones) {
+    for (std::size_t n = 0; n < list->zones.size(); ++n) {
+      const std::array<std::uint8_t, 4>& r = list->ranges[n];
+      if (std::max<int>(preset_keys.low, r[0]) > std::min<int>(preset_keys.high, r[1]) ||
+          std::max<int>(preset_velocities.low, r[2]) >
+              std::min<int>(preset_velocities.high, r[3])) {
+        continue;
+      }
+      const LevelZone& z = list->zones[n];
       const Range keys = Intersect(preset_keys, z.keys);
       const Range velocities = Intersect(preset_velocities, z.velocities);
-      if (keys.low > keys.high || velocities.low > velocities.high) continue;
       Zone zone;
       zone.instrument = i;
       zone.sample = *z.target;

@@ -9,6 +9,7 @@
 
 #include "bytes.h"
 #include "messages.h"
+#include "riff.h"
 
 namespace brumlet {
 namespace {
@@ -62,20 +63,11 @@ constexpr std::int64_t kListTypeSize = 4;
 // is never stepped over, and a walk never passes this position.
 constexpr std::int64_t kMaxPosition = std::numeric_limits<std::int32_t>::max();
 
-ChunkHeader ReadChunkHeader(File& file, Site site) {
-  Byte raw[ChunkHeader::kSize];
-  file.ReadExact(raw, sizeof raw, site);
-  ChunkHeader header;
-  std::copy_n(raw + ChunkHeader::kIdOffset, 4, header.id.begin());
-  header.size = LoadU32(raw + ChunkHeader::kSizeOffset);
-  return header;
-}
-
-bool Is(const ChunkHeader& header, const char (&id)[5]) { return IdEquals(header.id.data(), id); }
-
-class ChunkWalk {
+// The walk over a WAV's chunks after the format chunk, with the pad rules WAVs in the wild need
+// (riff.h says how they differ from a bank's).
+class WavChunkWalk {
  public:
-  ChunkWalk(File& file, std::int64_t file_size, WavInfo& info, SmplImage& smpl)
+  WavChunkWalk(File& file, std::int64_t file_size, WavInfo& info, SmplImage& smpl)
       : file_(file), file_size_(file_size), info_(info), smpl_(smpl) {}
 
   void Run(std::int64_t position) {
@@ -84,7 +76,7 @@ class ChunkWalk {
       const ChunkHeader header = ReadChunkHeader(file_, Site::kChunkHeaderRead);
       const std::int64_t data_start = position + ChunkHeader::kSize;
       const std::int64_t size = header.size;
-      if (Is(header, "data") && size > kMaxPosition) {
+      if (header.Is("data") && size > kMaxPosition) {
         // What streaming writers leave when the length was unknown: the data runs to the end.
         info_.DataOffset = static_cast<std::int32_t>(data_start);
         info_.DataLength = static_cast<std::int32_t>(file_size_ - data_start);
@@ -92,7 +84,7 @@ class ChunkWalk {
       }
       if (size > kMaxPosition) return;
       std::int64_t step = size;
-      if (Is(header, "data")) {
+      if (header.Is("data")) {
         info_.DataOffset = static_cast<std::int32_t>(data_start);
         info_.DataLength = static_cast<std::int32_t>(size);
         // RIFF pads odd-sized chunks to even length. Well-formed data is odd-sized only for mono
@@ -101,9 +93,9 @@ class ChunkWalk {
         // blocks come in any size, so for ADPCM the pad byte is stepped over always.
         const bool odd_frames = !info_.Stereo && !info_.SixteenBit;
         if ((odd_frames || info_.Adpcm.kind != AdpcmKind::None) && size % 2 != 0) ++step;
-      } else if (Is(header, "smpl")) {
+      } else if (header.Is("smpl")) {
         CopySmpl(size);
-      } else if (Is(header, "LIST")) {
+      } else if (header.Is("LIST")) {
         WalkList(data_start, size);
       }
       position = data_start + step;
@@ -136,7 +128,7 @@ class ChunkWalk {
       const std::int64_t entry_start = position + ChunkHeader::kSize;
       const std::int64_t entry_size = entry.size;
       if (entry_size > kMaxPosition) return;
-      if (Is(entry, "INAM")) ReadTitle(entry_start, entry_size);
+      if (entry.Is("INAM")) ReadTitle(entry_start, entry_size);
       position = entry_start + entry_size;
       if (position > kMaxPosition) return;
       // Writers pad odd entries with a zero byte, and some pad even ones too: a zero byte right
@@ -280,13 +272,7 @@ std::optional<std::string> ChunkBeforeFormat(File& source) {
       if (i == 0) break;
       return first_id;
     }
-    if (i == 0) {
-      // Shown to the user: a byte that is not printable ASCII is shown as "?".
-      for (int k = 0; k < 4; ++k) {
-        const Byte c = raw[ChunkHeader::kIdOffset + k];
-        first_id += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
-      }
-    }
+    if (i == 0) first_id = PrintableId(raw + ChunkHeader::kIdOffset);
     const std::int64_t size = LoadU32(raw + ChunkHeader::kSizeOffset);
     position += ChunkHeader::kSize + size + size % 2;  // RIFF pads odd-sized chunks
   }
@@ -328,7 +314,7 @@ void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplIm
 
   const std::int64_t walk_start = kFmtDataStart + LoadU32(head + kFmtSizeOffset);
   if (LoadU32(head + kFmtSizeOffset) <= kMaxPosition && walk_start <= kMaxPosition) {
-    ChunkWalk(source, file_size, info, smpl).Run(walk_start);
+    WavChunkWalk(source, file_size, info, smpl).Run(walk_start);
   }
 
   info.LoopType = static_cast<LoopKind>(LoadU32(image + SmplImage::kLoopTypeOffset));

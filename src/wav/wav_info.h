@@ -100,15 +100,6 @@ inline std::int64_t DecodedBytes(const WavInfo& info) {
   return 0;
 }
 
-/// A chunk header: four-byte id, then the size of the data that follows (not counting these 8).
-struct ChunkHeader {
-  static constexpr int kSize = 8;
-  static constexpr int kIdOffset = 0;
-  static constexpr int kSizeOffset = 4;
-  std::array<Byte, 4> id{};
-  std::uint32_t size = 0;
-};
-
 /// The start of a smpl chunk's data: the 36-byte sampler header and the first 24-byte loop
 /// record. It lives for the whole run: a smpl chunk shorter than 60 bytes is copied over it and
 /// the bytes it does not reach keep what an earlier chunk left. Only the three loop fields are
