@@ -9,6 +9,10 @@
 # bank BENCH_SF2 names) converted in one run, against `dd` copying a file of as many bytes as all
 # the outputs hold, and that run's peak resident memory. BENCH_ONLY=sf2 times the bank alone.
 #
+# Then banks of a megabyte or less crafted to make planning or writing as costly as the program
+# allows (bench/make_hostile_banks.cc, built beside the program): each must be planned, and
+# refused or converted, within a second. BENCH_ONLY=hostile times these alone.
+#
 #   bench/run.sh [BRUMLET] [RUNS] [MIB ...]    defaults: build/release/brumlet 7 64 256
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -104,8 +108,40 @@ bank_row() {
   echo "peak resident memory: $(peak_kib "$brumlet" --sf2 "$bank") KiB"
   cd .. && rm -rf bank
 }
+# Each crafted bank listed and converted, best of RUNS: seconds, exit code and peak memory.
+hostile_row() {
+  local maker
+  maker=$(dirname "$brumlet")/bench/make_hostile_banks
+  if [ ! -x "$maker" ]; then
+    echo "(no hostile-bank row: build make_hostile_banks first)"
+    return
+  fi
+  mkdir hostile && "$maker" hostile
+  printf '\n%-28s %8s %12s %8s %12s %10s\n' "crafted bank" KiB "--list s" exit "convert s" "peak KiB"
+  list_bank() { "$brumlet" --sf2 "$1" --list > /dev/null || true; }
+  convert_bank() { rm -rf out && mkdir out && (cd out && "$brumlet" --sf2 "../$1" > /dev/null) || true; }
+  local bank best_list best_convert code t
+  for bank in hostile/*.sf2; do
+    best_list=99; best_convert=99
+    for ((i = 0; i < runs; i++)); do
+      t=$(seconds list_bank "$bank")
+      best_list=$(echo "if ($t < $best_list) $t else $best_list" | bc)
+      t=$(seconds convert_bank "$bank")
+      best_convert=$(echo "if ($t < $best_convert) $t else $best_convert" | bc)
+    done
+    rm -rf out && mkdir out
+    code=0; (cd out && "$brumlet" --sf2 "../$bank" > /dev/null) || code=$?
+    printf '%-28s %8d %12.3f %8d %12.3f %10s\n' "$(basename "$bank")" $(($(stat -c %s "$bank") / 1024)) \
+      "$best_list" "$code" "$best_convert" "$(peak_kib "$brumlet" --sf2 "$bank" --list)"
+  done
+  rm -rf hostile out
+}
 if [ "${BENCH_ONLY:-}" = sf2 ]; then
   bank_row
+  exit 0
+fi
+if [ "${BENCH_ONLY:-}" = hostile ]; then
+  hostile_row
   exit 0
 fi
 
@@ -155,6 +191,7 @@ printf '\n%-34s %8.3fs\n%-34s %8.3fs   (kit / one by one: %.2fx)\n' \
 rm -rf kit ./*.xi
 
 bank_row
+hostile_row
 
 make_wav small.wav 2 16 $((1024 * 1024))
 make_wav large.wav 2 16 $((mib * 1024 * 1024))

@@ -46,6 +46,16 @@ inline BankDef SilentLayersBank(int presets = 20000, int zones = 16383) {
   return bank;
 }
 
+/// Like B, but every pair meets and sounds at velocity 100 on the tracker's keys: each pair
+/// visited becomes a zone and is planned.
+inline BankDef ManyPresetsMeetingBank(int presets = 10000, int zones = 16383) {
+  BankDef bank{{}, {{"Wide", OneKeyZones(60, zones, Set(53, 0))}}, {{"S", 0, 100}}, 1000};
+  for (int p = 0; p < presets; ++p) {
+    bank.presets.push_back({"P", p / 128, p % 128, {{Set(41, 0)}}});
+  }
+  return bank;
+}
+
 /// A bank of 219 KB that would write 1.28 GB: one sample of 100,000 frames played by 16 zones of
 /// different coarse tunings (16 XI samples of it in every file), named by 400 presets.
 inline BankDef AmplifyingBank() {
