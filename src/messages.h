@@ -408,9 +408,19 @@ inline std::string CountNote(int count, std::string_view one, std::string_view m
   return Text({std::to_string(count), " ", count == 1 ? one : many, " ", what});
 }
 
-inline std::string UnmappedGeneratorsNote(std::string_view names) {
-  return Text({"not in an XI: ", names});
-}
+/// What an XI cannot hold of a zone, in a musician's words, in the order sampler::Lost numbers
+/// them.
+inline constexpr std::string_view kLostWords[] = {"filter",
+                                                  "pitch envelope",
+                                                  "pitch LFO",
+                                                  "tremolo",
+                                                  "effects sends",
+                                                  "exclusive classes",
+                                                  "fixed key or velocity",
+                                                  "key-dependent envelopes"};
+
+/// `words`: what was lost, each once, joined with ", ".
+inline std::string NotInAnXiNote(std::string_view words) { return Text({"not in an XI: ", words}); }
 
 inline constexpr std::string_view kEnvelopeCompressedNote = "envelope compressed to 6.5 s";
 

@@ -8,9 +8,9 @@
 
 #include "messages.h"
 #include "output_file.h"
+#include "sampler/plan.h"
 #include "sampler/work_budget.h"
 #include "sf2/bank.h"
-#include "sf2/generators.h"
 #include "sf2/preset_choice.h"
 #include "sf2/preset_plan.h"
 #include "xi/instrument.h"
@@ -44,8 +44,10 @@ std::vector<std::optional<std::size_t>> EarlierTwins(const sf2::Bank& bank,
   return twins;
 }
 
+static_assert(std::size(kLostWords) == static_cast<std::size_t>(sampler::Lost::kCount));
+
 // What the report line says was left out or merged: the preset's on its first part only.
-std::string Notes(const sf2::PresetPlan& plan, const sf2::InstrumentPlan& part) {
+std::string Notes(const sampler::Plan& plan, const sampler::InstrumentPlan& part) {
   std::vector<std::string> notes;
   auto count = [&notes](int n, std::string_view one, std::string_view many, std::string_view what) {
     if (n > 0) notes.push_back(CountNote(n, one, many, what));
@@ -59,13 +61,14 @@ std::string Notes(const sf2::PresetPlan& plan, const sf2::InstrumentPlan& part) 
   count(part.samples_merged, "sample", "samples", "beyond 16 merged");
   count(part.loops_dropped, "loop", "loops", "outside its sample dropped");
   count(part.scale_tunings_lost, "scale tuning", "scale tunings", "over several keys not kept");
-  if (!part.unmapped_generators.empty()) {
-    std::string names;
-    for (int oper : part.unmapped_generators) {
-      if (!names.empty()) names += ' ';
-      names += sf2::GeneratorName(oper);
+  if (part.lost.any()) {
+    std::string words;
+    for (std::size_t i = 0; i < part.lost.size(); ++i) {
+      if (!part.lost[i]) continue;
+      if (!words.empty()) words += ", ";
+      words += kLostWords[i];
     }
-    notes.push_back(UnmappedGeneratorsNote(names));
+    notes.push_back(NotInAnXiNote(words));
   }
   if (part.envelope_compressed) notes.emplace_back(kEnvelopeCompressedNote);
   std::string joined;
@@ -75,13 +78,16 @@ std::string Notes(const sf2::PresetPlan& plan, const sf2::InstrumentPlan& part) 
 
 // The instrument description of one planned part: its samples are ranges of the bank's sample
 // data, the bank being the one open file.
-Instrument Describe(const sf2::InstrumentPlan& part) {
+Instrument Describe(const sf2::Bank& bank, const sampler::InstrumentPlan& part) {
   Instrument instrument;
   instrument.name = part.name;
-  instrument.envelope = part.envelope.value_or(PluckedEnvelope());
-  instrument.vibrato = part.vibrato.value_or(xi::AutoVibrato{});
+  instrument.envelope = part.envelope;
+  instrument.vibrato = part.vibrato;
   std::copy(part.key_map.begin(), part.key_map.end(), instrument.keys.begin());
-  for (const sf2::PlannedSample& planned : part.samples) {
+  const auto offset = [&bank](const sampler::FrameRange& range) {
+    return bank.sample_data_offset + 2 * range.first;
+  };
+  for (const sampler::PlannedSample& planned : part.samples) {
     InstrumentSample sample;
     sample.name = planned.name;
     sample.root_key = planned.root_key;
@@ -96,10 +102,10 @@ Instrument Describe(const sf2::InstrumentPlan& part) {
     }
     sample.volume = planned.volume;
     sample.panning = planned.panning;
-    Pcm16Source data{planned.source.range.file_offset, -1, 0};
-    if (planned.source.partner_sample) {
-      data.mixed_with_offset = planned.source.partner_range.file_offset;
-      data.mixed_frames = planned.source.partner_range.frames;
+    Pcm16Source data{offset(planned.source.range), -1, 0};
+    if (planned.source.partner) {
+      data.mixed_with_offset = offset(*planned.source.partner);
+      data.mixed_frames = planned.source.partner->frames;
     }
     sample.source = {0, data};
     instrument.samples.push_back(std::move(sample));
@@ -133,9 +139,10 @@ namespace {
 
 // A chosen preset, planned: what it becomes, or why it is skipped.
 struct PlannedPreset {
+  int bank = 0, program = 0;
   DisplayText label;
   std::optional<DisplayText> skip;
-  sf2::PresetPlan plan;
+  sampler::Plan plan;
   std::uint64_t bytes = 0;  ///< what its files will hold
 };
 
@@ -150,25 +157,28 @@ std::vector<PlannedPreset> PlanAll(const sf2::Bank& bank, const std::vector<std:
   planned.reserve(order.size());
   for (std::size_t preset : order) {
     const sf2::PresetHeader& header = bank.presets[preset];
-    PlannedPreset entry{PresetLabel(header.bank, header.program, header.name), {}, {}, 0};
+    PlannedPreset entry{header.bank,
+                        header.program,
+                        PresetLabel(header.bank, header.program, header.name),
+                        {},
+                        {},
+                        0};
     if (twins[preset]) {
       entry.skip = PresetAfterTwin(DisplayText(bank.presets[*twins[preset]].name));
       planned.push_back(std::move(entry));
       continue;
     }
     budget.StartPreset();
-    entry.plan = sf2::PlanPreset(bank, flattener, preset, budget);
+    sf2::PresetPlan planned_preset = sf2::PlanPreset(bank, flattener, preset, budget);
     // Skipped presets count too: thousands of presets that each fail late are as much work.
     if (budget.BankExceeded()) throw BankTooMuchWork(bank_name);
-    const std::vector<sf2::InstrumentPlan>& parts = entry.plan.instruments;
-    if (entry.plan.skip) {
-      entry.skip = entry.plan.skip->why;
-    } else if (parts.empty() || parts.front().samples.empty()) {
-      // No zone at velocity 100 on a tracker's keys: one part without samples, which no XI can
-      // hold. It is skipped before an output is created.
-      entry.skip = DisplayText(kPresetPlaysNothing);
+    if (planned_preset.skip) {
+      entry.skip = planned_preset.skip->why;
     } else {
-      for (const sf2::InstrumentPlan& part : parts) entry.bytes += WrittenBytes(Describe(part));
+      entry.plan = std::move(planned_preset.plan);
+      for (const sampler::InstrumentPlan& part : entry.plan.instruments) {
+        entry.bytes += WrittenBytes(Describe(bank, part));
+      }
     }
     planned.push_back(std::move(entry));
   }
@@ -225,8 +235,7 @@ int BankConversion::Run(Platform& platform) {
       }
       ++presets;
       files += entry.plan.instruments.size();
-      console.Write(PresetListLine(entry.label, entry.plan.summary.zones,
-                                   entry.plan.summary.samples, entry.bytes));
+      console.Write(PresetListLine(entry.label, entry.plan.zones, entry.plan.samples, entry.bytes));
     }
     console.Write(PresetListTotal(presets, files, bytes));
     file->Close(Site::kBankClose);
@@ -246,11 +255,11 @@ int BankConversion::Run(Platform& platform) {
       code = exit_code::kBankRefused;
       continue;
     }
-    const sf2::PresetPlan& plan = entry.plan;
-    for (const sf2::InstrumentPlan& part : plan.instruments) {
-      const std::string name = PresetFileName(plan.summary.bank, plan.summary.program,
-                                              plan.summary.name, part.part, part.part_count);
-      const Instrument instrument = Describe(part);
+    const sampler::Plan& plan = entry.plan;
+    for (const sampler::InstrumentPlan& part : plan.instruments) {
+      const std::string name =
+          PresetFileName(entry.bank, entry.program, part.name, part.part, part.part_count);
+      const Instrument instrument = Describe(bank, part);
       // A description the XI cannot hold is refused before its file is created or replaced.
       if (const std::string fault = InstrumentFault(instrument); !fault.empty()) {
         throw InstrumentNotWritable(DisplayText(instrument.name), fault);

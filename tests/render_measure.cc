@@ -232,7 +232,7 @@ std::int16_t Sine(std::int32_t frame) {
   return static_cast<std::int16_t>(std::lround(16000 * std::sin(2 * kPi * frame / 100)));
 }
 
-std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note, int finetune) {
+std::string SineXi(const EnvelopeMapping& mapping, int relative_note, int finetune) {
   constexpr std::int32_t kFrames = 44100;
   // The instrument header (298 bytes) as the XI format lays it out, then one 40-byte sample
   // header and the sample's 16-bit data, each value stored as its difference from the one before.
@@ -283,7 +283,7 @@ std::string SineXi(const XiEnvelopeMapping& mapping, int relative_note, int fine
   return xi;
 }
 
-std::string SineBank(const Sf2EnvelopeGenerators& generators) {
+std::string SineBank(const EnvelopeGenerators& generators) {
   auto le = [](std::uint32_t value, int size) {  // wider than 4 bytes: zeros above
     std::string bytes;
     for (int i = 0; i < size; ++i) bytes += static_cast<char>(i < 4 ? value >> (8 * i) & 0xFF : 0);
@@ -332,7 +332,7 @@ double SineXiHz(int note, int relative_note, int finetune) {
 }
 
 double XmPitchErrorCents(const std::string& folder, int note, int relative_note, int finetune) {
-  XiEnvelopeMapping flat;
+  EnvelopeMapping flat;
   flat.volume.points[0] = {0, 64};
   flat.volume.count = 1;
   flat.volume.flags = xi::envelope_flag::kOn | xi::envelope_flag::kSustain;

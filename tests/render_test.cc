@@ -65,7 +65,7 @@ TEST_F(Render, OpenmptTakesFinetuneInSixteenthsOfASemitoneRoundedDown) {
 // Depth 15 swings 15/64 semitone either way (a little further down than up).
 TEST_F(Render, OpenmptAutoVibratoDepthIsASixtyFourthOfASemitone) {
   REQUIRE_TOOL("openmpt123", "openmpt123");
-  XiEnvelopeMapping vibrato = MapSf2Envelope({});
+  EnvelopeMapping vibrato = MapEnvelope({});
   vibrato.vibrato = {0, 0, 15, 16};
   Write("vibrato.xm", XmFromXi(SineXi(vibrato, 17, 0), 61, 0, 32));
   const Rendered r = RenderXm(dir_.string(), "vibrato.xm", 44100);
@@ -75,7 +75,7 @@ TEST_F(Render, OpenmptAutoVibratoDepthIsASixtyFourthOfASemitone) {
     low = std::min(low, cents);
     high = std::max(high, cents);
   }
-  EXPECT_NEAR((high - low) / 2, 15 * sf2_envelope::kCentsPerDepth, 1.5);
+  EXPECT_NEAR((high - low) / 2, 15 * envelope_mapping::kCentsPerDepth, 1.5);
 }
 
 // Generators played from a bank by fluidsynth and, mapped to an XI, by openmpt123: the attack
@@ -95,14 +95,14 @@ TEST_F(Render, MappedEnvelopesPlayAsFluidSynthPlaysTheBank) {
   for (const Case& c : {Case{0, 0.3, 1, 12, 0.5}, Case{0.2, 0.05, 3, 6, 2}, Case{0, 0.001, 1, 0, 4},
                         Case{0, 0.001, 0.5, 20, 1}}) {
     SCOPED_TRACE(c.attack);
-    const Sf2EnvelopeGenerators g{.delay_vol_env = timecents(c.delay),
+    const EnvelopeGenerators g{.delay_vol_env = timecents(c.delay),
                                   .attack_vol_env = timecents(c.attack),
                                   .decay_vol_env = timecents(c.decay),
                                   .sustain_vol_env = static_cast<int>(c.sustain_db * 10),
                                   .release_vol_env = timecents(c.release)};
     Write("sine.sf2", SineBank(g));
     Write("note.mid", MidiNote(0, 0, 69, 127, 2, 5));
-    Write("note.xm", XmFromXi(SineXi(MapSf2Envelope(g)), 61, 0, 250, 100, 1));  // off at 2 s
+    Write("note.xm", XmFromXi(SineXi(MapEnvelope(g)), 61, 0, 250, 100, 1));  // off at 2 s
     const Rendered bank = RenderMidi(dir_.string(), "sine.sf2", "note.mid", "note.wav", 44100);
     const Rendered xi = RenderXm(dir_.string(), "note.xm", 44100);
     const double peak = AttackPeakSeconds(bank, 1.5), xi_peak = AttackPeakSeconds(xi, 1.5);

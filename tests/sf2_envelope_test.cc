@@ -5,14 +5,14 @@
 #include <utility>
 #include <vector>
 
-#include "sf2/envelope.h"
+#include "sampler/envelope_mapping.h"
 
 namespace brumlet {
 namespace {
 
 struct EnvelopeCase {
   const char* what;
-  Sf2EnvelopeGenerators generators;
+  EnvelopeGenerators generators;
   std::vector<xi::EnvelopePoint> points;
   int fade_out;
   bool compressed;
@@ -38,7 +38,7 @@ TEST(Sf2Envelope, PhasesBecomePointsAndTheReleaseAFadeOut) {
   // clang-format on
   for (const EnvelopeCase& c : cases) {
     SCOPED_TRACE(c.what);
-    const XiEnvelopeMapping mapping = MapSf2Envelope(c.generators);
+    const EnvelopeMapping mapping = MapEnvelope(c.generators);
     const xi::VolumeEnvelope& v = mapping.volume;
     ASSERT_EQ(v.count, c.points.size());
     EXPECT_EQ(std::vector<xi::EnvelopePoint>(v.points.begin(), v.points.begin() + v.count),
@@ -51,7 +51,7 @@ TEST(Sf2Envelope, PhasesBecomePointsAndTheReleaseAFadeOut) {
 }
 
 TEST(Sf2Envelope, VibratoDelayDepthAndFrequencyInTheXiUnitsAndRanges) {
-  const std::pair<Sf2EnvelopeGenerators, xi::AutoVibrato> cases[] = {
+  const std::pair<EnvelopeGenerators, xi::AutoVibrato> cases[] = {
       // 0.5 s, 8.176 Hz, 20 cents / 1.5625 as type, sweep, depth, rate
       {{.delay_vib_lfo = -1200, .vib_lfo_to_pitch = 20}, {0, 25, 13, 42}},
       {{.vib_lfo_to_pitch = 1}, {0, 0, 1, 42}},  // the least depth there is
@@ -62,7 +62,7 @@ TEST(Sf2Envelope, VibratoDelayDepthAndFrequencyInTheXiUnitsAndRanges) {
       {{.delay_vib_lfo = 0, .freq_vib_lfo = 0}, {}},  // no depth, no vibrato
   };
   for (const auto& [generators, expected] : cases) {
-    EXPECT_EQ(MapSf2Envelope(generators).vibrato, expected) << generators.delay_vib_lfo;
+    EXPECT_EQ(MapEnvelope(generators).vibrato, expected) << generators.delay_vib_lfo;
   }
 }
 

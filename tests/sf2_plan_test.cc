@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "fake_platform.h"
+#include "sampler/xi_units.h"
 #include "sf2/preset_plan.h"
 #include "sf2_builder.h"
 
@@ -110,7 +111,7 @@ TEST(Sf2Zones, SkipsPresetsThatPointOutsideTheBank) {
     const sf2::PresetPlan plan = sf2::PlanPreset(Read(Assemble(parts)), 0);
     ASSERT_TRUE(plan.skip) << c.why;
     EXPECT_EQ(plan.skip->why.str(), c.why);
-    EXPECT_TRUE(plan.instruments.empty());
+    EXPECT_TRUE(plan.plan.instruments.empty());
   }
 }
 
@@ -121,20 +122,20 @@ TEST(Sf2Plan, EachKeyPlaysTheLoudestZoneAndHolesTheNearestKey) {
             Z({KeyRange(60, 61)}, 3), Z({VelRange(0, 99)}, 1), Z({KeyRange(100, 127)}, 2),
             Z({KeyRange(40, 50), Set(kInitialAttenuation, 300)}, 3)},
            {Mono("S0"), Mono("S1"), Mono("S2"), Mono("S3")});
-  ASSERT_EQ(plan.instruments.size(), 1u);
-  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  ASSERT_EQ(plan.plan.instruments.size(), 1u);
+  const sampler::InstrumentPlan& xi = plan.plan.instruments[0];
   ASSERT_EQ(xi.samples.size(), 3u);
   EXPECT_EQ(xi.samples[0].name, "S1");
   EXPECT_EQ(xi.samples[1].name, "S0");  // equal to S2's zone, and first
   EXPECT_EQ(xi.samples[2].name, "S3");
-  for (int k = 0; k < sf2::kKeyCount; ++k) {
+  for (int k = 0; k < sampler::kKeyCount; ++k) {
     EXPECT_EQ(xi.key_map[k], k <= 45 ? 0 : k <= 55 ? 1 : 2) << k;  // 55: 50 and 60 as near
   }
   EXPECT_EQ(xi.samples[2].key_count, 40);
-  EXPECT_EQ(plan.summary.zones, 7u);
-  EXPECT_EQ(plan.layers_left_out, 2);
-  EXPECT_EQ(plan.velocity_layers_left_out, 1);
-  EXPECT_EQ(plan.zones_above_keyboard, 1);
+  EXPECT_EQ(plan.plan.zones, 7u);
+  EXPECT_EQ(plan.plan.layers_left_out, 2);
+  EXPECT_EQ(plan.plan.velocity_layers_left_out, 1);
+  EXPECT_EQ(plan.plan.zones_above_keyboard, 1);
 }
 
 TEST(Sf2Plan, StereoPairsAreMixedByLinkOrElseByTheLoudestOtherSide) {
@@ -148,16 +149,15 @@ TEST(Sf2Plan, StereoPairsAreMixedByLinkOrElseByTheLoudestOtherSide) {
             {"L2", 0, 100, 0, 0, 44100, 60, 0, 0, 4},
             {"R2", 0, 100, 0, 0, 44100, 60, 0, 0, 2},
             {"R3", 300, 400, 0, 0, 44100, 60, 0, 0, 2}});
-  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  const sampler::InstrumentPlan& xi = plan.plan.instruments[0];
   ASSERT_EQ(xi.samples.size(), 2u);
-  EXPECT_EQ(xi.samples[0].source.partner_sample, 1u);
-  EXPECT_EQ(xi.samples[0].source.partner_range, (sf2::FrameRange{70 + 400, 60}));
-  EXPECT_EQ(xi.samples[0].source.range, (sf2::FrameRange{70, 100}));
+  EXPECT_EQ(xi.samples[0].source.partner, (sampler::FrameRange{1, 200, 60}));
+  EXPECT_EQ(xi.samples[0].source.range, (sampler::FrameRange{0, 0, 100}));
   EXPECT_EQ(xi.samples[0].panning, 128);
-  EXPECT_EQ(xi.samples[1].source.partner_sample, 4u);  // the link names a left sample
-  EXPECT_EQ(xi.samples[1].panning, 102);               // pan -100
+  EXPECT_EQ(xi.samples[1].source.partner->sample, 4u);  // the link names a left sample
+  EXPECT_EQ(xi.samples[1].panning, 102);                // pan -100
   EXPECT_EQ(xi.pairs_mixed, 2);
-  EXPECT_EQ(plan.layers_left_out, 1);
+  EXPECT_EQ(plan.plan.layers_left_out, 1);
 }
 
 TEST(Sf2Plan, PitchVolumeAndPanning) {
@@ -170,16 +170,16 @@ TEST(Sf2Plan, PitchVolumeAndPanning) {
                              {44100, 60, 50, 17, 36},
                              {8363, 60, -1, -12, -1},
                              {8363, 0, 12000, 127, 63}}) {
-    const Pitch p = sf2::SamplePitch(c.rate, c.root, c.cents);
+    const Pitch p = sampler::SamplePitch(c.rate, c.root, c.cents);
     EXPECT_EQ(p.relative_note * 128 + p.finetune, c.note * 128 + c.finetune)
         << c.root << " " << c.cents;
     EXPECT_EQ(p.relative_note, c.note);
   }
   for (auto [cb, volume] : {std::pair{0, 64}, {200, 25}, {500, 6}, {1440, 0}, {-5, 64}}) {
-    EXPECT_EQ(sf2::XiVolume(cb), volume) << cb;
+    EXPECT_EQ(sampler::XiVolume(cb), volume) << cb;
   }
   for (auto [pan, panning] : {std::pair{-500, 0}, {-100, 102}, {0, 128}, {250, 192}, {500, 255}}) {
-    EXPECT_EQ(sf2::XiPanning(pan), panning) << pan;
+    EXPECT_EQ(sampler::XiPanning(pan), panning) << pan;
   }
   // Coarse, fine and the sample's correction add; one key's scale tuning moves that key; a
   // zone of several keys with a scale tuning cannot be held.
@@ -187,7 +187,7 @@ TEST(Sf2Plan, PitchVolumeAndPanning) {
       Plan({Z({KeyRange(64, 64), Set(kCoarseTune, 1), Set(kFineTune, -20), Set(56, 50)}, 0),
             Z({KeyRange(70, 80), Set(56, 0), Set(58, 72)}, 1)},
            {{"A", 0, 100, 0, 0, 44100, 60, 5}, {"B", 0, 100, 0, 0, 44100, 255}});
-  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  const sampler::InstrumentPlan& xi = plan.plan.instruments[0];
   EXPECT_EQ(xi.samples[0].root_key, 60);
   EXPECT_EQ(xi.samples[0].tuning_cents, 100 - 20 + 5 - 4 * 50);
   EXPECT_EQ(xi.samples[1].root_key, 72);
@@ -200,7 +200,7 @@ TEST(Sf2Plan, PitchVolumeAndPanning) {
       Plan({Z({KeyRange(41, 41), Set(kFineTune, -5)}, 0),
             Z({KeyRange(43, 43), Set(58, 42), Set(kCoarseTune, 1), Set(kFineTune, -5)}, 0)},
            {Mono("S", 41)});
-  EXPECT_EQ(kit.instruments[0].samples.size(), 1u);
+  EXPECT_EQ(kit.plan.instruments[0].samples.size(), 1u);
 }
 
 TEST(Sf2Plan, LoopsWithTheirOffsetsOrDroppedWhenOutsideTheSample) {
@@ -210,11 +210,11 @@ TEST(Sf2Plan, LoopsWithTheirOffsetsOrDroppedWhenOutsideTheSample) {
             Z({KeyRange(10, 19), Set(54, 3)}, 0), Z({KeyRange(20, 29), Set(54, 2)}, 0),
             Z({KeyRange(30, 39), Set(54, 1), Set(3, 51)}, 0)},
            {s});
-  const sf2::InstrumentPlan& xi = plan.instruments[0];
+  const sampler::InstrumentPlan& xi = plan.plan.instruments[0];
   ASSERT_EQ(xi.samples.size(), 3u);  // a dropped loop plays as no loop
-  EXPECT_EQ(xi.samples[0].loop, (sf2::PlannedLoop{20, 125}));
-  EXPECT_EQ(xi.samples[0].source.range, (sf2::FrameRange{70 + 220, 190}));
-  EXPECT_EQ(xi.samples[1].loop, (sf2::PlannedLoop{50, 100}));
+  EXPECT_EQ(xi.samples[0].loop, (sampler::PlannedLoop{20, 125}));
+  EXPECT_EQ(xi.samples[0].source.range, (sampler::FrameRange{0, 110, 190}));
+  EXPECT_EQ(xi.samples[1].loop, (sampler::PlannedLoop{50, 100}));
   EXPECT_FALSE(xi.samples[2].loop);  // mode 2 does not loop
   EXPECT_TRUE(xi.samples[2].loop_dropped);
   EXPECT_EQ(xi.loops_dropped, 1);
@@ -235,8 +235,8 @@ TEST(Sf2Plan, MoreThan16SamplesMergeTheFewestKeysIntoTheNearestRoot) {
   zones.push_back(Z({KeyRange(60, 95)}, 18));
   samples.push_back(Mono("S18", 70));
   const sf2::PresetPlan plan = Plan(zones, samples);
-  const sf2::InstrumentPlan& xi = plan.instruments[0];
-  EXPECT_EQ(plan.summary.samples, 19u);
+  const sampler::InstrumentPlan& xi = plan.plan.instruments[0];
+  EXPECT_EQ(plan.plan.samples, 19u);
   ASSERT_EQ(xi.samples.size(), 16u);
   EXPECT_EQ(xi.samples_merged, 3);
   // S1 (root 41) goes to S0 (40 and 42 as near: the lower), S2 to S3, then S4 to S3 (lower).
@@ -248,18 +248,18 @@ TEST(Sf2Plan, MoreThan16SamplesMergeTheFewestKeysIntoTheNearestRoot) {
 TEST(Sf2Plan, ADrumKitOfMoreThan16SamplesIsSplitIntoRunsOfKeys) {
   auto [zones, samples] = Keys(30, 40);
   const sf2::PresetPlan plan = Plan(zones, samples, 128);
-  ASSERT_EQ(plan.instruments.size(), 3u);
-  const sf2::Range runs[] = {{0, 45}, {46, 61}, {62, 95}};
+  ASSERT_EQ(plan.plan.instruments.size(), 3u);
+  const sampler::KeyRange runs[] = {{0, 45}, {46, 61}, {62, 95}};
   const std::size_t counts[] = {16, 16, 8};
   for (int i = 0; i < 3; ++i) {
-    const sf2::InstrumentPlan& part = plan.instruments[i];
+    const sampler::InstrumentPlan& part = plan.plan.instruments[i];
     EXPECT_EQ(part.part, i + 1);
     EXPECT_EQ(part.part_count, 3);
     EXPECT_EQ(part.keys, runs[i]);
     EXPECT_EQ(part.samples.size(), counts[i]);
     EXPECT_EQ(part.samples_merged, 0);
   }
-  const sf2::InstrumentPlan& middle = plan.instruments[1];
+  const sampler::InstrumentPlan& middle = plan.plan.instruments[1];
   EXPECT_EQ(middle.samples[middle.key_map[0]].name, "S16");  // below the run: its first key
   EXPECT_EQ(middle.samples[middle.key_map[61]].name, "S31");
   EXPECT_EQ(middle.samples[middle.key_map[95]].name, "S31");
@@ -273,8 +273,8 @@ TEST(Sf2Plan, EnvelopeAndVibratoComeFromTheZoneThatPlaysKey60) {
       Plan({Z({KeyRange(0, 59), Set(38, 0), Set(6, 20), Set(34, 3600)}, 0),
             Z({KeyRange(61, 95), Set(38, 1200)}, 1)},
            {Mono("A"), Mono("B")});
-  const sf2::InstrumentPlan& xi = melodic.instruments[0];
-  EXPECT_EQ(xi.envelope->fade_out, 2031);  // a release of 1 s
+  const sampler::InstrumentPlan& xi = melodic.plan.instruments[0];
+  EXPECT_EQ(xi.envelope.fade_out, 2031);  // a release of 1 s
   EXPECT_EQ(xi.vibrato, (xi::AutoVibrato{0, 0, 13, 42}));
   EXPECT_TRUE(xi.envelope_compressed);  // an attack of 8 s
 
@@ -283,11 +283,11 @@ TEST(Sf2Plan, EnvelopeAndVibratoComeFromTheZoneThatPlaysKey60) {
     zone.insert(zone.end() - 1, {Set(39, 100), Set(35, 0), Set(36, 0), Set(37, 1000)});
   }
   const sf2::PresetPlan kit = Plan(zones, samples, 128);
-  ASSERT_EQ(kit.instruments.size(), 3u);
+  ASSERT_EQ(kit.plan.instruments.size(), 3u);
   const int hold_ticks[] = {119, 50, 45};  // keys 45, 60 and 62
   for (int i = 0; i < 3; ++i) {
-    const sf2::InstrumentPlan& part = kit.instruments[i];
-    EXPECT_EQ(part.envelope->points[1],
+    const sampler::InstrumentPlan& part = kit.plan.instruments[i];
+    EXPECT_EQ(part.envelope.points[1],
               (xi::EnvelopePoint{static_cast<std::uint16_t>(hold_ticks[i]), 64}))
         << i;
     EXPECT_FALSE(part.envelope_compressed);

@@ -181,7 +181,7 @@ class Sf2Render : public ProgramTest {
     std::string file;
     for (std::size_t p = 0; p < b.PresetCount(); ++p) {
       if (b.presets[p].bank != bank || b.presets[p].program != program) continue;
-      for (const sf2::InstrumentPlan& part : sf2::PlanPreset(b, p).instruments) {
+      for (const sampler::InstrumentPlan& part : sf2::PlanPreset(b, p).plan.instruments) {
         if (part.keys.Contains(key)) {
           file = PresetFileName(bank, program, part.name, part.part, part.part_count);
         }

@@ -5,6 +5,7 @@
 #include <bitset>
 
 #include "messages.h"
+#include "sampler/xi_units.h"
 
 namespace brumlet::sf2 {
 namespace {
@@ -132,7 +133,8 @@ std::optional<PresetSkip> PlaceSample(const Bank& bank, Zone& zone) {
   if (s.type & (sample_type::kRom | sample_type::kCompressed)) {
     return PresetSkip{PresetSampleNotInBank(DisplayText(s.name))};
   }
-  if (s.rate < kMinRate || s.rate > kMaxRate) {
+  // Rates outside these cannot give an XI pitch.
+  if (s.rate < sampler::kMinRate || s.rate > sampler::kMaxRate) {
     return PresetSkip{PresetSampleRate(DisplayText(s.name), s.rate)};
   }
   const GeneratorValues& v = zone.values;

@@ -64,10 +64,6 @@ struct FlatPreset {
 /// millions of zones out of a few kilobytes (every preset zone times every instrument zone).
 inline constexpr std::size_t kMaxZones = 16384;
 
-/// Sample rates outside these cannot give an XI pitch; a preset playing such a sample is skipped.
-inline constexpr std::uint32_t kMinRate = 16;
-inline constexpr std::uint32_t kMaxRate = 1u << 24;
-
 /// Flattens a bank's presets. Each instrument's zones are read once for the whole bank, however
 /// many presets name it.
 class Flattener {

@@ -1,5 +1,5 @@
-// A SoundFont zone's volume envelope and vibrato LFO as an XI volume envelope, fade-out and
-// auto-vibrato.
+// A zone's volume envelope and vibrato LFO, as a SoundFont gives them, as an XI volume envelope,
+// fade-out and auto-vibrato.
 //
 // The two formats count time differently. A SoundFont gives each phase a length in timecents
 // (seconds = 2^(tc / 1200)); an XI envelope is a polyline of at most 12 points, in ticks of the
@@ -18,7 +18,7 @@ namespace brumlet {
 
 /// The generators of one zone that shape its volume over time and its vibrato, in the
 /// SoundFont's own units, each starting at the format's default.
-struct Sf2EnvelopeGenerators {
+struct EnvelopeGenerators {
   int delay_vol_env = -12000;    ///< timecents before the attack
   int attack_vol_env = -12000;   ///< timecents to rise from silence to the peak
   int hold_vol_env = -12000;     ///< timecents at the peak
@@ -31,13 +31,13 @@ struct Sf2EnvelopeGenerators {
 };
 
 /// What an XI can hold of those generators.
-struct XiEnvelopeMapping {
+struct EnvelopeMapping {
   xi::VolumeEnvelope volume;
   xi::AutoVibrato vibrato;
   bool compressed = false;  ///< longer than kLastEnvelopeTick: every point's time was scaled down
 };
 
-namespace sf2_envelope {
+namespace envelope_mapping {
 inline constexpr int kTicksPerSecond = 50;
 /// The furthest tick a point may lie at, so that every tracker's editor can show the envelope.
 inline constexpr int kLastEnvelopeTick = 325;
@@ -47,10 +47,10 @@ inline constexpr int kMaxFadeOut = 0xFFF;
 /// Cents of pitch swing either way per unit of auto-vibrato depth: 1/64 semitone, so that the
 /// deepest vibrato, 15, swings 23.4 cents up and down.
 inline constexpr double kCentsPerDepth = 100.0 / 64;
-}  // namespace sf2_envelope
+}  // namespace envelope_mapping
 
 /// Maps the generators of the zone that stands for an instrument to its XI envelope, fade-out
 /// and auto-vibrato. Values outside the SoundFont's ranges are clamped into them first.
-XiEnvelopeMapping MapSf2Envelope(const Sf2EnvelopeGenerators& generators);
+EnvelopeMapping MapEnvelope(const EnvelopeGenerators& generators);
 
 }  // namespace brumlet

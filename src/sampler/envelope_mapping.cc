@@ -1,4 +1,4 @@
-#include "sf2/envelope.h"
+#include "sampler/envelope_mapping.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 namespace brumlet {
 namespace {
 
-using namespace sf2_envelope;
+using namespace envelope_mapping;
 
 constexpr double kFullVolume = 64;
 // The quietest level an XI point can hold is 1/64, 36 dB down; a curve that has fallen below
@@ -86,7 +86,7 @@ struct Phases {
   double End() const { return delay + attack + (sustain_db > 0 ? hold + DecaySeconds() : 0); }
 };
 
-Phases VolumePhases(const Sf2EnvelopeGenerators& g) {
+Phases VolumePhases(const EnvelopeGenerators& g) {
   return {Seconds(std::clamp(g.delay_vol_env, -12000, 5000)),
           Seconds(std::clamp(g.attack_vol_env, -12000, 8000)),
           Seconds(std::clamp(g.hold_vol_env, -12000, 5000)),
@@ -127,7 +127,7 @@ std::uint16_t FadeOut(int release_timecents) {
   return static_cast<std::uint16_t>(std::clamp<double>(std::round(fade_out), 1, kMaxFadeOut));
 }
 
-xi::AutoVibrato Vibrato(const Sf2EnvelopeGenerators& g) {
+xi::AutoVibrato Vibrato(const EnvelopeGenerators& g) {
   const double cents = std::abs(std::clamp(g.vib_lfo_to_pitch, -12000, 12000));
   const auto depth =
       static_cast<std::uint8_t>(std::clamp<double>(std::round(cents / kCentsPerDepth), 0, 15));
@@ -145,11 +145,11 @@ xi::AutoVibrato Vibrato(const Sf2EnvelopeGenerators& g) {
 
 }  // namespace
 
-XiEnvelopeMapping MapSf2Envelope(const Sf2EnvelopeGenerators& generators) {
+EnvelopeMapping MapEnvelope(const EnvelopeGenerators& generators) {
   const Phases phases = VolumePhases(generators);
   const double ticks = phases.End() * kTicksPerSecond;
   const double scale = ticks > kLastEnvelopeTick ? kLastEnvelopeTick / ticks : 1.0;
-  XiEnvelopeMapping mapping;
+  EnvelopeMapping mapping;
   mapping.volume = PlaceOnTicks(VolumeCurve(phases, scale), scale);
   mapping.volume.fade_out = FadeOut(generators.release_vol_env);
   mapping.vibrato = Vibrato(generators);
