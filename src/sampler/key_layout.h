@@ -8,17 +8,20 @@
 // everywhere). The rate stays at most 96 kHz (then the largest r below), and r at least -k: a
 // tracker plays no note below its first, key + r.
 //
-// Length. A voice sounds until the end of its frames (when it does not loop) or until its volume
-// envelope is 60 dB down, whichever comes first; the key until the last of its voices, at most
-// 10 s. A looped voice whose sustain lies above -60 dB sounds for ever: the render then lasts
-// until every such voice has settled (its volume at its sustain level; when its modulation
+// Length. A voice sounds until the end of its frames (when it does not loop; its read followed
+// step by step as the render takes it, the modulation envelope's pitch included) or until its
+// volume envelope is 60 dB down, whichever comes first; the key until the last of its voices, at
+// most 10 s. A looped voice whose sustain lies above -60 dB sounds for ever: the render then
+// lasts until every such voice has settled (its volume at its sustain level; when its modulation
 // envelope moves its pitch or filter, that envelope at its sustain too; and its read inside its
 // loop, so that the attack before the loop is not repeated) and the other voices have ended, and
-// then one cycle more, which becomes a forward loop: one loop of the loudest such voice
-// (gain x sustain level), at the output rate and its settled pitch, rounded to whole frames. A
-// render cut at 10 s while a looped voice still sounds ends on such a loop too, over its last
-// cycle at the level reached. The loop's voice is rendered at the pitch its rounded cycle gives,
-// so that its cycle joins end to start; loop_pitch_error_cents says how far that is from its own.
+// then one cycle more, which becomes a forward loop: one loop of the loudest such voice (gain x
+// sustain level), at the output rate and its settled pitch, rounded to whole frames. A render cut
+// at 10 s while a looped voice still sounds ends on such a loop too, over its last cycle at the
+// level reached (a cycle longer than the render gives no loop). The loop's voice is rendered at
+// the pitch its rounded cycle gives, so that its cycle joins end to start;
+// loop_pitch_error_cents says how far that is from its own. Other looped voices keep their own
+// pitch and may not join.
 #pragma once
 
 #include <cstdint>
