@@ -1,0 +1,71 @@
+// A voice's two envelopes as a SoundFont player runs them, from the moment the key is struck (the
+// render never releases it).
+//
+// Volume: silent for the delay; the attack rises linearly in amplitude from 0 to 1; the hold
+// stays at 1; the decay falls linearly in decibels, 96 dB in `decay` seconds, down to `sustain`
+// dB below the peak, where it stays. Modulation: the same phases on a 0..1 scale, linear
+// throughout: the decay falls 1.0 in `decay` seconds down to `sustain`.
+//
+// The render needs the volume at every frame, so it steps through it (one multiply-add a frame,
+// exact at every phase boundary); the layout and the block-rate modulation ask for single times.
+#pragma once
+
+#include <limits>
+
+#include "sampler/render_voice.h"
+
+namespace brumlet::sampler {
+
+/// The span of the volume envelope: its decay crosses this many dB in `decay` seconds.
+inline constexpr double kVolumeRangeDb = 96;
+
+/// The volume envelope's amplitude, 0..1, `seconds` after the note starts.
+double VolumeLevelAt(const EnvelopeShape& volume, double seconds);
+
+/// The modulation envelope's value, 0..1, `seconds` after the note starts.
+double ModulationLevelAt(const EnvelopeShape& modulation, double seconds);
+
+/// When the volume envelope first lies `db` (> 0) below its peak; infinity when its sustain
+/// level is higher than that.
+double VolumeFallSeconds(const EnvelopeShape& volume, double db);
+
+/// When the volume envelope reaches its sustain level and stays there.
+double VolumeSettleSeconds(const EnvelopeShape& volume);
+
+/// When the modulation envelope reaches its sustain level and stays there.
+double ModulationSettleSeconds(const EnvelopeShape& modulation);
+
+enum class VolumeStage { kDelay, kAttack, kHold, kDecay, kSustain };
+
+/// The volume envelope stepped one output frame at a time.
+struct VolumeRun {
+  EnvelopeShape shape;
+  double rate = 0;  ///< output frames a second
+  VolumeStage stage = VolumeStage::kDelay;
+  double frame = 0;      ///< the frame whose level `level` is
+  double stage_end = 0;  ///< the first frame of the next stage
+  double level = 0;
+  double factor = 1;  ///< each frame's level is the last one's times factor plus step
+  double step = 0;
+};
+
+VolumeRun StartVolumeRun(const EnvelopeShape& volume, double rate);
+
+/// Moves `run` into the stage that holds its frame; NextVolumeLevel calls it at stage ends.
+void EnterVolumeStage(VolumeRun& run);
+
+/// The level of the run's current frame; the run moves on to the next frame.
+inline double NextVolumeLevel(VolumeRun& run) {
+  if (run.frame >= run.stage_end) EnterVolumeStage(run);
+  const double level = run.level;
+  run.level = run.level * run.factor + run.step;
+  run.frame += 1;
+  return level;
+}
+
+/// Whether the run has settled at a level that is silence for a 16-bit render (below -120 dB).
+inline bool VolumeRunSilent(const VolumeRun& run) {
+  return run.stage == VolumeStage::kSustain && run.level < 1e-6;
+}
+
+}  // namespace brumlet::sampler

@@ -1,0 +1,40 @@
+// A key of a drum kit rendered as a SoundFont player plays it at the velocity the planner chose:
+// each voice read at its pitch on the key (and its modulation envelope's sweep) through the
+// band-limited resampler, then its low-pass filter (cutoff and resonance, swept by the
+// modulation envelope), its volume envelope and its gain; the voices summed into one mono render
+// at the layout's rate. The key is never released.
+//
+// The filter is a biquad whose coefficients follow the modulation envelope every kControlFrames
+// output frames; its cutoff is clamped between 20 Hz and 0.45 of the output rate. A voice whose
+// filter has no resonance and can never come below 0.45 of the output rate is not filtered.
+//
+// The cost is linear in voices x output frames: every frame of a voice reads a bounded kernel
+// (resampler.h) and nothing is allocated. A voice stops costing once it is silent for good: its
+// data read to the end and its filter rung out, or its volume settled below -120 dB.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "sampler/key_layout.h"
+#include "sampler/render_voice.h"
+
+namespace brumlet::sampler {
+
+/// Renders into `out` (layout.frames values), float, full scale 1.0, summed over voices.
+/// `layout` is LayOutKey's for the same voices.
+void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layout,
+               std::span<float> out);
+
+/// How a render was brought to 16 bits.
+struct Int16Scaling {
+  bool scaled_down = false;  ///< the render's peak exceeded full scale
+  double gain = 1;           ///< applied to every frame: 1, or 1 / peak when scaled down
+};
+
+/// Converts a render to 16-bit frames (x 32768, rounded, the top value 32767). If its peak
+/// exceeds full scale the whole render is scaled down to fit first, and the result says by how
+/// much. `out` holds as many frames as `render`.
+Int16Scaling ToInt16(std::span<const float> render, std::span<std::int16_t> out);
+
+}  // namespace brumlet::sampler
