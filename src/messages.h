@@ -402,6 +402,11 @@ inline std::string PresetReportLine(const DisplayText& preset, const DisplayText
                samples == 1 ? " sample" : " samples", notes.empty() ? "" : "; ", notes, ")\n"});
 }
 
+/// A split drum kit's part: the first and last keys with a drum of their own, "keys 35-50".
+inline std::string KeysNote(int first, int last) {
+  return Text({"keys ", std::to_string(first), "-", std::to_string(last)});
+}
+
 /// One part of a report line's notes: "3 velocity layers left out".
 inline std::string CountNote(int count, std::string_view one, std::string_view many,
                              std::string_view what) {

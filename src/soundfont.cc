@@ -8,6 +8,7 @@
 
 #include "messages.h"
 #include "output_file.h"
+#include "sampler/key_render_source.h"
 #include "sampler/plan.h"
 #include "sampler/work_budget.h"
 #include "sf2/bank.h"
@@ -46,12 +47,14 @@ std::vector<std::optional<std::size_t>> EarlierTwins(const sf2::Bank& bank,
 
 static_assert(std::size(kLostWords) == static_cast<std::size_t>(sampler::Lost::kCount));
 
-// What the report line says was left out or merged: the preset's on its first part only.
-std::string Notes(const sampler::Plan& plan, const sampler::InstrumentPlan& part) {
+// What the report line says was left out or merged: the preset's on its first part only; a split
+// kit's part names its drums' keys first. `scaled_down`: rendered keys brought down to fit.
+std::string Notes(const sampler::Plan& plan, const sampler::InstrumentPlan& part, int scaled_down) {
   std::vector<std::string> notes;
   auto count = [&notes](int n, std::string_view one, std::string_view many, std::string_view what) {
     if (n > 0) notes.push_back(CountNote(n, one, many, what));
   };
+  if (part.drum_keys) notes.push_back(KeysNote(part.drum_keys->low, part.drum_keys->high));
   if (part.part == 1) {
     count(plan.velocity_layers_left_out, "velocity layer", "velocity layers", "left out");
     count(plan.layers_left_out, "layer", "layers", "left out");
@@ -61,6 +64,7 @@ std::string Notes(const sampler::Plan& plan, const sampler::InstrumentPlan& part
   count(part.samples_merged, "sample", "samples", "beyond 16 merged");
   count(part.loops_dropped, "loop", "loops", "outside its sample dropped");
   count(part.scale_tunings_lost, "scale tuning", "scale tunings", "over several keys not kept");
+  count(scaled_down, "key", "keys", "scaled down to fit full scale");
   if (part.lost.any()) {
     std::string words;
     for (std::size_t i = 0; i < part.lost.size(); ++i) {
@@ -77,8 +81,10 @@ std::string Notes(const sampler::Plan& plan, const sampler::InstrumentPlan& part
 }
 
 // The instrument description of one planned part: its samples are ranges of the bank's sample
-// data, the bank being the one open file.
-Instrument Describe(const sf2::Bank& bank, const sampler::InstrumentPlan& part) {
+// data, the bank being the one open file, or drum keys rendered by `renders` (one for each
+// sample, empty where a plan is only measured).
+Instrument Describe(const sf2::Bank& bank, const sampler::InstrumentPlan& part,
+                    std::span<const std::unique_ptr<sampler::KeyRenderSource>> renders = {}) {
   Instrument instrument;
   instrument.name = part.name;
   instrument.envelope = part.envelope;
@@ -102,6 +108,12 @@ Instrument Describe(const sf2::Bank& bank, const sampler::InstrumentPlan& part) 
     }
     sample.volume = planned.volume;
     sample.panning = planned.panning;
+    if (planned.render) {
+      const std::size_t i = instrument.samples.size();
+      sample.source = {0, i < renders.size() ? renders[i].get() : nullptr};
+      instrument.samples.push_back(std::move(sample));
+      continue;
+    }
     Pcm16Source data{offset(planned.source.range), -1, 0};
     if (planned.source.partner) {
       data.mixed_with_offset = offset(*planned.source.partner);
@@ -137,9 +149,31 @@ BankConversion::BankConversion(std::string bank_path, std::optional<std::string>
 
 namespace {
 
+// The bank's frames, as a rendered drum key reads its voices.
+class BankFrames final : public sampler::FrameReader {
+ public:
+  BankFrames(File& file, std::int64_t sample_data_offset)
+      : file_(file), sample_data_offset_(sample_data_offset) {}
+
+  void Read(const sampler::FrameRange& range, std::span<std::int16_t> out) override {
+    bytes_.resize(2 * std::size_t{range.frames});
+    file_.Seek(sample_data_offset_ + 2 * range.first, Site::kBankSeek);
+    file_.ReadExact(bytes_.data(), bytes_.size(), Site::kSampleRead);
+    for (std::size_t i = 0; i < out.size() && i < range.frames; ++i) {
+      out[i] = LoadI16(bytes_.data() + 2 * i);
+    }
+  }
+
+ private:
+  File& file_;
+  std::int64_t sample_data_offset_;
+  std::vector<Byte> bytes_;
+};
+
 // A chosen preset, planned: what it becomes, or why it is skipped.
 struct PlannedPreset {
   int bank = 0, program = 0;
+  std::string name;
   DisplayText label;
   std::optional<DisplayText> skip;
   sampler::Plan plan;
@@ -159,6 +193,7 @@ std::vector<PlannedPreset> PlanAll(const sf2::Bank& bank, const std::vector<std:
     const sf2::PresetHeader& header = bank.presets[preset];
     PlannedPreset entry{header.bank,
                         header.program,
+                        header.name,
                         PresetLabel(header.bank, header.program, header.name),
                         {},
                         {},
@@ -247,6 +282,7 @@ int BankConversion::Run(Platform& platform) {
   }
 
   int code = exit_code::kSuccess;
+  BankFrames bank_frames(*file, bank.sample_data_offset);
   File* const sources[] = {file.get()};
   const File* const inputs[] = {file.get()};
   for (const PlannedPreset& entry : planned) {
@@ -258,8 +294,16 @@ int BankConversion::Run(Platform& platform) {
     const sampler::Plan& plan = entry.plan;
     for (const sampler::InstrumentPlan& part : plan.instruments) {
       const std::string name =
-          PresetFileName(entry.bank, entry.program, part.name, part.part, part.part_count);
-      const Instrument instrument = Describe(bank, part);
+          PresetFileName(entry.bank, entry.program, entry.name, part.part, part.part_count);
+      // Drum keys are rendered one at a time as the writer comes to them.
+      std::vector<std::unique_ptr<sampler::KeyRenderSource>> renders(part.samples.size());
+      for (std::size_t i = 0; i < renders.size(); ++i) {
+        if (part.samples[i].render) {
+          renders[i] = std::make_unique<sampler::KeyRenderSource>(*part.samples[i].render,
+                                                                  bank_frames, renders_);
+        }
+      }
+      const Instrument instrument = Describe(bank, part, renders);
       // A description the XI cannot hold is refused before its file is created or replaced.
       if (const std::string fault = InstrumentFault(instrument); !fault.empty()) {
         throw InstrumentNotWritable(DisplayText(instrument.name), fault);
@@ -268,8 +312,10 @@ int BankConversion::Run(Platform& platform) {
       output_.Create(name, inputs, platform);
       WriteInstrument(instrument, sources, output_.file(), image_, buffers_);
       output_.Close();
-      console.Write(
-          PresetReportLine(entry.label, DisplayText(name), part.samples.size(), Notes(plan, part)));
+      const auto scaled_down = std::count_if(renders.begin(), renders.end(),
+                                             [](const auto& r) { return r && r->scaled_down(); });
+      console.Write(PresetReportLine(entry.label, DisplayText(name), part.samples.size(),
+                                     Notes(plan, part, static_cast<int>(scaled_down))));
     }
   }
   file->Close(Site::kBankClose);

@@ -7,6 +7,7 @@
 
 #include "mode.h"
 #include "output_file.h"
+#include "sampler/key_render_source.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
 
@@ -27,6 +28,7 @@ class BankConversion : public Mode {
   std::string bank_path_;
   std::optional<std::string> choice_;
   ScopedOutput output_;
+  sampler::RenderBuffers renders_;
   XiHeaderBlock image_;
   EncoderBuffers buffers_;
 };

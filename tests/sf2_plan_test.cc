@@ -1,9 +1,11 @@
 // Presets of banks built in memory, flattened into zones and planned as XI instruments.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 #include "fake_platform.h"
+#include "sampler/envelope_mapping.h"
 #include "sampler/xi_units.h"
 #include "sf2/preset_plan.h"
 #include "sf2_builder.h"
@@ -21,10 +23,12 @@ sf2::Bank Read(const Bytes& bytes) {
 }
 
 // One preset over one instrument of `zones`.
-sf2::PresetPlan Plan(std::vector<ZoneGens> zones, std::vector<SampleDef> samples, int bank = 0) {
-  return sf2::PlanPreset(
-      Read(Sf2({{{"P", bank, 0, {{Set(41, 0)}}}}, {{"I", std::move(zones)}}, std::move(samples)})),
-      0);
+sf2::PresetPlan Plan(std::vector<ZoneGens> zones, std::vector<SampleDef> samples, int bank = 0,
+                     std::string name = "P") {
+  return sf2::PlanPreset(Read(Sf2({{{std::move(name), bank, 0, {{Set(41, 0)}}}},
+                                   {{"I", std::move(zones)}},
+                                   std::move(samples)})),
+                         0);
 }
 ZoneGens Z(std::initializer_list<Gen> gens, int sample) {
   ZoneGens z(gens);
@@ -231,7 +235,12 @@ std::pair<std::vector<ZoneGens>, std::vector<SampleDef>> Keys(int first, int cou
 }
 
 TEST(Sf2Plan, MoreThan16SamplesMergeTheFewestKeysIntoTheNearestRoot) {
-  auto [zones, samples] = Keys(40, 18);
+  std::vector<ZoneGens> zones;  // S0..S17 on two keys each from 20, roots 20, 22, ...
+  std::vector<SampleDef> samples;
+  for (int i = 0; i < 18; ++i) {
+    zones.push_back(Z({KeyRange(20 + 2 * i, 21 + 2 * i)}, i));
+    samples.push_back(Mono(std::string("S").append(std::to_string(i)), 20 + 2 * i));
+  }
   zones.push_back(Z({KeyRange(60, 95)}, 18));
   samples.push_back(Mono("S18", 70));
   const sf2::PresetPlan plan = Plan(zones, samples);
@@ -239,10 +248,12 @@ TEST(Sf2Plan, MoreThan16SamplesMergeTheFewestKeysIntoTheNearestRoot) {
   EXPECT_EQ(plan.plan.samples, 19u);
   ASSERT_EQ(xi.samples.size(), 16u);
   EXPECT_EQ(xi.samples_merged, 3);
-  // S1 (root 41) goes to S0 (40 and 42 as near: the lower), S2 to S3, then S4 to S3 (lower).
+  // S1 (root 22) goes to S0 (20 and 24 as near: the lower), S2 to S3, then S4 to S3 (lower).
   const char* owners[] = {"S0", "S0", "S3", "S3", "S3", "S5"};
-  for (int k = 40; k < 46; ++k) EXPECT_EQ(xi.samples[xi.key_map[k]].name, owners[k - 40]) << k;
-  EXPECT_EQ(xi.samples[xi.key_map[41]].key_count, 42);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(xi.samples[xi.key_map[20 + 2 * i]].name, owners[i]) << 20 + 2 * i;
+  }
+  EXPECT_EQ(xi.samples[xi.key_map[22]].key_count, 24);
 }
 
 TEST(Sf2Plan, ADrumKitOfMoreThan16SamplesIsSplitIntoRunsOfKeys) {
@@ -278,20 +289,98 @@ TEST(Sf2Plan, EnvelopeAndVibratoComeFromTheZoneThatPlaysKey60) {
   EXPECT_EQ(xi.vibrato, (xi::AutoVibrato{0, 0, 13, 42}));
   EXPECT_TRUE(xi.envelope_compressed);  // an attack of 8 s
 
+  // A kit's keys hold their envelopes in their renders: each part's envelope is flat, with the
+  // fade-out of its key nearest 60 (keys 45, 60 and 62 here), whose releases differ.
   auto [zones, samples] = Keys(30, 40);
-  for (ZoneGens& zone : zones) {
-    zone.insert(zone.end() - 1, {Set(39, 100), Set(35, 0), Set(36, 0), Set(37, 1000)});
+  for (std::size_t z = 0; z < zones.size(); ++z) {
+    zones[z].insert(zones[z].end() - 1, Set(38, 100 * static_cast<int>(z)));
   }
   const sf2::PresetPlan kit = Plan(zones, samples, 128);
   ASSERT_EQ(kit.plan.instruments.size(), 3u);
-  const int hold_ticks[] = {119, 50, 45};  // keys 45, 60 and 62
+  const int keys[] = {45, 60, 62};
   for (int i = 0; i < 3; ++i) {
     const sampler::InstrumentPlan& part = kit.plan.instruments[i];
-    EXPECT_EQ(part.envelope.points[1],
-              (xi::EnvelopePoint{static_cast<std::uint16_t>(hold_ticks[i]), 64}))
+    EXPECT_EQ(part.envelope.count, 1);
+    EXPECT_EQ(part.envelope.points[0], (xi::EnvelopePoint{0, 64}));
+    EXPECT_EQ(part.envelope.fade_out,
+              MapEnvelope({.release_vol_env = 100 * (keys[i] - 30)}).volume.fade_out)
         << i;
-    EXPECT_FALSE(part.envelope_compressed);
+    EXPECT_EQ(part.vibrato, xi::AutoVibrato{});
   }
+}
+
+// Kits outside bank 128 are told by their zones: at least 8 sound at velocity 100, a stereo pair
+// counted once, and three quarters of them sit on one key each.
+TEST(Sf2Kit, ZonesOnSingleKeysMakeAKitWhereverItIs) {
+  const auto single = [](int count, int wide) {
+    std::vector<ZoneGens> zones;
+    for (int i = 0; i < count; ++i) zones.push_back(Z({KeyRange(40 + i, 40 + i)}, 0));
+    for (int i = 0; i < wide; ++i) zones.push_back(Z({KeyRange(60 + 2 * i, 61 + 2 * i)}, 0));
+    return zones;
+  };
+  std::vector<ZoneGens> pairs;  // 8 keys, each a left and a right side
+  for (int i = 0; i < 8; ++i) {
+    pairs.push_back(Z({KeyRange(40 + i, 40 + i)}, 1));
+    pairs.push_back(Z({KeyRange(40 + i, 40 + i)}, 2));
+  }
+  const std::vector<SampleDef> samples = {
+      Mono("M"), {"L", 0, 100, 0, 0, 44100, 60, 0, 2, 4}, {"R", 0, 100, 0, 0, 44100, 60, 0, 1, 2}};
+  const struct {
+    const char* what;
+    std::vector<ZoneGens> zones;
+    bool kit;
+  } cases[] = {
+      {"eight drums", single(8, 0), true},
+      {"seven drums", single(7, 0), false},
+      {"six drums and two wider zones", single(6, 2), true},
+      {"five drums and three wider zones", single(5, 3), false},
+      {"eight drums in stereo (sixteen zones, each pair counted once)", pairs, true},
+      {"one sound effect on one key", single(1, 0), false},
+  };
+  for (const auto& c : cases) {
+    const sf2::PresetPlan plan = Plan(c.zones, samples);
+    ASSERT_FALSE(plan.skip) << c.what;
+    EXPECT_EQ(plan.plan.instruments[0].samples[0].render.has_value(), c.kit) << c.what;
+  }
+}
+
+// A kit key is every zone sounding on it, rendered: a stereo pair at half the level of each side
+// ((L + R) / 2, as every pair is mixed; mixed before the render where both sides are played
+// alike), a layer of another sound added; at full volume, panned at the pans' mean weighted by
+// level, named after its loudest zone's sample, tuned to play at its own rate on its key. A split
+// kit's parts carry their drums' keys in their names.
+TEST(Sf2Kit, EachKeyRendersAllItsLayers) {
+  const std::vector<SampleDef> samples = {{"Left", 0, 100, 0, 0, 22050, 60, 0, 1, 4},
+                                          {"Right", 0, 100, 0, 0, 22050, 60, 0, 0, 2},
+                                          {"Bell", 0, 100, 0, 0, 48000, 72}};
+  std::vector<ZoneGens> zones = {
+      Z({KeyRange(34, 35), Set(kPan, -500)}, 0), Z({KeyRange(34, 34), Set(kPan, 500)}, 1),
+      Z({KeyRange(35, 35), Set(kPan, 500), Set(kFineTune, 5)}, 1),  // not played alike
+      Z({KeyRange(34, 34), Set(kInitialAttenuation, 100), Set(kPan, 200)}, 2)};
+  for (int k = 36; k < 55; ++k) zones.push_back(Z({KeyRange(k, k)}, 2));
+  const sf2::PresetPlan plan = Plan(zones, samples, 128, "Schlagzeug \u2013 \u00dcbungen");
+  ASSERT_EQ(plan.plan.instruments.size(), 2u);
+  const sampler::InstrumentPlan& first = plan.plan.instruments[0];
+  const sampler::PlannedSample& key = first.samples[first.key_map[34]];
+  ASSERT_TRUE(key.render);
+  ASSERT_EQ(key.render->voices.size(), 2u);
+  const double bell = std::pow(10.0, -0.4 * 100 / 200);
+  EXPECT_EQ(key.render->voices[0].mixed_with, (sampler::FrameRange{1, 0, 100}));
+  EXPECT_DOUBLE_EQ(key.render->voices[0].voice.gain, 1);
+  EXPECT_DOUBLE_EQ(key.render->voices[1].voice.gain, bell);
+  const sampler::KeyRender& unlike = *first.samples[first.key_map[35]].render;
+  ASSERT_EQ(unlike.voices.size(), 2u);
+  EXPECT_DOUBLE_EQ(unlike.voices[0].voice.gain, 0.5);
+  EXPECT_DOUBLE_EQ(unlike.voices[1].voice.gain, 0.5);
+  EXPECT_EQ(key.name, "Left");
+  EXPECT_EQ(key.volume, 64);
+  EXPECT_EQ(key.pitch.finetune, 0);
+  // 48000 Hz is the fastest voice: 8363 x 2^((34 - 48 + 45) / 12) = 49,722 Hz is the first above.
+  EXPECT_EQ(key.pitch.relative_note, 45);
+  EXPECT_EQ(key.panning, sampler::XiPanning(500 * 0.4 * bell / (1 + bell)));
+  EXPECT_EQ(first.name, "Schlagzeug \u2013  34-49");  // 21 bytes: the U-umlaut is not cut in two
+  EXPECT_EQ(first.drum_keys, (sampler::KeyRange{34, 49}));
+  EXPECT_EQ(plan.plan.instruments[1].name, "Schlagzeug \u2013  50-54");
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ double VoiceEndSeconds(const RenderVoice& v, double rate, double limit_frames) {
     return settled;
   }
   const double faded = VolumeFallSeconds(v.volume, kEndLevelDb);
-  const auto size = static_cast<double>(v.frames.size());
+  const auto size = static_cast<double>(v.length);
   return v.loops ? faded : std::min(faded, ReachSeconds(v, rate, size, limit_frames));
 }
 

@@ -82,7 +82,7 @@ void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layou
   if (!(layout.rate > 0)) return;
   for (std::size_t i = 0; i < voices.size(); ++i) {
     const RenderVoice v = CheckedVoice(voices[i]);
-    if (!Sounds(v)) continue;
+    if (!Sounds(v) || v.frames.size() != v.length) continue;  // a voice laid out, not read
     const bool loop_voice = static_cast<int>(i) == layout.loop_voice;
     AddVoice(v, layout.rate, loop_voice ? layout.loop_pitch_error_cents : 0, out);
   }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "sampler/key_layout.h"
+#include "sampler/render_voice.h"
 #include "sampler/zone.h"
 #include "xi/envelope.h"
 #include "xi/pitch.h"
@@ -40,6 +42,23 @@ struct SampleSource {
   bool operator==(const SampleSource&) const = default;
 };
 
+/// A voice of a rendered drum key: the zone as the renderer takes it, without its frames (the
+/// voice's `length` says how many), and where those frames are.
+struct PlannedVoice {
+  FrameRange frames;
+  /// The other side of a stereo recording played just as this side (the same pitch, loop,
+  /// envelopes and filter): mixed in first, (L + R) >> 1, so that the pair is rendered once.
+  std::optional<FrameRange> mixed_with;
+  RenderVoice voice;
+};
+
+/// A drum key rendered into a sample of its own, as a SoundFont player plays it at velocity 100.
+struct KeyRender {
+  int key = 0;
+  KeyRenderLayout layout;
+  std::vector<PlannedVoice> voices;
+};
+
 /// A forward loop, in frames from the sample's first frame.
 struct PlannedLoop {
   std::uint32_t start = 0;
@@ -59,10 +78,15 @@ struct PlannedSample {
   std::uint8_t panning = 128;  ///< 0..255
   int key_count = 0;           ///< keys of the instrument's map that play it
 
-  std::size_t zone = 0;  ///< the zone it comes from, an index into ZoneList::zones
+  /// A drum key rendered: the frames are made from these voices, `source` is not read.
+  std::optional<KeyRender> render;
+
+  std::size_t zone =
+      0;  ///< the zone it comes from (a rendered key: its loudest), in ZoneList::zones
   std::optional<std::size_t> partner_zone;
   bool loop_dropped = false;       ///< the zone loops, but its loop lies outside the sample
   bool scale_tuning_lost = false;  ///< the zone spans several keys with a scaleTuning not 100
+  LostSet lost;                    ///< what the XI cannot hold of its zones
 };
 
 /// One XI file's worth.
@@ -77,6 +101,9 @@ struct InstrumentPlan {
       envelope;  ///< of the zone whose sample plays key 60, or the part's key nearest
   xi::AutoVibrato vibrato;
   bool envelope_compressed = false;  ///< too long for a tracker's editor: its times were scaled
+  /// A drum kit split into parts: the first and last keys of this part with a drum of their own
+  /// (MIDI numbers), which its name and its report line show.
+  std::optional<KeyRange> drum_keys;
 
   // What the report line says was not kept.
   int samples_merged = 0;  ///< samples beyond 16 whose keys went to another sample

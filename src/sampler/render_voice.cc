@@ -28,10 +28,10 @@ EnvelopeShape CheckedShape(const EnvelopeShape& shape, double sustain_high) {
 RenderVoice CheckedVoice(const RenderVoice& voice) {
   const RenderVoice defaults;
   RenderVoice v = voice;
+  if (!voice.frames.empty()) v.length = static_cast<std::uint32_t>(voice.frames.size());
   v.sample_rate = std::isfinite(voice.sample_rate) ? voice.sample_rate : 0;
   v.pitch_cents = Bounded(voice.pitch_cents, -kWidestCents, kWidestCents, 0);
-  v.loops =
-      voice.loops && voice.loop_start < voice.loop_end && voice.loop_end <= voice.frames.size();
+  v.loops = voice.loops && voice.loop_start < voice.loop_end && voice.loop_end <= v.length;
   // A SoundFont attenuates, so its gains are at most 1; a thousand leaves room and keeps every
   // sum of a render finite in float.
   v.gain = Bounded(voice.gain, 0, 1000, 0);
@@ -49,8 +49,8 @@ RenderVoice CheckedVoice(const RenderVoice& voice) {
 }
 
 bool Sounds(const RenderVoice& checked) {
-  return !checked.frames.empty() && checked.sample_rate >= 1 &&
-         checked.sample_rate < kHighestRate && checked.gain > 0;
+  return checked.length > 0 && checked.sample_rate >= 1 && checked.sample_rate < kHighestRate &&
+         checked.gain > 0;
 }
 
 }  // namespace brumlet::sampler

@@ -16,9 +16,12 @@ struct EnvelopeShape {
 /// One zone sounding on the key being rendered.
 struct RenderVoice {
   std::span<const std::int16_t> frames{};  ///< the zone's sample data, mono, start..end already cut
-  double sample_rate = 44100;              ///< Hz
-  double pitch_cents = 0;  ///< on this key, relative to playing the data at its own rate
-  bool loops = false;      ///< forward loop over [loop_start, loop_end) of `frames`
+  /// How many frames the voice has, where only its layout is wanted and `frames` is not read
+  /// yet (a plan counts a render's length before anything is read); `frames` gives it otherwise.
+  std::uint32_t length = 0;
+  double sample_rate = 44100;  ///< Hz
+  double pitch_cents = 0;      ///< on this key, relative to playing the data at its own rate
+  bool loops = false;          ///< forward loop over [loop_start, loop_end) of `frames`
   std::uint32_t loop_start = 0, loop_end = 0;
   double gain = 1;         ///< linear amplitude (the caller gives 10^(-0.4 cB / 200))
   double pan = 0;          ///< -1 (left) .. 1 (right); not rendered (the render is mono): KeyPan
@@ -30,7 +33,8 @@ struct RenderVoice {
   double mod_env_to_filter_cents = 0;
 };
 
-/// The voice with every number brought into the range the renderer works in: gain 0..1000, times
+/// The voice with every number brought into the range the renderer works in: `length` that of
+/// `frames` where it has any, gain 0..1000, times
 /// 0..10^6 s, volume sustain 0..144 dB, modulation sustain 0..1, cents within +-24000 (cutoff
 /// 0..24000), resonance 0..96 dB. A value that is not finite becomes the field's default (a gain,
 /// 0). A loop that does not lie within the frames (start before end, end at most the length) is

@@ -38,7 +38,7 @@ struct VolumeEnvelope {
   std::uint8_t sustain = 0;
   std::uint8_t loop_start = 0;
   std::uint8_t loop_end = 0;
-  std::uint8_t flags = 0;     ///< envelope_flag bits
+  std::uint8_t flags = 0;      ///< envelope_flag bits
   std::uint16_t fade_out = 0;  ///< 0..0xFFF
 
   friend bool operator==(const VolumeEnvelope&, const VolumeEnvelope&) = default;

@@ -12,6 +12,7 @@
 
 #include "wav/wav_info.h"
 #include "xi/envelope.h"
+#include "xi/frame_source.h"
 #include "xi/keys.h"
 #include "xi/sample_layout.h"
 
@@ -31,8 +32,9 @@ struct Pcm16Source {
   std::uint32_t mixed_frames = 0;       ///< the other side's frames; past them it is silence
 };
 
-/// Where a sample's frames come from, and so how they become XI sample data.
-using SampleData = std::variant<WavDataSource, Pcm16Source>;
+/// Where a sample's frames come from, and so how they become XI sample data: a WAV's data, a
+/// bank's frames, or frames made as they are written (owned by the caller of the writer).
+using SampleData = std::variant<WavDataSource, Pcm16Source, FrameSource*>;
 
 struct SampleSource {
   std::size_t file = 0;  ///< which of the open files handed to the writer

@@ -63,6 +63,12 @@ void WriteInstrument(const Instrument& instrument, std::span<File* const> source
   for (std::size_t i = 0; i < samples.size();) {
     const InstrumentSample& sample = samples[i];
     File& source = *sources[sample.source.file];
+    if (FrameSource* const* made = std::get_if<FrameSource*>(&sample.source.data)) {
+      EncodeFrames(**made, sample.frames, output, start, buffers);
+      start += 2 * static_cast<std::int64_t>(sample.frames);
+      ++i;
+      continue;
+    }
     if (const auto* wav = std::get_if<WavDataSource>(&sample.source.data)) {
       const auto length = static_cast<std::int32_t>(sample.frames * Width(sample));
       EncodeJob job{source, output, wav->info.DataOffset, length, start, buffers};

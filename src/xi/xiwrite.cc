@@ -480,6 +480,31 @@ void EncodePcm16(File& source, File& output, std::span<const Pcm16Sample> sample
   run.writer.Flush();
 }
 
+void EncodeFrames(FrameSource& source, std::uint32_t frames, File& output, std::int64_t start,
+                  EncoderBuffers& buffers) {
+  Channel<std::uint16_t> only{
+      AlignedWriter(output, buffers.left.get(), start, 2 * std::int64_t{frames}, false), kStart16};
+  // The frames arrive in the buffer for decoded values, a block at a time.
+  constexpr std::size_t kBlock = EncoderBuffers::kBlockOutputSize / 2;
+  static_assert(kBlock <= kMaxBlockSamples);
+  std::int16_t* values = buffers.decoded.get();
+  for (std::uint32_t done = 0; done < frames;) {
+    const std::size_t n = std::min<std::size_t>(kBlock, frames - done);
+    source.Read(std::span<std::int16_t>(values, n));
+    Byte* out = only.writer.Tail();
+    std::uint16_t previous = only.previous;
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto current = static_cast<std::uint16_t>(values[i]);
+      StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
+      previous = current;
+    }
+    only.previous = previous;
+    only.writer.Commit(2 * n);
+    done += static_cast<std::uint32_t>(n);
+  }
+  only.writer.Flush();
+}
+
 void EncodeStereo16(EncodeJob& job) { EncodeStereo<Stereo16>(job, kStart16); }
 void EncodeMono16(EncodeJob& job) { EncodeMono<Mono16>(job, kStart16); }
 void EncodeStereo8(EncodeJob& job) { EncodeStereo<Stereo8>(job, kStart8); }

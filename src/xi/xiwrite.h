@@ -21,6 +21,7 @@
 #include "bytes.h"
 #include "platform/platform.h"
 #include "wav/wav_info.h"
+#include "xi/frame_source.h"
 #include "xi/sample_layout.h"
 
 namespace brumlet {
@@ -97,6 +98,10 @@ struct Pcm16Sample {
 /// then take few writes. Reads only their ranges, however large the file.
 void EncodePcm16(File& source, File& output, std::span<const Pcm16Sample> samples,
                  std::int64_t start, EncoderBuffers& buffers);
+
+/// `frames` 16-bit frames from `source`, delta-encoded into `output` from `start` on.
+void EncodeFrames(FrameSource& source, std::uint32_t frames, File& output, std::int64_t start,
+                  EncoderBuffers& buffers);
 
 /// Runs the encoder a source needs: 16-bit sources through the 16-bit encoders, the wide formats
 /// through EncodeWide, ADPCM through EncodeAdpcm and every other width through the 8-bit
