@@ -81,29 +81,24 @@
 
   const quote = (arg) => (/^[\w@%+=:,./-]+$/.test(arg) ? arg : `'${arg.replace(/'/g, `'\\''`)}'`);
 
-  async function bytesOf(map) {
-    const files = {};
-    for (const [name, file] of map) files[name] = new Uint8Array(await file.arrayBuffer());
-    return files;
-  }
-
-  // The runs that the chosen mode asks for: each an argument list and the files it needs.
-  async function plannedRuns() {
+  // The runs that the chosen mode asks for: each an argument list and the files it needs, as the
+  // File objects themselves: the worker reads them, so their bytes never pass through the page.
+  function plannedRuns() {
     const mode = $('mode').value;
     if (mode === 'bank') {
       const presets = $('presets').value.trim();
-      return Promise.all([...banks].map(async ([name, file]) => ({
+      return [...banks].map(([name, file]) => ({
         args: ['--sf2', name, ...(presets ? [presets] : [])],
-        files: await bytesOf(new Map([[name, file]])),
-      })));
+        files: { [name]: file },
+      }));
     }
-    const files = await bytesOf(sources);
+    const files = Object.fromEntries(sources);
     if (mode === 'kit' || mode === 'multi') {
       return [{ args: [`--${mode}`, $('out').value.trim(), '*'], files }];
     }
     const args = [...($('mono').checked ? ['--mono'] : []), '*'];
     if (nameFile) {
-      files[kNameFolder + nameFile.name] = new Uint8Array(await nameFile.arrayBuffer());
+      files[kNameFolder + nameFile.name] = nameFile;
       args.push(kNameFolder + nameFile.name);
     }
     return [{ args, files }];
@@ -199,40 +194,47 @@
     $('download-all').disabled = !found.length;
   }
 
-  // A file that a run wrote or changed; the inputs it left as they were are not outputs.
-  function changedFiles(before, after) {
-    const same = (a, b) => a.length === b.length && a.every((byte, i) => byte === b[i]);
-    return Object.entries(after).filter(([name, bytes]) => !before[name] || !same(before[name], bytes))
-      .map(([name, bytes]) => ({ name, bytes }));
-  }
+  // The files a run wrote: the program never changes an input, so every other name is an output.
+  const writtenFiles = (before, after) => Object.entries(after).filter(([name]) => !(name in before))
+    .map(([name, bytes]) => ({ name, bytes }));
+
+  let stopping = null;  // the running conversion's AbortController
 
   async function convert() {
     const button = $('convert');
     button.disabled = true;
+    stopping = new AbortController();
+    $('cancel').disabled = false;
     $('status').textContent = 'Converting…';
+    $('console').textContent = '';
     let text = '';
     const found = [];
     const ends = [];
     try {
-      const runs = await plannedRuns();
+      const runs = plannedRuns();
       if (!runs.length) throw new Error($('mode').value === 'bank' ? 'No bank to convert: drop a .sf2 file first.' : 'Nothing to run.');
       $('command').textContent = runs.map((run) => ['brumlet', ...run.args].map(quote).join(' ')).join(' ; ');
       $('command').dataset.args = JSON.stringify(runs.map((run) => run.args));
       for (const run of runs) {
         const answers = $('answers').value;
-        const result = await brumlet.run(run.args, run.files, answers && !answers.endsWith('\n') ? `${answers}\n` : answers);
+        const result = await brumlet.run(run.args, run.files, answers && !answers.endsWith('\n') ? `${answers}\n` : answers, {
+          signal: stopping.signal,
+          onText: (chunk) => { $('console').textContent += chunk; },
+        });
         text += result.stdout;
+        $('console').textContent = text;
         ends.push(result.exitCode);
-        found.push(...changedFiles(run.files, result.files));
+        found.push(...writtenFiles(run.files, result.files));
       }
       $('status').textContent = ends.map(exitWords).join('; ');
       $('status').dataset.exitCodes = ends.join(' ');
     } catch (error) {
-      $('status').textContent = `The converter stopped: ${error.message || error}`;
-      text += error.stdout || '';
+      $('status').textContent = error.name === 'AbortError' ? 'Cancelled' : `The converter stopped: ${error.message || error}`;
+      if (error.stdout) $('console').textContent = text + error.stdout;
       $('status').dataset.exitCodes = '';
     }
-    $('console').textContent = text;
+    stopping = null;
+    $('cancel').disabled = true;
     showOutputs(found);
     button.disabled = false;
   }
@@ -267,6 +269,7 @@
   });
   $('mode').addEventListener('change', syncOptions);
   $('convert').addEventListener('click', convert);
+  $('cancel').addEventListener('click', () => stopping && stopping.abort());
   $('download-all').addEventListener('click', downloadAll);
   // A file dropped anywhere counts; the browser must not open it in place of the page.
   window.addEventListener('dragover', (event) => {

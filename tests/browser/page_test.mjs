@@ -16,8 +16,11 @@ const failures = [];
 const check = (ok, what) => ok || failures.push(what);
 
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm' };
+// The page's folder, and Debian's banks under /banks/ for the runs that need a large bank.
+const kBanks = '/usr/share/sounds/sf2';
 const server = http.createServer((request, response) => {
-  const file = path.join(pageDir, new URL(request.url, 'http://host').pathname.replace(/\/$/, '/index.html'));
+  const url = new URL(request.url, 'http://host').pathname;
+  const file = url.startsWith('/banks/') ? path.join(kBanks, path.basename(url)) : path.join(pageDir, url.replace(/\/$/, '/index.html'));
   fs.readFile(file, (error, data) => {
     response.writeHead(error ? 404 : 200, { 'content-type': types[path.extname(file)] || 'application/octet-stream' });
     response.end(error ? undefined : data);
@@ -104,6 +107,37 @@ try {
   check(JSON.stringify(zipped) === JSON.stringify(Object.fromEntries(Object.entries(outputs)
     .map(([file, bytes]) => [file, Buffer.from(bytes).toString('hex')]))), `the ZIP: ${unzip.stderr}`);
   fs.rmSync(downloads, { recursive: true, force: true });
+
+  // Cancel: a conversion of every preset of FluidR3_GM, stopped right after it starts, ends at
+  // once as "Cancelled"; the page answers all the while, and converts again afterwards.
+  if (fs.existsSync(path.join(kBanks, 'FluidR3_GM.sf2'))) {
+    const cancel = await page.evaluate(async () => {
+      const $ = (id) => document.getElementById(id);
+      const bank = new File([await (await fetch('banks/FluidR3_GM.sf2')).blob()], 'FluidR3_GM.sf2');
+      $('clear').click();
+      const dropped = new DataTransfer();
+      dropped.items.add(bank);
+      $('drop').dispatchEvent(new DragEvent('drop', { dataTransfer: dropped, bubbles: true, cancelable: true }));
+      $('mode').value = 'bank';
+      $('mode').dispatchEvent(new Event('change'));
+      $('presets').value = '';
+      let gap = 0;
+      let last = performance.now();
+      const beat = setInterval(() => { gap = Math.max(gap, performance.now() - last); last = performance.now(); }, 10);
+      $('convert').click();
+      while (!$('console').textContent.includes('Processing')) await new Promise((resolve) => setTimeout(resolve, 5));
+      const asked = performance.now();
+      $('cancel').click();
+      while ($('convert').disabled) await new Promise((resolve) => setTimeout(resolve, 5));
+      clearInterval(beat);
+      return { status: $('status').textContent, took: performance.now() - asked, gap, cards: $('cards').children.length };
+    });
+    check(cancel.status === 'Cancelled' && cancel.took < 1000 && cancel.cards === 0,
+      `Cancel: "${cancel.status}" after ${cancel.took} ms, ${cancel.cards} cards`);
+    check(cancel.gap < 250, `Cancel: the page did not answer for ${cancel.gap} ms while converting`);
+  } else {
+    console.log(`not checked: Cancel (no ${kBanks}/FluidR3_GM.sf2; Debian: fluid-soundfont-gm)`);
+  }
 
   // Tab alone reaches every control that can be used now.
   const controls = await page.$$eval('input, select, textarea, button, a[href]', (all) =>
