@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "brumlet.h"
+#include "launch.h"
 #include "platform/wasm_platform.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +13,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
   brumlet::WasmPlatform platform;
-  return brumlet::RunBrumlet(args, kModule, platform);
+  // Launch guards the run as on every system: an exception the program does not expect ends it
+  // with the failure report and exit code 1, not by aborting the instance. A page is never an
+  // Explorer launch.
+  return brumlet::Launch(args, kModule, platform);
 }
