@@ -81,8 +81,17 @@
 
   const quote = (arg) => (/^[\w@%+=:,./-]+$/.test(arg) ? arg : `'${arg.replace(/'/g, `'\\''`)}'`);
 
-  // The runs that the chosen mode asks for: each an argument list and the files it needs, as the
-  // File objects themselves: the worker reads them, so their bytes never pass through the page.
+  // The folder of the ZIP that a bank's outputs go into when a run converts several banks, as an
+  // Explorer launch puts them: the bank's name without ".sf2"; a name that leaves nothing but dots
+  // gives "bank".
+  function bankFolder(name) {
+    const stem = /\.sf2$/i.test(name) ? name.slice(0, -4) : name;
+    return /^\.*$/.test(stem) ? 'bank' : stem;
+  }
+
+  // The runs that the chosen mode asks for: each an argument list, the files it needs (as the File
+  // objects themselves: the worker reads them, so their bytes never pass through the page), and
+  // the folder of the ZIP its outputs go into ('' for none).
   function plannedRuns() {
     const mode = $('mode').value;
     if (mode === 'bank') {
@@ -90,35 +99,42 @@
       return [...banks].map(([name, file]) => ({
         args: ['--sf2', name, ...(presets ? [presets] : [])],
         files: { [name]: file },
+        folder: banks.size > 1 ? bankFolder(name) : '',
       }));
     }
     const files = Object.fromEntries(sources);
     if (mode === 'kit' || mode === 'multi') {
-      return [{ args: [`--${mode}`, $('out').value.trim(), '*'], files }];
+      return [{ args: [`--${mode}`, $('out').value.trim(), '*'], files, folder: '' }];
     }
     const args = [...($('mono').checked ? ['--mono'] : []), '*'];
     if (nameFile) {
       files[kNameFolder + nameFile.name] = nameFile;
       args.push(kNameFolder + nameFile.name);
     }
-    return [{ args, files }];
+    return [{ args, files, folder: '' }];
   }
 
+  // Every exit code of the program in words, some by mode and by whether the run wrote files.
   const kExitWords = {
     0: 'Done',
-    1: 'A file could not be read or written',
+    1: 'A file could not be read or written, or the program failed: the report says why',
+    245: (bank, wrote) => (wrote ? 'Done, but some presets were skipped' : 'Not a readable bank: nothing was written'),
     246: 'The command line was not understood',
-    247: 'The instrument could not be made; nothing was written',
+    247: (bank) => (bank ? 'A file would have replaced one that is not an instrument; the files before it were written'
+      : 'The instrument could not be made; nothing was written'),
     248: 'A WAV has no data',
     249: 'The name file has a bad sample number',
     250: 'The name file has a bad sample line',
     251: 'The name file has a bad first line',
     252: 'The name file is empty',
     253: 'A file is not a standard WAV',
-    254: 'No file to convert',
+    254: (bank) => (bank ? 'No preset matches' : 'No file to convert'),
     255: 'The name file was not found',
   };
-  const exitWords = (code) => `${kExitWords[code] || 'Stopped'} (exit code ${code})`;
+  function exitWords(code, bank, wrote) {
+    const words = kExitWords[code];
+    return `${typeof words === 'function' ? words(bank, wrote) : words || 'Stopped'} (exit code ${code})`;
+  }
 
   function card(name, bytes) {
     const box = document.createElement('article');
@@ -210,6 +226,7 @@
     let text = '';
     const found = [];
     const ends = [];
+    const codes = [];
     try {
       const runs = plannedRuns();
       if (!runs.length) throw new Error($('mode').value === 'bank' ? 'No bank to convert: drop a .sf2 file first.' : 'Nothing to run.');
@@ -223,11 +240,14 @@
         });
         text += result.stdout;
         $('console').textContent = text;
-        ends.push(result.exitCode);
-        found.push(...writtenFiles(run.files, result.files));
+        const written = writtenFiles(run.files, result.files)
+          .map(({ name, bytes }) => ({ name: run.folder ? `${run.folder}/${name}` : name, bytes }));
+        ends.push(exitWords(result.exitCode, run.args[0] === '--sf2', written.length > 0));
+        codes.push(result.exitCode);
+        found.push(...written);
       }
-      $('status').textContent = ends.map(exitWords).join('; ');
-      $('status').dataset.exitCodes = ends.join(' ');
+      $('status').textContent = ends.join('; ');
+      $('status').dataset.exitCodes = codes.join(' ');
     } catch (error) {
       $('status').textContent = error.name === 'AbortError' ? 'Cancelled' : `The converter stopped: ${error.message || error}`;
       if (error.stdout) $('console').textContent = text + error.stdout;
@@ -240,7 +260,13 @@
   }
 
   function downloadAll() {
-    const zip = brumletZip.makeZip(outputs);
+    let zip;
+    try {
+      zip = brumletZip.makeZip(outputs);
+    } catch (error) {
+      $('status').textContent = `No ZIP: ${error.message}.`;
+      return;
+    }
     const link = document.createElement('a');
     link.href = URL.createObjectURL(new Blob([zip], { type: 'application/zip' }));
     link.download = 'brumlet-instruments.zip';

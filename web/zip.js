@@ -1,5 +1,6 @@
 // A ZIP archive of files stored as they are (no compression: XI sample data hardly shrinks, and
-// every unzip tool reads stored entries). Names are UTF-8 (flag bit 11).
+// every unzip tool reads stored entries). Names are UTF-8 (flag bit 11), and plain: a file's name,
+// or a folder and a name, never a way out of the folder the archive is unpacked in.
 //
 // Layout: per file a local header (30 bytes + name) and its bytes; then per file a central
 // directory entry (46 bytes + name); then the end record (22 bytes). Sizes and offsets are 32-bit,
@@ -27,12 +28,29 @@
     return [time, day];
   }
 
-  /// The archive of `entries`, an array of {name, bytes}, in that order.
+  /// `name` as an entry's name that unzip tools take safely: its parts (split at "/") without "\\",
+  /// ":" or control characters (each becomes "_"), so that none is a drive, a Windows path or a
+  /// way up; an empty part is dropped (no leading "/"), a part of dots alone becomes "_"s.
+  function entryName(name) {
+    const parts = String(name).split('/').filter((part) => part !== '').map((part) => {
+      const clean = part.replace(/[\\:\u0000-\u001f\u007f]/g, '_');
+      return /^\.+$/.test(clean) ? clean.replace(/\./g, '_') : clean;
+    });
+    return parts.length ? parts.join('/') : '_';
+  }
+
+  /// The archive of `entries`, an array of {name, bytes}, in that order, each under its
+  /// entryName. Throws an Error naming the name where two entries would have the same one.
   function makeZip(entries, date = new Date()) {
     const encoder = new TextEncoder();
     const [time, day] = dosDateTime(date);
-    const files = entries.map(({ name, bytes }) =>
-      ({ name: encoder.encode(name), bytes, crc: crc32(bytes) }));
+    const seen = new Set();
+    const files = entries.map(({ name, bytes }) => {
+      const clean = entryName(name);
+      if (seen.has(clean)) throw new Error(`two files are named ${clean}`);
+      seen.add(clean);
+      return { name: encoder.encode(clean), bytes, crc: crc32(bytes) };
+    });
     const localSize = files.reduce((sum, f) => sum + 30 + f.name.length + f.bytes.length, 0);
     const centralSize = files.reduce((sum, f) => sum + 46 + f.name.length, 0);
     const total = localSize + centralSize + 22;
@@ -62,5 +80,5 @@
     return out;
   }
 
-  root.brumletZip = { makeZip, crc32 };
+  root.brumletZip = { makeZip, entryName, crc32 };
 })(typeof window !== 'undefined' ? window : globalThis);
