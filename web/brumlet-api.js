@@ -18,7 +18,15 @@
 //     files is empty.
 //   onProgress(done, total): a bank run's presets done of the presets it converts.
 //
-// Every call is a fresh instance of the program over its own in-memory file system: nothing
+//   const { left, right } = await brumlet.render(xiBytes, notes, rate);
+//
+// plays the XI instrument in xiBytes (a Uint8Array) as a tracker would (xi-player.js): notes a
+// list of {key, start, end}, key 0..95 as the key map counts (C-4 = 48), times in seconds, end the
+// key-up; rate frames a second (44100 if not given). It resolves to two Float32Arrays, 1.0 being a
+// full-scale sample at volume 64, centred, rendered until every voice is silent or 10 s after the
+// last end; it rejects where xiBytes is not a whole XI instrument.
+//
+// Every call of run is a fresh instance of the program over its own in-memory file system: nothing
 // carries over from one run to the next. The wasm is compiled once and kept. In a page the
 // instances run in a Web Worker (brumlet-worker.js), one run after the other, and this file sets
 // window.brumlet; under Node they run in the calling thread: require() this file beside
@@ -130,7 +138,16 @@
     }));
   }
 
-  const api = { run: onNode ? runOnNode : runInWorker };
+  function render(xi, notes, rate = 44100) {
+    return Promise.resolve().then(() => {
+      if (!(xi instanceof Uint8Array) || !Array.isArray(notes) || !(rate > 0)) {
+        throw new TypeError('brumlet.render: takes the XI bytes, a list of notes and a rate');
+      }
+      return (onNode ? require(here + 'xi-player.js') : root.brumletPlayer).render(xi, notes, rate);
+    });
+  }
+
+  const api = { run: onNode ? runOnNode : runInWorker, render };
   if (onNode) module.exports = api;
   else root.brumlet = api;
 })(typeof window !== 'undefined' ? window : globalThis);

@@ -15,6 +15,9 @@ if [ "$1" = page_test.mjs ]; then
   export BRUMLET_CHROMIUM
   [ -d "$here/node_modules/puppeteer-core" ] || skip "no puppeteer-core: run 'npm ci' in tests/browser"
 fi
+if [ "$1" = player_test.mjs ]; then
+  command -v openmpt123 >/dev/null || skip "no openmpt123 to compare the player with (Debian: openmpt123)"
+fi
 [ -x "$3" ] || skip "no Linux program at '$3' to compare with: build the release preset first"
 # emscripten 3.1.6's loader fails under Node 18 and later ("Failed to parse URL") while Node's own
 # fetch is on. The entry point compiles the wasm itself, but the flag keeps the loader's own path
