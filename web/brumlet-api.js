@@ -16,6 +16,12 @@
 //   onOutput(name, bytes): each output of the run as soon as it is finished (a later output of the
 //     same name replaces it); the outputs then leave the program's file system at once, and
 //     files is empty.
+//
+//   brumlet.recycle(buffers);
+//
+// gives back ArrayBuffers of outputs (and anything else) that the caller no longer uses, whose
+// memory the next runs then write into: memory used for the first time costs more than the
+// program's work on it.
 //   onProgress(done, total): a bank run's presets done of the presets it converts.
 //
 //   const { left, right } = await brumlet.render(xiBytes, notes, rate);
@@ -121,6 +127,14 @@
     return worker;
   }
 
+  // A key for each blob the page runs on, so that the worker can keep what it read of it.
+  const blobKeys = new WeakMap();
+  let nextKey = 1;
+  const keyOf = (blob) => {
+    if (!blobKeys.has(blob)) blobKeys.set(blob, nextKey++);
+    return blobKeys.get(blob);
+  };
+
   function runInWorker(args, files = {}, stdinText = '', options = {}) {
     return compileOnce().then((module) => new Promise((resolve, reject) => {
       const { signal } = options;
@@ -134,7 +148,9 @@
           startWorker(module);  // ready for the next run
         }, { once: true });
       }
-      startWorker(module).postMessage({ type: 'run', id, args, files, stdinText, stream: Boolean(options.onOutput) });
+      const sent = Object.fromEntries(Object.entries(files || {}).map(([name, file]) =>
+        [name, file instanceof Blob ? { blob: file, key: keyOf(file) } : file]));
+      startWorker(module).postMessage({ type: 'run', id, args, files: sent, stdinText, stream: Boolean(options.onOutput) });
     }));
   }
 
@@ -147,7 +163,13 @@
     });
   }
 
-  const api = { run: onNode ? runOnNode : runInWorker, render };
+  function recycle(buffers) {
+    const given = [...new Set(buffers)].filter((buffer) => buffer instanceof ArrayBuffer && buffer.byteLength);
+    if (onNode) given.forEach(require(here + 'brumlet-instance.js').recycle);
+    else if (worker) worker.postMessage({ type: 'recycle', buffers: given }, given);
+  }
+
+  const api = { run: onNode ? runOnNode : runInWorker, render, recycle };
   if (onNode) module.exports = api;
   else root.brumlet = api;
 })(typeof window !== 'undefined' ? window : globalThis);

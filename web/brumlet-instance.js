@@ -44,6 +44,62 @@
     return found;
   }
 
+  // Buffers for the files' contents, kept from output to output, from run to run, and given back
+  // by the page once it lets go of the outputs of a conversion: memory touched for the first time
+  // costs more than a copy into it. The free ones, smallest first.
+  const pool = [];
+  const kPoolLimit = 512 << 20;
+
+  // A buffer of at least `size` bytes, and whether it is fresh (all zeros); with `most`, none of
+  // more than `most` bytes (nothing when the pool has none that fits).
+  function fromPool(size, most = Infinity) {
+    const at = pool.findIndex((buffer) => buffer.byteLength >= size);
+    if (at >= 0 && pool[at].byteLength <= most) return { buffer: pool.splice(at, 1)[0], fresh: false };
+    return most === Infinity ? { buffer: new ArrayBuffer(size), fresh: true } : null;
+  }
+
+  /// Gives `buffer`, which nothing else will use, to the pool.
+  function recycle(buffer) {
+    if (!(buffer instanceof ArrayBuffer) || !buffer.byteLength ||
+        pool.reduce((sum, b) => sum + b.byteLength, buffer.byteLength) > kPoolLimit) return;
+    const at = pool.findIndex((b) => b.byteLength >= buffer.byteLength);
+    pool.splice(at < 0 ? pool.length : at, 0, buffer);
+  }
+
+  // MEMFS's expandFileStorage: a file's contents grow to twice their size (or what is asked,
+  // if more) in a buffer of the pool. Past the bytes in use the contents hold zeros, as a seek
+  // past the end and a write there expect.
+  function grow(node, capacity) {
+    const have = node.contents ? node.contents.length : 0;
+    if (have >= capacity) return;
+    const { buffer, fresh } = fromPool(Math.max(capacity, 2 * have, 4096));
+    const contents = new Uint8Array(buffer);
+    if (node.usedBytes) contents.set(node.contents.subarray(0, node.usedBytes));
+    if (!fresh) contents.fill(0, node.usedBytes);
+    if (node.pooled) recycle(node.contents.buffer);
+    node.contents = contents;
+    node.pooled = true;
+  }
+
+  // An output's bytes, taken out of its file, which stays in place truncated to nothing. Contents
+  // that fill less than four fifths of their buffer are copied into one that fits them better,
+  // and the buffer goes back to the pool.
+  function takeContents(node) {
+    const used = node.usedBytes;
+    let bytes = node.contents ? node.contents.subarray(0, used) : new Uint8Array(0);
+    if (node.pooled && 5 * used < 4 * node.contents.length) {
+      const fits = fromPool(used, Math.ceil(1.25 * used));
+      const copy = new Uint8Array(fits ? fits.buffer : new ArrayBuffer(used), 0, used);
+      copy.set(bytes);
+      recycle(node.contents.buffer);
+      bytes = copy;
+    }
+    node.contents = null;
+    node.usedBytes = 0;
+    node.pooled = false;
+    return bytes;
+  }
+
   /// Runs the program once and resolves to {exitCode, stdout, files}.
   ///   factory: the module factory of brumlet.js (createBrumlet); wasm: the compiled module.
   ///   files: name to Uint8Array or Blob; owned: true when the arrays are the run's to keep (a
@@ -97,10 +153,7 @@
         brumletOutput(path) {
           const found = FS.analyzePath(path);
           if (!found.exists || !found.path.startsWith(`${kWorkFolder}/`) || !FS.isFile(found.object.mode)) return;
-          const node = found.object;
-          const bytes = node.contents ? node.contents.subarray(0, node.usedBytes) : new Uint8Array(0);
-          node.contents = null;  // the placeholder: the same file, now empty
-          node.usedBytes = 0;
+          const bytes = takeContents(found.object);
           const name = found.path.slice(kWorkFolder.length + 1);
           showText(false);
           if (hooks.output) hooks.output(name, bytes);
@@ -118,14 +171,11 @@
       });
     }
     FS = program.FS;
-    // A file grows by an eighth at a time past 1 MiB, each time copied whole: an output of 64 MiB
-    // would be copied 35 times. Doubling copies it about twice.
+    // Emscripten's in-memory files grow by an eighth at a time past 1 MiB, each time into fresh
+    // memory, copied whole: an output of 64 MiB would be copied 35 times, and fresh memory costs
+    // more than the copy into it. They double instead, into buffers of the pool.
     const memfs = FS.filesystems && FS.filesystems.MEMFS;
-    if (memfs) {
-      const expand = memfs.expandFileStorage;
-      memfs.expandFileStorage = (node, capacity) => expand(node, Math.max(capacity,
-        2 * (node.contents ? node.contents.length : 0)));
-    }
+    if (memfs) memfs.expandFileStorage = grow;
     FS.mkdir(kWorkFolder);
     for (const [parts, bytes, own] of entries) {
       let folder = kWorkFolder;
@@ -153,7 +203,7 @@
     return { exitCode, stdout: text(), files: found };
   }
 
-  const api = { runInstance, checkRun, checkedName };
+  const api = { runInstance, checkRun, checkedName, recycle };
   if (onNode) module.exports = api;
   else root.brumletInstance = api;
 })(typeof self !== 'undefined' ? self : globalThis);
