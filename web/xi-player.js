@@ -215,10 +215,28 @@
       this.held.delete(id);
     }
 
+    /// Lets every voice go.
+    releaseAll() {
+      for (const id of [...this.held.keys()]) this.noteOff(id);
+    }
+
+    /// Takes a message of the page's keyboard: {load: instrument}, {on: key, id}, {off: id} or
+    /// {off: 'all'}.
+    take(message) {
+      if (message.load) this.load(message.load);
+      else if (message.on !== undefined) this.noteOn(message.on, message.id);
+      else if (message.off === 'all') this.releaseAll();
+      else if (message.off !== undefined) this.noteOff(message.off);
+    }
+
     /// Adds the next `count` frames into left and right from `offset`.
     process(left, right, offset = 0, count = left.length - offset) {
-      for (const voice of this.voices) voice.mix(left, right, offset, count);
-      this.voices = this.voices.filter((voice) => !voice.done);
+      let kept = 0;
+      for (const voice of this.voices) {
+        voice.mix(left, right, offset, count);
+        if (!voice.done) this.voices[kept++] = voice;
+      }
+      this.voices.length = kept;
     }
 
     get sounding() {

@@ -91,6 +91,7 @@ try {
       shifts.push(...observer.takeRecords());
       const outputs = {};
       for (const link of document.querySelectorAll('#cards a[download]')) {
+        link.focus();  // the card's link gets its address when it is about to be used
         outputs[link.download] = [...new Uint8Array(await (await fetch(link.href)).arrayBuffer())];
       }
       return { args: JSON.parse($('command').dataset.args)[0], exitCode: Number($('status').dataset.exitCodes),
