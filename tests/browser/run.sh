@@ -9,7 +9,7 @@ skip() {
   exit 77
 }
 command -v node >/dev/null || skip "no node (Debian: nodejs)"
-if [ "$1" = page_test.mjs ]; then
+if [ "$1" = page_test.mjs ] || [ "$1" = speed_tool_test.mjs ]; then
   command -v chromium >/dev/null || skip "no chromium (Debian: chromium)"
   BRUMLET_CHROMIUM=$(command -v chromium)
   export BRUMLET_CHROMIUM
