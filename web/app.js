@@ -226,8 +226,10 @@
     }
     box.draw = () => {
       const bytes = file();
-      brumletXi.drawKeys(keys, xi.keyMap, sounding);
-      for (const [wave, sample, i] of waves) brumletXi.drawWave(wave, bytes, sample, brumletXi.colourOf(i));
+      const [keysSize, keyboardSize, ...waveSizes] = brumletXi.measure([keys, keyboard.canvas, ...waves.map(([wave]) => wave)]);
+      brumletXi.drawKeys(keys, keysSize, xi.keyMap, sounding);
+      keyboard.draw(keyboardSize);
+      waves.forEach(([wave, sample, i], n) => brumletXi.drawWave(wave, waveSizes[n], bytes, sample, brumletXi.colourOf(i)));
       box.dataset.drawn = '';
     };
     drawWhenSeen.observe(box);

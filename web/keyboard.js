@@ -85,31 +85,70 @@
     piano.tabIndex = 0;
     piano.setAttribute('role', 'group');
     piano.setAttribute('aria-describedby', 'keyboard-help');
-    const keys = [];
-    // 14 white keys share the width; a black key sits over the gap before the next white one.
-    const kWhite = 100 / 14;
-    for (let i = 0, white = 0; i < kShown; ++i) {
-      const key = document.createElement('div');
-      const black = root.brumletXi.isBlack(i);
-      key.className = black ? 'key black' : 'key';
-      key.style.left = `${black ? (white - 0.3) * kWhite : white * kWhite}%`;
-      key.style.width = `${black ? 0.6 * kWhite : kWhite}%`;
-      if (!black) ++white;
-      key.dataset.offset = i;
-      piano.append(key);
-      keys.push(key);
-    }
+    // The keys are drawn on a canvas when the card is first seen: a card is one element the
+    // more, not two dozen.
+    const canvas = document.createElement('canvas');
+    canvas.setAttribute('aria-hidden', 'true');
+    piano.append(canvas);
     box.append(down, piano, up);
     let lowest = 48;  // C-4: C-5, the key a sample plays at its own rate, sits in the middle
+    let drawn = false;
     const me = {};
     const held = new Map();  // id: key
 
+    // 14 white keys share the width; a black key, 0.6 of a white one wide and 0.6 as long, sits
+    // over the gap before the next white key. Offsets from the lowest key shown.
+    const kWhites = 14;
+    const kBlackWidth = 0.6;
+    const kBlackLength = 0.6;
+    const whiteBefore = (offset) => [...Array(offset).keys()].filter((i) => !root.brumletXi.isBlack(i)).length;
+    let size = null;
+    // Draws the keys; `measured`, the canvas's size as brumletXi.measure gives it, on the first.
+    function draw(measured) {
+      drawn = true;
+      size = measured || size || root.brumletXi.measure([canvas])[0];
+      const scale = root.devicePixelRatio || 1;
+      canvas.width = Math.max(1, Math.round(size[0] * scale));
+      canvas.height = Math.max(1, Math.round(size[1] * scale));
+      const g = canvas.getContext('2d');
+      const w = canvas.width / kWhites;
+      const h = canvas.height;
+      const pressed = new Set([...held.values()].map((key) => key - lowest));
+      const accent = getComputedStyle(piano).getPropertyValue('--accent').trim() || '#2457a6';
+      for (const black of [false, true]) {
+        for (let i = 0; i < kShown; ++i) {
+          if (root.brumletXi.isBlack(i) !== black) continue;
+          const x = black ? (whiteBefore(i) - kBlackWidth / 2) * w : whiteBefore(i) * w;
+          g.fillStyle = pressed.has(i) ? accent : black ? '#222' : '#fff';
+          g.fillRect(x, 0, black ? kBlackWidth * w : w, black ? kBlackLength * h : h);
+          if (!black) {
+            g.strokeStyle = '#555';
+            g.strokeRect(x + 0.5, 0.5, w - 1, h - 1);
+          }
+        }
+      }
+    }
+    // The key under a point of the canvas, or undefined.
+    function keyAt(event) {
+      const rect = canvas.getBoundingClientRect();
+      const x = ((event.clientX - rect.left) / rect.width) * kWhites;
+      const y = (event.clientY - rect.top) / rect.height;
+      if (x < 0 || x >= kWhites || y < 0 || y > 1) return undefined;
+      for (let i = 0; i < kShown; ++i) {
+        if (root.brumletXi.isBlack(i) && y < kBlackLength && Math.abs(x - whiteBefore(i)) < kBlackWidth / 2) return lowest + i;
+      }
+      for (let i = 0; i < kShown; ++i) {
+        if (!root.brumletXi.isBlack(i) && Math.floor(x) === whiteBefore(i)) return lowest + i;
+      }
+      return undefined;
+    }
+
     function show() {
-      keys.forEach((key, i) => { key.title = root.brumletXi.keyName(lowest + i); });
       piano.setAttribute('aria-label', `Play ${title}: keys ${root.brumletXi.keyName(lowest)} to ` +
         `${root.brumletXi.keyName(lowest + kShown - 1)}`);
       down.disabled = lowest - 12 < kLowestKey;
       up.disabled = lowest + 12 + kShown - 1 > kHighestKey;
+      if (drawn) draw();
     }
     function shift(octaves) {
       const next = lowest + 12 * octaves;
@@ -141,14 +180,14 @@
       if (key > kHighestKey || held.get(id) === key) return;
       if (held.has(id)) stop(id);
       held.set(id, key);
-      keys[key - lowest]?.classList.add('down');
+      if (drawn) draw();
       (await ready())({ on: key, id });
     }
     async function stop(id) {
       const key = held.get(id);
       if (key === undefined) return;
       held.delete(id);
-      if (![...held.values()].includes(key)) keys[key - lowest]?.classList.remove('down');
+      if (drawn) draw();
       if (loaded && loaded.card === me) (await ready())({ off: id });
     }
     function stopAll() {
@@ -169,10 +208,6 @@
       event.preventDefault();
     });
     piano.addEventListener('keyup', (event) => stop(event.code));
-    const keyAt = (event) => {
-      const found = document.elementFromPoint(event.clientX, event.clientY);
-      return found && found.parentNode === piano ? lowest + Number(found.dataset.offset) : undefined;
-    };
     piano.addEventListener('pointerdown', (event) => {
       const key = keyAt(event);
       if (key === undefined) return;
@@ -192,6 +227,8 @@
     down.addEventListener('click', () => shift(-1));
     up.addEventListener('click', () => shift(1));
     show();
+    box.canvas = canvas;
+    box.draw = draw;
     return box;
   }
 

@@ -27,17 +27,22 @@
       : `${keyName(run.from)}..${keyName(run.to)}`) + `: sample ${run.sample}`).join('; ');
   }
 
-  function sizeCanvas(canvas) {
+  /// The sizes of `canvases` on the page, all measured before any is drawn: drawing one between
+  /// two measurements would have the page laid out anew for the second.
+  const measure = (canvases) => canvases.map((canvas) => [canvas.clientWidth, canvas.clientHeight]);
+
+  // Gives the canvas as many pixels as it shows (its measured size in CSS pixels).
+  function sizeCanvas(canvas, [width, height]) {
     const scale = root.devicePixelRatio || 1;
-    canvas.width = Math.max(1, Math.round(canvas.clientWidth * scale));
-    canvas.height = Math.max(1, Math.round(canvas.clientHeight * scale));
+    canvas.width = Math.max(1, Math.round(width * scale));
+    canvas.height = Math.max(1, Math.round(height * scale));
     return canvas.getContext('2d');
   }
 
   /// The 96 keys, each filled in its sample's colour (grey where the key plays no sample with
-  /// sound), the Cs marked below.
-  function drawKeys(canvas, keyMap, sounding) {
-    const g = sizeCanvas(canvas);
+  /// sound), the Cs marked below; `size` as measure gave it.
+  function drawKeys(canvas, size, keyMap, sounding) {
+    const g = sizeCanvas(canvas, size);
     const w = canvas.width / keyMap.length;
     const h = canvas.height;
     keyMap.forEach((sample, key) => {
@@ -56,8 +61,8 @@
 
   /// The waveform of `sample` (its header from readXi) in `bytes`, the whole file: a band from
   /// each column's lowest to highest value, the loop shaded and its ends marked.
-  function drawWave(canvas, bytes, sample, colour) {
-    const g = sizeCanvas(canvas);
+  function drawWave(canvas, size, bytes, sample, colour) {
+    const g = sizeCanvas(canvas, size);
     const { width, height } = canvas;
     const frames = sample.frames;
     if (sample.loop && sample.loopLength > 0) {
@@ -69,7 +74,9 @@
       g.fillRect(x0, 0, 1, height);
       g.fillRect(Math.min(width - 1, x1), 0, 1, height);
     }
+    // One column a pixel, all filled at once.
     g.fillStyle = colour;
+    g.beginPath();
     const mid = height / 2;
     let column = 0;
     let end = Math.max(1, Math.floor(frames / width));
@@ -80,14 +87,15 @@
       if (value < low) low = value;
       if (value > high) high = value;
       if (++n >= end) {
-        g.fillRect(column, mid - high * mid, 1, Math.max(1, (high - low) * mid));
+        g.rect(column, mid - high * mid, 1, Math.max(1, (high - low) * mid));
         ++column;
         end = Math.max(n + 1, Math.floor(((column + 1) / width) * frames));
         low = 1;
         high = -1;
       }
     });
+    g.fill();
   }
 
-  root.brumletXi = { keyName, isBlack, colourOf, describeKeys, drawKeys, drawWave };
+  root.brumletXi = { keyName, isBlack, colourOf, describeKeys, measure, drawKeys, drawWave };
 })(typeof window !== 'undefined' ? window : globalThis);
