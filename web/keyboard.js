@@ -76,10 +76,10 @@
     const down = document.createElement('button');
     const up = document.createElement('button');
     down.type = up.type = 'button';
-    down.textContent = '−';
-    up.textContent = '+';
-    down.setAttribute('aria-label', `${title}: an octave lower`);
-    up.setAttribute('aria-label', `${title}: an octave higher`);
+    // The sign shows; the words are read out with it.
+    const words = (text) => Object.assign(document.createElement('span'), { className: 'unseen', textContent: text });
+    down.append('-', words(` an octave lower: ${title}`));
+    up.append('+', words(` an octave higher: ${title}`));
     const piano = document.createElement('div');
     piano.className = 'piano';
     piano.tabIndex = 0;
