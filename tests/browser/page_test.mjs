@@ -140,6 +140,7 @@ try {
     check(got.shifts === 0, `${name}: ${got.shifts} layout shifts while converting`);
     outputs = got.files;
   }
+  await page.evaluate(() => document.activeElement.blur());
   await page.screenshot({ path: path.join(pageDir, '..', 'page-after-examples.png'), fullPage: true });
   await axe('after a conversion');
   const zipped = await downloadZip();
