@@ -16,12 +16,6 @@
 //   onOutput(name, bytes): each output of the run as soon as it is finished (a later output of the
 //     same name replaces it); the outputs then leave the program's file system at once, and
 //     files is empty.
-//
-//   brumlet.recycle(buffers);
-//
-// gives back ArrayBuffers of outputs (and anything else) that the caller no longer uses, whose
-// memory the next runs then write into: memory used for the first time costs more than the
-// program's work on it.
 //   onProgress(done, total): a bank run's presets done of the presets it converts.
 //
 //   const { left, right } = await brumlet.render(xiBytes, notes, rate);
@@ -31,6 +25,12 @@
 // key-up; rate frames a second (44100 if not given). It resolves to two Float32Arrays, 1.0 being a
 // full-scale sample at volume 64, centred, rendered until every voice is silent or 10 s after the
 // last end; it rejects where xiBytes is not a whole XI instrument.
+//
+//   brumlet.recycle(buffers);
+//
+// gives back ArrayBuffers of outputs (and anything else) that the caller no longer uses, whose
+// memory the next runs then write into: memory used for the first time costs more than the
+// program's work on it.
 //
 // Every call of run is a fresh instance of the program over its own in-memory file system: nothing
 // carries over from one run to the next. The wasm is compiled once and kept. In a page the
@@ -150,7 +150,12 @@
       }
       const sent = Object.fromEntries(Object.entries(files || {}).map(([name, file]) =>
         [name, file instanceof Blob ? { blob: file, key: keyOf(file) } : file]));
-      startWorker(module).postMessage({ type: 'run', id, args, files: sent, stdinText, stream: Boolean(options.onOutput) });
+      try {
+        startWorker(module).postMessage({ type: 'run', id, args, files: sent, stdinText, stream: Boolean(options.onOutput) });
+      } catch (error) {  // what cannot be sent to a worker is no file or argument
+        runs.delete(id);
+        throw new TypeError(`brumlet.run: ${error.message}`);
+      }
     }));
   }
 
