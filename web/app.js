@@ -1,5 +1,8 @@
-// The page: collects the dropped or chosen files, runs the program through window.brumlet.run
-// as its command line would, and shows what it printed and the instruments it wrote.
+// The page: collects the dropped or chosen files, runs the program through window.brumlet.run as
+// its command line would (in a Web Worker, which Cancel ends), and shows what it prints as it
+// prints it. Each instrument it writes goes into the ZIP being built as soon as it is finished and
+// gets a card: its name and file at once, its pictures drawn from the ZIP's copy when the card
+// scrolls into view, and a keyboard to play it.
 //
 // The working folder of a run holds the WAVs (and whatever else was dropped as a source) at its
 // top, converted by the pattern "*"; the name file sits in a folder of its own, "names/", so that
@@ -16,19 +19,26 @@
   const banks = new Map();
   let nameFile = null;
   let ignored = 0;
-  let outputs = [];  // {name, bytes} of the last conversion
-  let urls = [];     // the download links' object URLs, revoked on the next conversion
+  // What the last conversion wrote: the ZIP (which holds the files' bytes, given back to the
+  // converter when the next conversion starts), and the cards by entry name.
+  let zip = new brumletZip.ZipBuilder();
+  let cards = new Map();
+  let urls = [];       // the download links' object URLs, revoked on the next conversion
+  let leftOut = [];    // outputs the ZIP could not take, and why
+  let stopping = null; // the running conversion's AbortController
 
   const extension = (name) => (name.lastIndexOf('.') > 0 ? name.slice(name.lastIndexOf('.')).toLowerCase() : '');
 
   // A file dropped or picked on its own is a source unless it is a bank or a name file, so that a
-  // wrong file gets the program's own message. In a folder, only WAVs and banks count.
-  function addFile(file, inFolder) {
-    if (file.name.startsWith('.')) return;  // hidden files (.DS_Store) are never meant
+  // wrong file gets the program's own message; the pickers for WAVs and banks take what they are
+  // for. In a folder, only WAVs and banks count. Hidden files (.DS_Store) never do: the pattern
+  // "*" would not find them.
+  function addFile(file, how) {
+    if (file.name.startsWith('.')) return;
     const ext = extension(file.name);
-    if (ext === '.sf2') banks.set(file.name, file);
-    else if (ext === '.wav' || (!inFolder && ext !== '.txt')) sources.set(file.name, file);
-    else if (!inFolder) nameFile = file;
+    if (how === 'bank' || (how !== 'source' && ext === '.sf2')) banks.set(file.name, file);
+    else if (how === 'source' || ext === '.wav' || (how !== 'folder' && ext !== '.txt')) sources.set(file.name, file);
+    else if (how !== 'folder') nameFile = file;
     else ++ignored;
   }
 
@@ -53,8 +63,8 @@
     const items = [...event.dataTransfer.items].filter((item) => item.kind === 'file')
       .map((item) => ({ entry: item.webkitGetAsEntry && item.webkitGetAsEntry(), file: item.getAsFile() }));
     for (const { entry, file } of items) {
-      if (entry && entry.isDirectory) (await filesOfEntry(entry, [])).forEach((f) => addFile(f, true));
-      else if (file) addFile(file, false);
+      if (entry && entry.isDirectory) (await filesOfEntry(entry, [])).forEach((f) => addFile(f, 'folder'));
+      else if (file) addFile(file, 'dropped');
     }
     showChosen();
   }
@@ -81,192 +91,311 @@
 
   const quote = (arg) => (/^[\w@%+=:,./-]+$/.test(arg) ? arg : `'${arg.replace(/'/g, `'\\''`)}'`);
 
-  async function bytesOf(map) {
-    const files = {};
-    for (const [name, file] of map) files[name] = new Uint8Array(await file.arrayBuffer());
-    return files;
+  // The folder of the ZIP that a bank's outputs go into when a run converts several banks, as an
+  // Explorer launch puts them: the bank's name without ".sf2"; a name that leaves nothing but dots
+  // gives "bank".
+  function bankFolder(name) {
+    const stem = /\.sf2$/i.test(name) ? name.slice(0, -4) : name;
+    return /^\.*$/.test(stem) ? 'bank' : stem;
   }
 
-  // The runs that the chosen mode asks for: each an argument list and the files it needs.
-  async function plannedRuns() {
+  // The runs that the chosen mode asks for: each an argument list, the files it needs (as the File
+  // objects themselves: the worker reads them, so their bytes never pass through the page), and
+  // the folder of the ZIP its outputs go into ('' for none).
+  function plannedRuns() {
     const mode = $('mode').value;
     if (mode === 'bank') {
       const presets = $('presets').value.trim();
-      return Promise.all([...banks].map(async ([name, file]) => ({
+      return [...banks].map(([name, file]) => ({
         args: ['--sf2', name, ...(presets ? [presets] : [])],
-        files: await bytesOf(new Map([[name, file]])),
-      })));
+        files: { [name]: file },
+        folder: banks.size > 1 ? bankFolder(name) : '',
+      }));
     }
-    const files = await bytesOf(sources);
+    const files = Object.fromEntries(sources);
     if (mode === 'kit' || mode === 'multi') {
-      return [{ args: [`--${mode}`, $('out').value.trim(), '*'], files }];
+      const out = $('out').value.trim();
+      // The page's working folder is all the program may write to.
+      if (/[/\\]/.test(out)) throw new Error(`the instrument file needs a name without a folder, not ${out}`);
+      return [{ args: [`--${mode}`, out, '*'], files, folder: '' }];
     }
     const args = [...($('mono').checked ? ['--mono'] : []), '*'];
     if (nameFile) {
-      files[kNameFolder + nameFile.name] = new Uint8Array(await nameFile.arrayBuffer());
+      files[kNameFolder + nameFile.name] = nameFile;
       args.push(kNameFolder + nameFile.name);
     }
-    return [{ args, files }];
+    return [{ args, files, folder: '' }];
   }
 
+  // Every exit code of the program in words, some by mode and by whether the run wrote files.
   const kExitWords = {
     0: 'Done',
-    1: 'A file could not be read or written',
+    1: 'A file could not be read or written, or the program failed: the report says why',
+    245: (bank, wrote) => (wrote ? 'Done, but some presets were skipped' : 'Not a readable bank: nothing was written'),
     246: 'The command line was not understood',
-    247: 'The instrument could not be made; nothing was written',
+    247: (bank) => (bank ? 'A file would have replaced one that is not an instrument; the files before it were written'
+      : 'The instrument could not be made; nothing was written'),
     248: 'A WAV has no data',
     249: 'The name file has a bad sample number',
     250: 'The name file has a bad sample line',
     251: 'The name file has a bad first line',
     252: 'The name file is empty',
     253: 'A file is not a standard WAV',
-    254: 'No file to convert',
+    254: (bank) => (bank ? 'No preset matches' : 'No file to convert'),
     255: 'The name file was not found',
   };
-  const exitWords = (code) => `${kExitWords[code] || 'Stopped'} (exit code ${code})`;
+  function exitWords(code, bank, wrote) {
+    const words = kExitWords[code];
+    return `${typeof words === 'function' ? words(bank, wrote) : words || 'Stopped'} (exit code ${code})`;
+  }
 
-  function card(name, bytes) {
-    const box = document.createElement('article');
-    box.className = 'card';
-    const title = document.createElement('h3');
-    const file = document.createElement('p');
-    file.className = 'file';
-    const link = document.createElement('a');
-    const url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
-    urls.push(url);
-    link.href = url;
-    link.download = name.split('/').pop();
-    link.textContent = `Download ${name}`;
-    file.append(link, ` (${bytes.length.toLocaleString('en')} bytes)`);
-    box.append(title, file);
-    let xi;
-    try {
-      xi = brumletXi.parseXi(bytes);
-    } catch (error) {
-      title.textContent = name;
-      const problem = document.createElement('p');
-      problem.className = 'problem';
-      problem.textContent = `Not a complete instrument: ${error.message}.`;
-      box.append(problem);
-      return { box, draw() {} };
+  const sizeText = (bytes) => (bytes >= 1e6 ? `${(bytes / 1e6).toFixed(1)} MB` : `${Math.ceil(bytes / 1e3)} KB`);
+
+  // Draws a card's pictures once it comes near the screen, from the file in the ZIP, which it
+  // then lets go of.
+  const drawWhenSeen = new IntersectionObserver((seen) => {
+    for (const { isIntersecting, target } of seen) {
+      if (!isIntersecting) continue;
+      drawWhenSeen.unobserve(target);
+      target.draw();
     }
-    title.textContent = xi.name || name;
-    const keys = document.createElement('canvas');
-    keys.className = 'keys';
+  }, { rootMargin: '400px 0px' });
+
+  function element(tag, className, text) {
+    const made = document.createElement(tag);
+    if (className) made.className = className;
+    if (text !== undefined) made.textContent = text;
+    return made;
+  }
+
+  // The card of an output: `file()` gives its bytes, `xi` is its header (readXi) or an Error.
+  function makeCard(name, size, file, xi) {
+    const box = element('article', 'card');
+    const title = element('h3', '', xi instanceof Error ? name : xi.name || name);
+    title.id = `card-${cards.size}-${Date.now()}`;
+    box.setAttribute('aria-labelledby', title.id);
+    const link = element('a', '', `Download ${name}`);
+    link.download = name.split('/').pop();
+    // The link gets its address when it is about to be used: a copy of the file for every card
+    // would cost as much as the conversion.
+    link.href = '#';
+    const address = () => {
+      if (link.href.startsWith('blob:')) return;
+      link.href = URL.createObjectURL(new Blob([file()], { type: 'application/octet-stream' }));
+      urls.push(link.href);
+    };
+    for (const type of ['pointerenter', 'focus', 'click']) link.addEventListener(type, address);
+    const about = element('p', 'file');
+    about.append(link, ` (${size.toLocaleString('en')} bytes)`);
+    box.append(title, about);
+    if (xi instanceof Error) {
+      box.append(element('p', 'problem', `Not a complete instrument: ${xi.message}.`));
+      return box;
+    }
+    // Slots without sample data only carry a name, which trackers show as a line of text.
+    const sounding = (i) => i < xi.samples.length && xi.samples[i].frames > 0;
+    const keys = element('canvas', 'keys');
     keys.setAttribute('role', 'img');
     keys.setAttribute('aria-label', `Keys: ${brumletXi.describeKeys(xi.keyMap)}`);
-    const samples = document.createElement('ul');
-    samples.className = 'samples';
-    const waves = xi.samples.map((sample, i) => {
-      const item = document.createElement('li');
-      const label = document.createElement('div');
-      label.className = 'label';
-      const swatch = document.createElement('span');
-      swatch.className = 'swatch';
-      swatch.style.background = brumletXi.colourOf(i);
+    const keyboard = brumletKeyboard.create(xi.name || name, async () => brumletPlayer.instrumentOf(file()));
+    const samples = element('ul', 'samples');
+    const lines = element('ul', 'lines');
+    const waves = [];
+    xi.samples.forEach((sample, i) => {
+      if (!sounding(i)) {
+        lines.append(element('li', '', `${i}: ${sample.name || '(no name)'}`));
+        return;
+      }
       const loop = ['no loop', 'forward loop', 'ping-pong loop', 'loop'][sample.loop];
-      label.append(swatch, `${i}: ${sample.name || '(no name)'}`);
-      item.append(label);
-      samples.append(item);
-      // A slot without sound only carries its name, which trackers show as a line of text.
-      if (!sample.values.length) return null;
-      label.append(` · ${sample.values.length} ${sample.sixteenBit ? '16' : '8'}-bit values · ${loop}`);
-      const wave = document.createElement('canvas');
-      wave.className = 'wave';
+      const label = element('div', 'label');
+      const swatch = element('span', 'swatch');
+      swatch.style.background = brumletXi.colourOf(i);
+      label.append(swatch, `${i}: ${sample.name || '(no name)'} · ${sample.frames} ${sample.sixteenBit ? '16' : '8'}-bit values · ${loop}`);
+      const wave = element('canvas', 'wave');
       wave.setAttribute('role', 'img');
       wave.setAttribute('aria-label', `Waveform of sample ${i}` +
           (sample.loop ? `, loop from ${sample.loopStart} for ${sample.loopLength}` : ''));
-      item.append(wave);
-      return [wave, sample, i];
+      const item = element('li');
+      item.append(label, wave);
+      samples.append(item);
+      waves.push([wave, sample, i]);
     });
-    box.append(keys, samples);
-    return {
-      box,
-      draw() {
-        brumletXi.drawKeys(keys, xi.keyMap);
-        for (const wave of waves) if (wave) brumletXi.drawWave(wave[0], wave[1], brumletXi.colourOf(wave[2]));
-      },
+    box.append(keys, keyboard, samples);
+    if (lines.children.length) {
+      box.append(element('p', 'lines-title', 'Name lines (slots without a sample):'), lines);
+    }
+    box.draw = () => {
+      const bytes = file();
+      const [keysSize, keyboardSize, ...waveSizes] = brumletXi.measure([keys, keyboard.canvas, ...waves.map(([wave]) => wave)]);
+      brumletXi.drawKeys(keys, keysSize, xi.keyMap, sounding);
+      keyboard.draw(keyboardSize);
+      waves.forEach(([wave, sample, i], n) => brumletXi.drawWave(wave, waveSizes[n], bytes, sample, brumletXi.colourOf(i)));
+      box.dataset.drawn = '';
     };
+    drawWhenSeen.observe(box);
+    return box;
   }
 
-  function showOutputs(found) {
+  function showHeld() {
+    const count = zip.entries.size;
+    $('held').textContent = count ? `The page holds ${count} ${count === 1 ? 'instrument' : 'instruments'}, ` +
+      `${sizeText(zip.fileBytes)}.` : '';
+    $('download-all').disabled = !count;
+  }
+
+  // An output as the program finished it: into the ZIP (in place of one of the same name that the
+  // same run wrote before) and onto a card.
+  function takeOutput(run, name, bytes) {
+    const shown = brumletZip.entryName(run.folder ? `${run.folder}/${name}` : name);
+    let xi;
+    try {
+      xi = brumletXiRead.readXi(bytes);
+    } catch (error) {
+      xi = error;
+    }
+    const size = bytes.length;
+    const again = run.written.has(shown);
+    let file;
+    try {
+      zip.add(shown, bytes, again);
+      file = () => zip.file(shown);
+      run.written.add(shown);
+    } catch (error) {
+      leftOut.push(error.message);
+      file = () => bytes;
+    }
+    const box = makeCard(shown, size, file, xi);
+    const old = cards.get(shown);
+    if (again && old.isConnected) old.replaceWith(box);
+    else if (again) newCards[newCards.indexOf(old)] = box;
+    else later(() => newCards.push(box));
+    cards.set(shown, box);
+    showHeld();
+  }
+
+  // The console text and the new cards as they come, once a frame: the page is laid out once a
+  // frame, not for every line and card (a bank's run gives hundreds). The console follows its
+  // text while its end is in view: it is scrolled and measured at the start of a frame, when
+  // the page's layout is still the one just drawn, and nothing has to be laid out again for it.
+  let unshown = '';
+  let newCards = [];
+  let follow = false;
+  function showNew() {
+    const box = $('console');
+    if (follow) box.scrollTop = box.scrollHeight;
+    follow = false;
+    if (unshown) {
+      follow = box.scrollTop + box.clientHeight >= box.scrollHeight - 4;
+      box.append(unshown);
+    }
+    if (newCards.length) $('cards').append(...newCards);
+    unshown = '';
+    newCards = [];
+    if (follow) requestAnimationFrame(showNew);
+  }
+  function later(add) {
+    if (!unshown && !newCards.length && !follow) requestAnimationFrame(showNew);
+    add();
+  }
+  const show = (text) => later(() => { unshown += text; });
+
+  function showProgress(label, done, total) {
+    $('progress').max = Math.max(1, total);
+    $('progress').value = done;
+    $('progress-text').textContent = `${label}: ${done} of ${total} ${total === 1 ? 'preset' : 'presets'}`;
+    $('progress-row').classList.add('on');
+  }
+
+  function clearResults() {
     urls.forEach((url) => URL.revokeObjectURL(url));
     urls = [];
-    outputs = found;
-    const cards = found.map(({ name, bytes }) => card(name, bytes));
-    $('cards').replaceChildren(...cards.map((c) => c.box));
-    cards.forEach((c) => c.draw());
-    $('download-all').disabled = !found.length;
-  }
-
-  // A file that a run wrote or changed; the inputs it left as they were are not outputs.
-  function changedFiles(before, after) {
-    const same = (a, b) => a.length === b.length && a.every((byte, i) => byte === b[i]);
-    return Object.entries(after).filter(([name, bytes]) => !before[name] || !same(before[name], bytes))
-      .map(([name, bytes]) => ({ name, bytes }));
+    leftOut = [];
+    brumlet.recycle(zip.release());
+    zip = new brumletZip.ZipBuilder();
+    cards = new Map();
+    drawWhenSeen.disconnect();
+    $('cards').replaceChildren();
+    unshown = '';
+    newCards = [];
+    $('console').textContent = '';
+    $('progress-row').classList.remove('on');
+    showHeld();
   }
 
   async function convert() {
-    const button = $('convert');
-    button.disabled = true;
+    const focused = document.activeElement === $('convert');
+    $('convert').disabled = true;
+    stopping = new AbortController();
+    $('cancel').disabled = false;
+    if (focused) $('cancel').focus();
+    clearResults();
     $('status').textContent = 'Converting…';
-    let text = '';
-    const found = [];
+    $('status').dataset.exitCodes = '';
     const ends = [];
+    const codes = [];
     try {
-      const runs = await plannedRuns();
-      if (!runs.length) throw new Error($('mode').value === 'bank' ? 'No bank to convert: drop a .sf2 file first.' : 'Nothing to run.');
+      const runs = plannedRuns();
+      if (!runs.length) throw new Error($('mode').value === 'bank' ? 'no bank to convert: drop a .sf2 file first' : 'nothing to run');
       $('command').textContent = runs.map((run) => ['brumlet', ...run.args].map(quote).join(' ')).join(' ; ');
       $('command').dataset.args = JSON.stringify(runs.map((run) => run.args));
+      const answers = $('answers').value;
+      const stdin = answers && !answers.endsWith('\n') ? `${answers}\n` : answers;
       for (const run of runs) {
-        const answers = $('answers').value;
-        const result = await brumlet.run(run.args, run.files, answers && !answers.endsWith('\n') ? `${answers}\n` : answers);
-        text += result.stdout;
-        ends.push(result.exitCode);
-        found.push(...changedFiles(run.files, result.files));
+        run.written = new Set();
+        const result = await brumlet.run(run.args, run.files, stdin, {
+          signal: stopping.signal,
+          onText: show,
+          onOutput: (name, bytes) => takeOutput(run, name, bytes),
+          onProgress: (done, total) => showProgress(run.args[1], done, total),
+        });
+        if ($('progress-row').classList.contains('on')) $('progress').value = $('progress').max;
+        ends.push(exitWords(result.exitCode, run.args[0] === '--sf2', run.written.size > 0));
+        codes.push(result.exitCode);
       }
-      $('status').textContent = ends.map(exitWords).join('; ');
-      $('status').dataset.exitCodes = ends.join(' ');
+      $('status').textContent = ends.join('; ') + (leftOut.length ? `. Not in the ZIP: ${leftOut.join('; ')}.` : '');
+      $('status').dataset.exitCodes = codes.join(' ');
     } catch (error) {
-      $('status').textContent = `The converter stopped: ${error.message || error}`;
-      text += error.stdout || '';
-      $('status').dataset.exitCodes = '';
+      $('status').textContent = error.name === 'AbortError' ? 'Cancelled'
+        : `The converter stopped: ${error.message || error}`;
     }
-    $('console').textContent = text;
-    showOutputs(found);
-    button.disabled = false;
+    showNew();
+    stopping = null;
+    $('convert').disabled = false;
+    $('cancel').disabled = true;
+    if (document.activeElement === $('cancel') || document.activeElement === document.body) $('convert').focus();
   }
 
-  function downloadAll() {
-    const zip = brumletZip.makeZip(outputs);
+  async function downloadAll() {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([zip], { type: 'application/zip' }));
+    link.href = URL.createObjectURL(await zip.blob());
     link.download = 'brumlet-instruments.zip';
     link.click();
     setTimeout(() => URL.revokeObjectURL(link.href), 60000);
   }
 
-  function picked(id, take) {
+  // A picker keeps showing what was picked; "Clear the files" empties them all.
+  function picked(id, how) {
     $(id).addEventListener('change', (event) => {
-      [...event.target.files].forEach(take);
-      event.target.value = '';
+      [...event.target.files].forEach((file) => addFile(file, how));
       showChosen();
     });
   }
 
-  picked('pick-wavs', (file) => sources.set(file.name, file));
-  picked('pick-folder', (file) => addFile(file, true));
-  picked('pick-names', (file) => { nameFile = file; });
-  picked('pick-banks', (file) => banks.set(file.name, file));
+  picked('pick-wavs', 'source');
+  picked('pick-folder', 'folder');
+  picked('pick-names', 'names');
+  picked('pick-banks', 'bank');
   $('clear').addEventListener('click', () => {
     sources.clear();
     banks.clear();
     nameFile = null;
     ignored = 0;
+    for (const id of ['pick-wavs', 'pick-folder', 'pick-names', 'pick-banks']) $(id).value = '';
     showChosen();
   });
   $('mode').addEventListener('change', syncOptions);
   $('convert').addEventListener('click', convert);
+  $('cancel').addEventListener('click', () => stopping && stopping.abort());
   $('download-all').addEventListener('click', downloadAll);
   // A file dropped anywhere counts; the browser must not open it in place of the page.
   window.addEventListener('dragover', (event) => {
@@ -279,7 +408,8 @@
   window.addEventListener('drop', onDrop);
   syncOptions();
 
-  // The converter is ready once its wasm has compiled; a page that cannot load it says so.
+  // The converter is ready once its wasm has compiled and its worker runs; a page that cannot
+  // load it says so.
   brumlet.run(['--version'], {}, '').then(() => {
     $('status').textContent = 'Ready: drop files, then Convert.';
     $('convert').disabled = false;

@@ -1,94 +1,13 @@
-// Reads an XI instrument back for the page's picture of it: the name, the key map and each
-// sample's header and waveform. Only what the picture needs is read.
-//
-// Layout (integers little-endian):
-//
-//     0  21  magic "Extended Instrument: "
-//    21  22  instrument name, blank-padded
-//    66  96  key map: the sample number each key 0..95 plays
-//   296   2  number of sample headers that follow
-//   298  40  per sample, one header:
-//              0  4  length of the sample data in bytes
-//              4  4  loop start in bytes
-//              8  4  loop length in bytes
-//             12  1  volume          13  1  finetune (signed)
-//             14  1  type: bits 0-1 loop (0 none, 1 forward, 2 ping-pong), bit 4 16-bit data
-//             15  1  panning         16  1  relative note (signed)
-//             17  1  name length
-//             18 22  name
-//   then the samples' data in header order, each value stored as its difference to the one
-//   before (the first to 0), 8-bit or 16-bit, wrapping around.
+// The page's picture of an XI instrument (read by xi-read.js): its 96 keys coloured by the sample
+// each plays, and each sample's waveform with its loop shaded, drawn at the canvas's own
+// resolution straight from the file's bytes.
 (function (root) {
   'use strict';
-
-  const kMagic = 'Extended Instrument: ';
-  const kNameOffset = 21;
-  const kNameSize = 22;
-  const kKeyMapOffset = 66;
-  const kKeyCount = 96;
-  const kSampleCountOffset = 296;
-  const kSampleHeadersOffset = 298;
-  const kSampleHeaderSize = 40;
-  const kSampleNameLengthOffset = 17;
-  const kSampleNameOffset = 18;
-  const kSixteenBit = 0x10;
-  const kLoopBits = 0x03;
-
-  const latin1 = new TextDecoder('latin1');
-  const text = (bytes, offset, size) =>
-    latin1.decode(bytes.subarray(offset, offset + size)).replace(/[\0 ]+$/, '');
-
-  /// The instrument in `bytes`, or an Error naming what is missing.
-  function parseXi(bytes) {
-    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-    if (bytes.length < kSampleHeadersOffset ||
-        latin1.decode(bytes.subarray(0, kMagic.length)) !== kMagic) {
-      throw new Error('not an XI instrument (no XI header)');
-    }
-    const count = view.getUint16(kSampleCountOffset, true);
-    let data = kSampleHeadersOffset + count * kSampleHeaderSize;
-    if (count > 16 || data > bytes.length) throw new Error('the sample headers are cut short');
-    const samples = [];
-    for (let i = 0; i < count; ++i) {
-      const at = kSampleHeadersOffset + i * kSampleHeaderSize;
-      const type = bytes[at + 14];
-      const sixteen = (type & kSixteenBit) !== 0;
-      const length = view.getUint32(at, true);
-      if (data + length > bytes.length) throw new Error(`the data of sample ${i} is cut short`);
-      const unit = sixteen ? 2 : 1;
-      const frames = Math.floor(length / unit);
-      const values = new Float32Array(frames);
-      let value = 0;
-      for (let n = 0; n < frames; ++n) {
-        if (sixteen) {
-          value = (value + view.getInt16(data + 2 * n, true)) << 16 >> 16;
-          values[n] = value / 32768;
-        } else {
-          value = (value + view.getInt8(data + n)) << 24 >> 24;
-          values[n] = value / 128;
-        }
-      }
-      data += length;
-      samples.push({
-        // The bytes past the name's length are not part of it (they may hold anything).
-        name: text(bytes, at + kSampleNameOffset, Math.min(kNameSize, bytes[at + kSampleNameLengthOffset])),
-        loop: type & kLoopBits,
-        loopStart: Math.floor(view.getUint32(at + 4, true) / unit),
-        loopLength: Math.floor(view.getUint32(at + 8, true) / unit),
-        sixteenBit: sixteen,
-        values,
-      });
-    }
-    return {
-      name: text(bytes, kNameOffset, kNameSize),
-      keyMap: bytes.slice(kKeyMapOffset, kKeyMapOffset + kKeyCount),
-      samples,
-    };
-  }
 
   const kNoteNames = ['C-', 'C#', 'D-', 'D#', 'E-', 'F-', 'F#', 'G-', 'G#', 'A-', 'A#', 'B-'];
   /// A key as a tracker names it: key 60 is C-5.
   const keyName = (key) => kNoteNames[key % 12] + Math.floor(key / 12);
+  const isBlack = (key) => [1, 3, 6, 8, 10].includes(key % 12);
 
   // Sixteen colours that stay apart from each other on a light and on a dark background.
   const kColours = ['#1f77b4', '#ff7f0e', '#2ca02c', '#d62728', '#9467bd', '#8c564b', '#e377c2',
@@ -108,22 +27,28 @@
       : `${keyName(run.from)}..${keyName(run.to)}`) + `: sample ${run.sample}`).join('; ');
   }
 
-  function sizeCanvas(canvas) {
+  /// The sizes of `canvases` on the page, all measured before any is drawn: drawing one between
+  /// two measurements would have the page laid out anew for the second.
+  const measure = (canvases) => canvases.map((canvas) => [canvas.clientWidth, canvas.clientHeight]);
+
+  // Gives the canvas as many pixels as it shows (its measured size in CSS pixels).
+  function sizeCanvas(canvas, [width, height]) {
     const scale = root.devicePixelRatio || 1;
-    canvas.width = Math.max(1, Math.round(canvas.clientWidth * scale));
-    canvas.height = Math.max(1, Math.round(canvas.clientHeight * scale));
+    canvas.width = Math.max(1, Math.round(width * scale));
+    canvas.height = Math.max(1, Math.round(height * scale));
     return canvas.getContext('2d');
   }
 
-  /// The 96 keys, each filled in its sample's colour, the Cs marked below.
-  function drawKeys(canvas, keyMap) {
-    const g = sizeCanvas(canvas);
+  /// The 96 keys, each filled in its sample's colour (grey where the key plays no sample with
+  /// sound), the Cs marked below; `size` as measure gave it.
+  function drawKeys(canvas, size, keyMap, sounding) {
+    const g = sizeCanvas(canvas, size);
     const w = canvas.width / keyMap.length;
     const h = canvas.height;
     keyMap.forEach((sample, key) => {
-      g.fillStyle = colourOf(sample);
+      g.fillStyle = sounding(sample) ? colourOf(sample) : '#8884';
       g.fillRect(Math.floor(key * w), 0, Math.ceil(w), h);
-      if ([1, 3, 6, 8, 10].includes(key % 12)) {  // black keys darker
+      if (isBlack(key)) {
         g.fillStyle = 'rgba(0,0,0,0.35)';
         g.fillRect(Math.floor(key * w), 0, Math.ceil(w), h * 0.6);
       }
@@ -134,13 +59,12 @@
     });
   }
 
-  /// The waveform as a band from each column's lowest to highest value, the loop shaded and its
-  /// ends marked.
-  function drawWave(canvas, sample, colour) {
-    const g = sizeCanvas(canvas);
+  /// The waveform of `sample` (its header from readXi) in `bytes`, the whole file: a band from
+  /// each column's lowest to highest value, the loop shaded and its ends marked.
+  function drawWave(canvas, size, bytes, sample, colour) {
+    const g = sizeCanvas(canvas, size);
     const { width, height } = canvas;
-    const values = sample.values;
-    const frames = Math.max(1, values.length);
+    const frames = sample.frames;
     if (sample.loop && sample.loopLength > 0) {
       const x0 = (sample.loopStart / frames) * width;
       const x1 = ((sample.loopStart + sample.loopLength) / frames) * width;
@@ -150,21 +74,28 @@
       g.fillRect(x0, 0, 1, height);
       g.fillRect(Math.min(width - 1, x1), 0, 1, height);
     }
+    // One column a pixel, all filled at once.
     g.fillStyle = colour;
+    g.beginPath();
     const mid = height / 2;
-    for (let x = 0; x < width; ++x) {
-      const from = Math.floor((x / width) * values.length);
-      const to = Math.max(from + 1, Math.floor(((x + 1) / width) * values.length));
-      let low = 1;
-      let high = -1;
-      for (let n = from; n < to && n < values.length; ++n) {
-        low = Math.min(low, values[n]);
-        high = Math.max(high, values[n]);
+    let column = 0;
+    let end = Math.max(1, Math.floor(frames / width));
+    let low = 1;
+    let high = -1;
+    let n = 0;
+    root.brumletXiRead.forEachValue(bytes, sample, (value) => {
+      if (value < low) low = value;
+      if (value > high) high = value;
+      if (++n >= end) {
+        g.rect(column, mid - high * mid, 1, Math.max(1, (high - low) * mid));
+        ++column;
+        end = Math.max(n + 1, Math.floor(((column + 1) / width) * frames));
+        low = 1;
+        high = -1;
       }
-      if (high < low) continue;
-      g.fillRect(x, mid - high * mid, 1, Math.max(1, (high - low) * mid));
-    }
+    });
+    g.fill();
   }
 
-  root.brumletXi = { parseXi, keyName, colourOf, describeKeys, drawKeys, drawWave };
+  root.brumletXi = { keyName, isBlack, colourOf, describeKeys, measure, drawKeys, drawWave };
 })(typeof window !== 'undefined' ? window : globalThis);

@@ -215,8 +215,9 @@ void EncodeFrameRange(const Byte* __restrict in, std::size_t first, std::size_t 
 // taken on the interleaved words (each word minus the one a frame before it), then the left
 // words are the sign-extended low halves of each frame and the right words the high halves,
 // packed back to 16 bits without saturating. Compilers split interleaved 16-bit data only
-// clumsily, and stereo 16-bit is the common case. SSE2 means x86, so the lanes are the
-// little-endian words as stored. Returns the first frame left to do.
+// clumsily, and stereo 16-bit is the common case. SSE2 means x86, or WebAssembly's SIMD under
+// emscripten's SSE2 (the page's build), both little-endian, so the lanes are the words as stored.
+// Returns the first frame left to do.
 std::size_t EncodeFrames16Wide(const Byte* in, std::size_t frames, Byte* left, Byte* right) {
   std::size_t i = 1;
   for (; i + 8 <= frames; i += 8) {
