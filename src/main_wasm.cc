@@ -27,7 +27,7 @@ std::optional<std::vector<std::string>> BankRunPresets(const std::vector<std::st
   try {
     if (!platform.IsExistingFile(args[1])) return std::nullopt;
     const auto file = platform.OpenRead(args[1], brumlet::Site::kBankOpen);
-    const brumlet::sf2::Bank bank = brumlet::sf2::ReadBank(*file, args[1]);
+    const brumlet::sf2::Bank bank = brumlet::sf2::ReadBank(*file, brumlet::DisplayText(args[1]));
     const brumlet::sf2::PresetChoice choice =
         args.size() == 3 ? brumlet::sf2::PresetChoice(args[2]) : brumlet::sf2::PresetChoice();
     std::vector<const brumlet::sf2::PresetHeader*> chosen;
