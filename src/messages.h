@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "display_text.h"
 #include "failure.h"
@@ -420,14 +422,55 @@ inline constexpr std::string_view kLostWords[] = {"filter",
                                                   "pitch LFO",
                                                   "tremolo",
                                                   "effects sends",
-                                                  "exclusive classes",
+                                                  "choke groups",
                                                   "fixed key or velocity",
-                                                  "key-dependent envelopes"};
+                                                  "per-key envelopes"};
 
 /// `words`: what was lost, each once, joined with ", ".
 inline std::string NotInAnXiNote(std::string_view words) { return Text({"not in an XI: ", words}); }
 
-inline constexpr std::string_view kEnvelopeCompressedNote = "envelope compressed to 6.5 s";
+/// What a preset's zones left out: "640 velocity layers, 36 layers, 8 above B-7 left out";
+/// empty when nothing was.
+inline std::string LeftOutNote(int velocity_layers, int layers, int above_keyboard) {
+  std::string counts;
+  const auto add = [&counts](int n, std::string_view one, std::string_view many) {
+    if (n == 0) return;
+    if (!counts.empty()) counts += ", ";
+    counts += Text({std::to_string(n), " ", n == 1 ? one : many});
+  };
+  add(velocity_layers, "velocity layer", "velocity layers");
+  add(layers, "layer", "layers");
+  add(above_keyboard, "above B-7", "above B-7");
+  return counts.empty() ? counts : counts + " left out";
+}
+
+/// Zones with a scale tuning over several keys: "scale tuning kept on 12 of 40 keys".
+inline std::string ScaleTuningNote(int kept, int keys) {
+  return Text({"scale tuning kept on ", std::to_string(kept), " of ", std::to_string(keys),
+               keys == 1 ? " key" : " keys"});
+}
+
+/// Keys no player sounds, as runs of first and last key: "silent on keys 0-11, 94-95".
+inline std::string SilentKeysNote(const std::vector<std::pair<int, int>>& runs) {
+  std::string text = runs.size() == 1 && runs.begin()->first == runs.begin()->second
+                         ? "silent on key "
+                         : "silent on keys ";
+  bool first = true;
+  for (const auto& [low, high] : runs) {
+    if (!first) text += ", ";
+    first = false;
+    text += std::to_string(low);
+    if (high != low) text += Text({"-", std::to_string(high)});
+  }
+  return text;
+}
+
+/// A preset whose every key would be silent, moved by whole octaves: "moved 2 octaves up".
+inline std::string OctavesMovedNote(int octaves) {
+  const int n = octaves < 0 ? -octaves : octaves;
+  return Text({"moved ", std::to_string(n), n == 1 ? " octave " : " octaves ",
+               octaves < 0 ? "down" : "up"});
+}
 
 inline Rejection NoPresetChosen(const DisplayText& choice, const DisplayText& bank) {
   return Rejection(exit_code::kNoMatch,

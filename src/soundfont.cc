@@ -10,6 +10,7 @@
 #include "output_file.h"
 #include "sampler/key_render_source.h"
 #include "sampler/plan.h"
+#include "sampler/report_notes.h"
 #include "sampler/work_budget.h"
 #include "sf2/bank.h"
 #include "sf2/preset_choice.h"
@@ -43,41 +44,6 @@ std::vector<std::optional<std::size_t>> EarlierTwins(const sf2::Bank& bank,
     }
   }
   return twins;
-}
-
-static_assert(std::size(kLostWords) == static_cast<std::size_t>(sampler::Lost::kCount));
-
-// What the report line says was left out or merged: the preset's on its first part only; a split
-// kit's part names its drums' keys first. `scaled_down`: rendered keys brought down to fit.
-std::string Notes(const sampler::Plan& plan, const sampler::InstrumentPlan& part, int scaled_down) {
-  std::vector<std::string> notes;
-  auto count = [&notes](int n, std::string_view one, std::string_view many, std::string_view what) {
-    if (n > 0) notes.push_back(CountNote(n, one, many, what));
-  };
-  if (part.drum_keys) notes.push_back(KeysNote(part.drum_keys->low, part.drum_keys->high));
-  if (part.part == 1) {
-    count(plan.velocity_layers_left_out, "velocity layer", "velocity layers", "left out");
-    count(plan.layers_left_out, "layer", "layers", "left out");
-    count(plan.zones_above_keyboard, "zone", "zones", "above B-7 left out");
-  }
-  count(part.pairs_mixed, "stereo pair", "stereo pairs", "mixed");
-  count(part.samples_merged, "sample", "samples", "beyond 16 merged");
-  count(part.loops_dropped, "loop", "loops", "outside its sample dropped");
-  count(part.scale_tunings_lost, "scale tuning", "scale tunings", "over several keys not kept");
-  count(scaled_down, "key", "keys", "scaled down to fit full scale");
-  if (part.lost.any()) {
-    std::string words;
-    for (std::size_t i = 0; i < part.lost.size(); ++i) {
-      if (!part.lost[i]) continue;
-      if (!words.empty()) words += ", ";
-      words += kLostWords[i];
-    }
-    notes.push_back(NotInAnXiNote(words));
-  }
-  if (part.envelope_compressed) notes.emplace_back(kEnvelopeCompressedNote);
-  std::string joined;
-  for (const std::string& note : notes) joined += joined.empty() ? note : ", " + note;
-  return joined;
 }
 
 // The instrument description of one planned part: its samples are ranges of the bank's sample
@@ -315,7 +281,7 @@ int BankConversion::Run(Platform& platform) {
       const auto scaled_down = std::count_if(renders.begin(), renders.end(),
                                              [](const auto& r) { return r && r->scaled_down(); });
       console.Write(PresetReportLine(entry.label, DisplayText(name), part.samples.size(),
-                                     Notes(plan, part, static_cast<int>(scaled_down))));
+                                     sampler::ReportNotes(plan, part, static_cast<int>(scaled_down))));
     }
   }
   file->Close(Site::kBankClose);

@@ -15,7 +15,7 @@ struct EnvelopeCase {
   EnvelopeGenerators generators;
   std::vector<xi::EnvelopePoint> points;
   int fade_out;
-  bool compressed;
+  bool held;
 };
 
 TEST(Sf2Envelope, PhasesBecomePointsAndTheReleaseAFadeOut) {
@@ -32,7 +32,12 @@ TEST(Sf2Envelope, PhasesBecomePointsAndTheReleaseAFadeOut) {
        {.decay_vol_env = 1200, .sustain_vol_env = 1000},
        {{0, 64}, {6, 35}, {11, 19}, {17, 10}, {22, 6}, {28, 3}, {33, 2}, {39, 1}, {44, 0}}, 4095,
        false},
-      {"8 s attack, squeezed", {.attack_vol_env = 3600}, {{0, 0}, {325, 64}}, 4095, true},
+      {"8 s attack, cut at tick 324 (6.48 s) at the level it has reached",
+       {.attack_vol_env = 3600}, {{0, 0}, {324, 52}}, 4095, true},
+      {"96 dB in 20 s: the exact curve to tick 324, 31.1 dB down, held there",
+       {.decay_vol_env = 5186, .sustain_vol_env = 1000},
+       {{0, 64}, {41, 41}, {81, 26}, {122, 17}, {162, 11}, {203, 7}, {243, 4}, {284, 3},
+        {324, 2}}, 4095, true},
       {"release past its range", {.release_vol_env = 9000}, {{0, 64}}, 20, false},
   };
   // clang-format on
@@ -46,7 +51,7 @@ TEST(Sf2Envelope, PhasesBecomePointsAndTheReleaseAFadeOut) {
     EXPECT_EQ(v.sustain, v.count - 1);
     EXPECT_EQ(v.flags, xi::envelope_flag::kOn | xi::envelope_flag::kSustain);
     EXPECT_EQ(v.fade_out, c.fade_out);
-    EXPECT_EQ(mapping.compressed, c.compressed);
+    EXPECT_EQ(mapping.held, c.held);
   }
 }
 

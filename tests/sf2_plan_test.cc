@@ -165,19 +165,29 @@ TEST(Sf2Plan, StereoPairsAreMixedByLinkOrElseByTheLoudestOtherSide) {
 }
 
 TEST(Sf2Plan, PitchVolumeAndPanning) {
+  // The finetune on the players' grid: t, the rest above the nearest relative note in 1/128
+  // semitone, becomes the larger of t rounded and its nearest multiple of 8 (ties up), so that a
+  // player taking the finetune in steps of 8 rounded down (openmpt123) and one taking it whole
+  // (xmp) both play within 4 steps, 3.125 cents. 8363 Hz on root 60 is relative note -12 exactly.
   struct PitchCase {
     std::uint32_t rate;
-    int root, cents, note, finetune;
+    int root;
+    double t;  // the rest wanted, in 1/128 semitone
+    int note, finetune;
   };
-  for (const PitchCase& c : {PitchCase{44100, 60, 0, 17, -28},
-                             {44100, 72, 0, 5, -28},
-                             {44100, 60, 50, 17, 36},
-                             {8363, 60, -1, -12, -1},
-                             {8363, 0, 12000, 127, 63}}) {
-    const Pitch p = sampler::SamplePitch(c.rate, c.root, c.cents);
-    EXPECT_EQ(p.relative_note * 128 + p.finetune, c.note * 128 + c.finetune)
-        << c.root << " " << c.cents;
-    EXPECT_EQ(p.relative_note, c.note);
+  for (const PitchCase& c : {PitchCase{8363, 60, 0, -12, 0},
+                             {8363, 60, 2, -12, 2},       // the grid plays 0: 1.6 cents flat
+                             {8363, 60, 5.3, -12, 8},     // the grid's 8 is nearer than 0
+                             {8363, 60, -3, -12, 0},
+                             {8363, 60, -28, -12, -24},   // a tie goes up
+                             {8363, 60, 59.6, -12, 60},   // the grid plays 56
+                             {8363, 60, 62, -11, -64},    // 64 is the next note's -64
+                             {8363, 60, -64, -12, -64},
+                             {44100, 72, 0, 5, -24},      // 44100 Hz: 28 steps below note 17
+                             {8363, 0, 15360, 127, 63}}) {  // held at the top
+    const Pitch p = sampler::SamplePitch(c.rate, c.root, c.t * 100 / 128);
+    EXPECT_EQ(p.relative_note, c.note) << c.t;
+    EXPECT_EQ(p.finetune, c.finetune) << c.t;
   }
   for (auto [cb, volume] : {std::pair{0, 64}, {200, 25}, {500, 6}, {1440, 0}, {-5, 64}}) {
     EXPECT_EQ(sampler::XiVolume(cb), volume) << cb;
@@ -196,8 +206,10 @@ TEST(Sf2Plan, PitchVolumeAndPanning) {
   EXPECT_EQ(xi.samples[0].tuning_cents, 100 - 20 + 5 - 4 * 50);
   EXPECT_EQ(xi.samples[1].root_key, 72);
   EXPECT_EQ(xi.samples[1].pitch.relative_note, 5);
-  EXPECT_TRUE(xi.samples[1].scale_tuning_lost);
-  EXPECT_EQ(xi.scale_tunings_lost, 1);
+  // Its keys get slots of their own while the 16 have room: each plays the pitch of key 72.
+  EXPECT_EQ(xi.scale_tuning_kept, 11);
+  EXPECT_EQ(xi.scale_tuning_keys, 11);
+  EXPECT_EQ(xi.samples[xi.key_map[75]].pitch.relative_note, 5 - 3);
   // Root key and tuning count only through the pitch they give: key 43 tuned as root 42 plus 95
   // cents is the sample of key 41 (root 41, -5 cents), not a copy of it.
   const sf2::PresetPlan kit =
@@ -287,7 +299,7 @@ TEST(Sf2Plan, EnvelopeAndVibratoComeFromTheZoneThatPlaysKey60) {
   const sampler::InstrumentPlan& xi = melodic.plan.instruments[0];
   EXPECT_EQ(xi.envelope.fade_out, 2031);  // a release of 1 s
   EXPECT_EQ(xi.vibrato, (xi::AutoVibrato{0, 0, 13, 42}));
-  EXPECT_TRUE(xi.envelope_compressed);  // an attack of 8 s
+  EXPECT_TRUE(xi.envelope_held);  // an attack of 8 s
 
   // A kit's keys hold their envelopes in their renders: each part's envelope is flat, with the
   // fade-out of its key nearest 60 (keys 45, 60 and 62 here), whose releases differ.

@@ -47,17 +47,17 @@ struct Curve {
   double End() const { return points[static_cast<std::size_t>(count - 1)].seconds; }
 };
 
-// Places the breakpoints on ticks, scaled by `scale`. A point that lands on the tick of the one
+// Places the breakpoints on ticks. A point that lands on the tick of the one
 // before it replaces it, except that a silent point before a rise moves a tick back if it can:
 // so a delay followed by an instant attack stays silent until one tick before the peak.
-xi::VolumeEnvelope PlaceOnTicks(const Curve& curve, double scale) {
+xi::VolumeEnvelope PlaceOnTicks(const Curve& curve) {
   xi::VolumeEnvelope envelope;
   auto& points = envelope.points;
   std::size_t count = 0;
   for (int i = 0; i < curve.count; ++i) {
     const Breakpoint& p = curve.points[static_cast<std::size_t>(i)];
     const auto tick = static_cast<std::uint16_t>(
-        std::clamp<long>(std::lround(p.seconds * kTicksPerSecond * scale), 0, kLastEnvelopeTick));
+        std::clamp<long>(std::lround(p.seconds * kTicksPerSecond), 0, kLastEnvelopeTick));
     const auto value = static_cast<std::uint16_t>(std::clamp<long>(std::lround(p.value), 0, 64));
     if (count > 0 && points[count - 1].tick >= tick) {
       const int free_tick = count > 1 ? points[count - 2].tick + 1 : 0;
@@ -94,24 +94,41 @@ Phases VolumePhases(const EnvelopeGenerators& g) {
           std::clamp(g.sustain_vol_env, 0, 1440) / kFullAttenuationCentibels * kEnvelopeRangeDb};
 }
 
-// Delay, attack, hold and decay as breakpoints, in seconds and 0..64. The decay falls straight
-// in decibels, which is a curve on the XI's linear scale: it gets every point left, evenly
-// spaced in time, but never more segments than it lasts ticks.
-Curve VolumeCurve(const Phases& phases, double scale) {
+// Delay, attack, hold and decay as breakpoints, in seconds and 0..64, as far as the last tick:
+// an envelope that goes on longer is drawn as it is up to there and held at the level it has
+// reached. The decay falls straight in decibels, which is a curve on the XI's linear scale: it
+// gets every point left, evenly spaced in time, but never more segments than it lasts ticks.
+Curve VolumeCurve(const Phases& phases) {
+  constexpr double kCut = static_cast<double>(kLastEnvelopeTick) / kTicksPerSecond;
   Curve curve;
   curve.Add(0, 0);
+  if (phases.delay >= kCut) {
+    curve.Add(kCut, 0);
+    return curve;
+  }
   curve.Add(phases.delay, 0);
-  curve.Add(phases.delay + phases.attack, kFullVolume);
+  const double peak = phases.delay + phases.attack;
+  if (peak >= kCut) {
+    curve.Add(kCut, kFullVolume * (kCut - phases.delay) / phases.attack);
+    return curve;
+  }
+  curve.Add(peak, kFullVolume);
   if (phases.sustain_db <= 0) return curve;
-  curve.Add(phases.delay + phases.attack + phases.hold, kFullVolume);
-  const double start = curve.End();
-  const double decay_ticks = phases.DecaySeconds() * kTicksPerSecond * scale;
-  const int segments =
-      std::clamp(static_cast<int>(decay_ticks), 1, xi::kEnvelopePointCount - curve.count);
+  const double start = peak + phases.hold;
+  if (start >= kCut) {
+    curve.Add(kCut, kFullVolume);
+    return curve;
+  }
+  curve.Add(start, kFullVolume);
+  const bool whole = start + phases.DecaySeconds() <= kCut;
+  const double seconds = whole ? phases.DecaySeconds() : kCut - start;
+  const double fall_db = whole ? phases.FallDb() : kEnvelopeRangeDb * seconds / phases.decay;
+  const int segments = std::clamp(static_cast<int>(seconds * kTicksPerSecond), 1,
+                                  xi::kEnvelopePointCount - curve.count);
   for (int i = 1; i <= segments; ++i) {
-    const bool silent = i == segments && phases.sustain_db > kFloorDb;
-    curve.Add(start + phases.DecaySeconds() * i / segments,
-              silent ? 0 : kFullVolume * Amplitude(phases.FallDb() * i / segments));
+    const bool silent = whole && i == segments && phases.sustain_db > kFloorDb;
+    curve.Add(start + seconds * i / segments,
+              silent ? 0 : kFullVolume * Amplitude(fall_db * i / segments));
   }
   return curve;
 }
@@ -147,14 +164,27 @@ xi::AutoVibrato Vibrato(const EnvelopeGenerators& g) {
 
 EnvelopeMapping MapEnvelope(const EnvelopeGenerators& generators) {
   const Phases phases = VolumePhases(generators);
-  const double ticks = phases.End() * kTicksPerSecond;
-  const double scale = ticks > kLastEnvelopeTick ? kLastEnvelopeTick / ticks : 1.0;
   EnvelopeMapping mapping;
-  mapping.volume = PlaceOnTicks(VolumeCurve(phases, scale), scale);
+  mapping.volume = PlaceOnTicks(VolumeCurve(phases));
   mapping.volume.fade_out = FadeOut(generators.release_vol_env);
   mapping.vibrato = Vibrato(generators);
-  mapping.compressed = scale < 1;
+  mapping.held = phases.End() * kTicksPerSecond > kLastEnvelopeTick;
   return mapping;
+}
+
+EnvelopeGenerators EnvelopeAt(const sampler::Zone& zone, int key) {
+  constexpr int kUnscaledKey = 60;  // where the keynum generators leave hold and decay as they are
+  const int keys_above = key - kUnscaledKey;
+  const sampler::Envelope& v = zone.volume;
+  return {.delay_vol_env = v.delay,
+          .attack_vol_env = v.attack,
+          .hold_vol_env = v.hold - v.hold_per_key * keys_above,
+          .decay_vol_env = v.decay - v.decay_per_key * keys_above,
+          .sustain_vol_env = v.sustain,
+          .release_vol_env = v.release,
+          .delay_vib_lfo = zone.vibrato_delay,
+          .freq_vib_lfo = zone.vibrato_frequency,
+          .vib_lfo_to_pitch = zone.vibrato_depth};
 }
 
 }  // namespace brumlet

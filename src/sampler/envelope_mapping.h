@@ -12,6 +12,7 @@
 // the release a fade-out timed to match it where it has fallen 30 dB.
 #pragma once
 
+#include "sampler/zone.h"
 #include "xi/envelope.h"
 
 namespace brumlet {
@@ -34,13 +35,14 @@ struct EnvelopeGenerators {
 struct EnvelopeMapping {
   xi::VolumeEnvelope volume;
   xi::AutoVibrato vibrato;
-  bool compressed = false;  ///< longer than kLastEnvelopeTick: every point's time was scaled down
+  /// Longer than kLastEnvelopeTick: drawn as it is up to there and held at the level it reached.
+  bool held = false;
 };
 
 namespace envelope_mapping {
 inline constexpr int kTicksPerSecond = 50;
 /// The furthest tick a point may lie at, so that every tracker's editor can show the envelope.
-inline constexpr int kLastEnvelopeTick = 325;
+inline constexpr int kLastEnvelopeTick = 324;
 /// The player's fade-out volume starts here and loses the fade-out value every tick.
 inline constexpr int kFadeOutStart = 32768;
 inline constexpr int kMaxFadeOut = 0xFFF;
@@ -52,5 +54,9 @@ inline constexpr double kCentsPerDepth = 100.0 / 64;
 /// Maps the generators of the zone that stands for an instrument to its XI envelope, fade-out
 /// and auto-vibrato. Values outside the SoundFont's ranges are clamped into them first.
 EnvelopeMapping MapEnvelope(const EnvelopeGenerators& generators);
+
+/// The envelope and vibrato generators of `zone` as it plays `key`: the hold and decay shorten
+/// by their keynum timecents for every key above 60.
+EnvelopeGenerators EnvelopeAt(const sampler::Zone& zone, int key);
 
 }  // namespace brumlet

@@ -97,19 +97,25 @@ struct InstrumentPlan {
   KeyRange keys{0, kKeyCount - 1};                ///< the run of keys this part holds
   std::array<std::uint8_t, kKeyCount> key_map{};  ///< for each key, its index in `samples`
   std::vector<PlannedSample> samples;             ///< 1 to 16
-  xi::VolumeEnvelope
-      envelope;  ///< of the zone whose sample plays key 60, or the part's key nearest
+  xi::VolumeEnvelope envelope;  ///< of the zone that plays key 60, or the part's key nearest
   xi::AutoVibrato vibrato;
-  bool envelope_compressed = false;  ///< too long for a tracker's editor: its times were scaled
+  /// Longer than a tracker's editor shows: drawn as it is to the last tick and held there.
+  bool envelope_held = false;
   /// A drum kit split into parts: the first and last keys of this part with a drum of their own
   /// (MIDI numbers), which its name and its report line show.
   std::optional<KeyRange> drum_keys;
 
   // What the report line says was not kept.
   int samples_merged = 0;  ///< samples beyond 16 whose keys went to another sample
-  int pairs_mixed = 0;     ///< samples mixed from a stereo pair
+  int pairs_mixed = 0;     ///< samples made of two zones that are one sound
   int loops_dropped = 0;
-  int scale_tunings_lost = 0;
+  /// Keys of zones with a scale tuning over several keys: those kept in tune by slots of their
+  /// own, of how many.
+  int scale_tuning_kept = 0, scale_tuning_keys = 0;
+  /// Keys the zones sound on whose note players do not play, as runs; and, where that was every
+  /// key, the octaves the samples were moved by.
+  std::vector<KeyRange> silent_keys;
+  int octaves_moved = 0;
   LostSet lost;  ///< of the zones its samples come from
 };
 

@@ -32,9 +32,10 @@ struct KeyRange {
 struct Sample {
   enum class Side : std::uint8_t { kMono, kLeft, kRight };
 
-  std::string name;                   ///< shown and stored in the XI; from the file, untrusted
-  std::uint32_t rate = 0;             ///< Hz, 16..16777216
-  Side side = Side::kMono;            ///< one side of a stereo recording
+  std::string name;         ///< shown and stored in the XI; from the file, untrusted
+  std::uint32_t rate = 0;   ///< Hz, 16..16777216
+  int correction = 0;       ///< cents the recording is off its key (the zones' tuning holds it too)
+  Side side = Side::kMono;  ///< one side of a stereo recording
   std::optional<std::uint32_t> link;  ///< the other side's sample, where the reader says
 };
 

@@ -79,7 +79,7 @@ sampler::ZoneList ZoneListOf(const Bank& bank, const FlatPreset& flat, const Pre
         index.try_emplace(z.sample, static_cast<std::uint32_t>(list.samples.size()));
     if (!fresh) continue;
     const SampleHeader& s = bank.samples[z.sample];
-    list.samples.push_back({s.name, s.rate, SideOf(s.type), std::nullopt});
+    list.samples.push_back({s.name, s.rate, s.pitch_correction, SideOf(s.type), std::nullopt});
   }
   for (const auto& [bank_sample, listed] : index) {  // links that stay within the list
     const auto link = index.find(bank.samples[bank_sample].link);

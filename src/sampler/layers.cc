@@ -1,0 +1,178 @@
+#include "sampler/layers.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "sampler/xi_units.h"
+
+namespace brumlet::sampler {
+namespace {
+
+constexpr double kLayerWindowCentibels = 150;  // 6 dB as players apply attenuation
+constexpr double kInTuneCents = 50;
+constexpr double kShortSeconds = 0.5;
+
+bool Louder(const ZoneList& list, std::size_t a, std::size_t b) {
+  return list.zones[a].attenuation < list.zones[b].attenuation ||
+         (list.zones[a].attenuation == list.zones[b].attenuation && a < b);
+}
+
+bool OppositeSides(const Zone& a, const Zone& b) { return a.pan * b.pan < 0; }
+
+std::uint64_t Frames(const Zone& zone) { return static_cast<std::uint64_t>(zone.end - zone.start); }
+
+// How far `zone` sounds off the key's pitch on `key`, in cents: its tuning (the recording's own
+// correction aside, which only puts it on its key), its held pitch, and a scale tuning's drift
+// from the root.
+double TuningOffset(const ZoneList& list, const Zone& zone, int key) {
+  return zone.tuning - list.samples[zone.sample].correction + HeldPitch(zone) +
+         static_cast<double>(key - zone.root_key) * (zone.scale_tuning - 100);
+}
+
+// A short sound that does not loop: a chiff or a click, not the tone a key holds.
+bool ShortOneShot(const ZoneList& list, const Zone& zone) {
+  return !Loops(zone) &&
+         static_cast<double>(Frames(zone)) < kShortSeconds * list.samples[zone.sample].rate;
+}
+
+}  // namespace
+
+bool Loops(const Zone& zone) {
+  return zone.loop_mode == LoopMode::kContinuous || zone.loop_mode == LoopMode::kUntilRelease;
+}
+
+double HeldPitch(const Zone& zone) {
+  if (zone.mod_env_to_pitch == 0) return 0;
+  return zone.mod_env_to_pitch * (1 - std::clamp(zone.modulation.sustain, 0, 1000) / 1000.0);
+}
+
+std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_t>& zones) {
+  std::vector<std::size_t> loudest_first = zones;
+  std::stable_sort(loudest_first.begin(), loudest_first.end(),
+                   [&](std::size_t a, std::size_t b) { return Louder(list, a, b); });
+  const auto side = [&](std::size_t z) { return list.samples[list.zones[z].sample].side; };
+  std::vector<bool> taken(list.zones.size(), false);
+  std::vector<Layer> layers;
+  // The partner of `z` among the zones not taken that `fits`: the loudest.
+  const auto find = [&](std::size_t z, auto fits) -> std::optional<std::size_t> {
+    for (std::size_t y : loudest_first) {
+      if (y != z && !taken[y] && fits(y)) return y;
+    }
+    return std::nullopt;
+  };
+  const auto pair = [&](Layer::Kind kind, std::size_t z, std::size_t y) {
+    taken[z] = taken[y] = true;
+    layers.push_back({kind, z, y});  // z is the louder: taken in loudness order
+  };
+  // The reader's stereo pairs: the zone of the sample's link where it sounds here on the other
+  // side, else the loudest of the other side (banks whose links are all wrong exist).
+  for (std::size_t z : loudest_first) {
+    if (taken[z] || side(z) == Sample::Side::kMono) continue;
+    const Sample::Side other =
+        side(z) == Sample::Side::kLeft ? Sample::Side::kRight : Sample::Side::kLeft;
+    const std::optional<std::uint32_t> link = list.samples[list.zones[z].sample].link;
+    auto partner = find(z, [&](std::size_t y) {
+      return side(y) == other && link && list.zones[y].sample == *link;
+    });
+    if (!partner) partner = find(z, [&](std::size_t y) { return side(y) == other; });
+    if (partner) pair(Layer::Kind::kStereoPair, z, *partner);
+  }
+  for (std::size_t z : loudest_first) {
+    if (taken[z] || side(z) != Sample::Side::kMono) continue;
+    const Zone& a = list.zones[z];
+    const auto same_sample = find(z, [&](std::size_t y) {
+      const Zone& b = list.zones[y];
+      return side(y) == Sample::Side::kMono && b.sample == a.sample && OppositeSides(a, b);
+    });
+    if (same_sample) {
+      pair(Layer::Kind::kPannedTwice, z, *same_sample);
+      continue;
+    }
+    const auto recording = find(z, [&](std::size_t y) {
+      const Zone& b = list.zones[y];
+      return side(y) == Sample::Side::kMono && b.sample != a.sample && OppositeSides(a, b) &&
+             Frames(b) == Frames(a) && b.root_key == a.root_key &&
+             list.samples[b.sample].rate == list.samples[a.sample].rate;
+    });
+    if (recording) pair(Layer::Kind::kLeftAndRight, z, *recording);
+  }
+  for (std::size_t z : zones) {
+    if (!taken[z]) layers.push_back({Layer::Kind::kAlone, z, std::nullopt});
+  }
+  std::sort(layers.begin(), layers.end(),
+            [](const Layer& a, const Layer& b) { return a.main < b.main; });
+  return layers;
+}
+
+const Layer& MainLayer(const ZoneList& list, const std::vector<Layer>& layers, int key) {
+  double least = list.zones[layers.front().main].attenuation;
+  for (const Layer& layer : layers)
+    least = std::min<double>(least, list.zones[layer.main].attenuation);
+  const auto offset = [&](const Layer& layer) {
+    const double main = TuningOffset(list, list.zones[layer.main], key);
+    if (layer.kind != Layer::Kind::kPannedTwice) return main;
+    return (main + TuningOffset(list, list.zones[*layer.other], key)) / 2;
+  };
+  // Lower ranks win: out of tune, then short and unlooped, then louder, then earlier.
+  const auto rank = [&](const Layer& layer) {
+    const Zone& zone = list.zones[layer.main];
+    return std::tuple(std::abs(offset(layer)) > kInTuneCents, ShortOneShot(list, zone),
+                      zone.attenuation, layer.main);
+  };
+  const Layer* best = nullptr;
+  for (const Layer& layer : layers) {
+    if (list.zones[layer.main].attenuation > least + kLayerWindowCentibels) continue;
+    if (!best || rank(layer) < rank(*best)) best = &layer;
+  }
+  return *best;
+}
+
+PlannedSample SampleOf(const ZoneList& list, const Layer& layer) {
+  const Zone& zone = list.zones[layer.main];
+  PlannedSample sample;
+  sample.name = list.samples[zone.sample].name;
+  sample.zone = layer.main;
+  sample.source.range = {zone.sample, zone.start, static_cast<std::uint32_t>(Frames(zone))};
+  sample.root_key = zone.root_key;
+  // A zone's tuning on its keys: a single key's scale tuning moves it (k - root) x (t - 100)
+  // cents from where 100 puts it; over several keys, the planner's tuned slots take it.
+  const auto tuning = [](const Zone& z) {
+    double cents = z.tuning + HeldPitch(z);
+    if (z.keys.low == z.keys.high) cents += (z.keys.low - z.root_key) * (z.scale_tuning - 100);
+    return cents;
+  };
+  sample.tuning_cents = tuning(zone);
+  double pan = zone.pan;
+  sample.lost = zone.lost;
+  if (layer.other) {
+    const Zone& other = list.zones[*layer.other];
+    sample.partner_zone = layer.other;
+    pan = (pan + other.pan) / 2;
+    sample.lost |= other.lost;
+    if (layer.kind == Layer::Kind::kPannedTwice) {
+      // One sample sounding at the mean of the two tunings; the louder zone's level, envelope
+      // and loop (the sum is not made up for: the tracker's one voice at that volume is what is
+      // heard).
+      sample.tuning_cents = (sample.tuning_cents + tuning(other)) / 2;
+    } else {
+      sample.source.partner =
+          FrameRange{other.sample, other.start, static_cast<std::uint32_t>(Frames(other))};
+    }
+  }
+  if (zone.keys.low != zone.keys.high && zone.scale_tuning != 100) sample.scale_tuning_lost = true;
+  sample.pitch = SamplePitch(list.samples[zone.sample].rate, sample.root_key, sample.tuning_cents);
+  if (Loops(zone)) {
+    if (zone.loop_start >= zone.start && zone.loop_start < zone.loop_end &&
+        zone.loop_end <= zone.end) {
+      sample.loop = PlannedLoop{static_cast<std::uint32_t>(zone.loop_start - zone.start),
+                                static_cast<std::uint32_t>(zone.loop_end - zone.loop_start)};
+    } else {
+      sample.loop_dropped = true;
+    }
+  }
+  sample.volume = XiVolume(zone.attenuation);
+  sample.panning = XiPanning(pan);
+  return sample;
+}
+
+}  // namespace brumlet::sampler

@@ -1,0 +1,52 @@
+// Which of the sounds on a melodic key the XI keeps. An XI key plays one sample; a bank's key can
+// sound several zones at once. Zones that are one sound are paired first, a pair counting as one
+// candidate: the two sides of a stereo recording, one mono sample played by two zones panned to
+// opposite sides (a common way to widen a sound), and a left and a right recording stored as two
+// mono samples. Then the main layer is chosen among the candidates within 150 cB (6 dB as players
+// apply it) of the loudest: one in tune on the key first (an octave or a fifth layer of a
+// soundtrack preset is not the melody), then one that loops over a short unlooped one (a chiff is
+// not the tone), then the loudest, then the first in the list.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "sampler/plan.h"
+#include "sampler/zone.h"
+
+namespace brumlet::sampler {
+
+/// A sound a key can keep: one zone, or two that are one sound.
+struct Layer {
+  enum class Kind {
+    kAlone,
+    kStereoPair,    ///< a left and a right sample of the reader's stereo pair: mixed
+    kPannedTwice,   ///< one mono sample in two zones panned apart: one sample, tunings and pans
+                    ///< averaged
+    kLeftAndRight,  ///< two mono recordings alike in length and key, panned apart: mixed
+  };
+  Kind kind = Kind::kAlone;
+  std::size_t main = 0;  ///< the louder zone (the first in the list among equals)
+  std::optional<std::size_t> other;
+};
+
+/// The candidates of a key: `zones` (those sounding there at velocity 100) paired into layers,
+/// in the order of their main zones.
+std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_t>& zones);
+
+/// The layer key `key` keeps of `layers` (not empty).
+const Layer& MainLayer(const ZoneList& list, const std::vector<Layer>& layers, int key);
+
+/// The pitch a zone holds once its modulation envelope has decayed to its sustain: the envelope's
+/// pitch depth times what is left at sustain. A bank may tune a zone an octave down and lift it
+/// back with the envelope.
+double HeldPitch(const Zone& zone);
+
+/// Whether a zone loops while the key is held.
+bool Loops(const Zone& zone);
+
+/// The XI sample `layer` becomes.
+PlannedSample SampleOf(const ZoneList& list, const Layer& layer);
+
+}  // namespace brumlet::sampler

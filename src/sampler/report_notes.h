@@ -1,0 +1,16 @@
+// What a report line says of a planned instrument: what was left out, mixed, merged or moved, and
+// what of its zones an XI cannot hold, each in a few words, once.
+#pragma once
+
+#include <string>
+
+#include "sampler/plan.h"
+
+namespace brumlet::sampler {
+
+/// The notes of `part` of `plan`, joined with ", "; empty for none. What the whole list left out
+/// is told on its first part only; a split kit's part names its drums' keys first.
+/// `scaled_down`: the part's rendered keys that were scaled down to fit full scale.
+std::string ReportNotes(const Plan& plan, const InstrumentPlan& part, int scaled_down);
+
+}  // namespace brumlet::sampler
