@@ -58,12 +58,21 @@ TEST_F(CompareTools, PrintTheirSummaryForBothPlayers) {
     std::vector<std::string> summary;  // lines each player's summary must hold
   };
   const Case cases[] = {
-      {BRUMLET_KIT_COMPARE, kTim, {"--program", "128:0", "--keys", "35,38,42"},
-       "summary over 1 kits", {"keys matched: 3 of 3"}},
-      {BRUMLET_MELODIC_COMPARE, kTim, {"--program", "0:0", "--keys", "60"},
-       "summary over 1 presets, 1 notes", {"pitched notes: 1", in_tune, "silent notes: 0"}},
-      {BRUMLET_MELODIC_COMPARE, kFluid, {"--program", "0:40", "--keys", "60"},
-       "summary over 1 presets, 1 notes", {"pitched notes: 1", in_tune, "silent notes: 0"}},
+      {BRUMLET_KIT_COMPARE,
+       kTim,
+       {"--program", "128:0", "--keys", "35,38,42"},
+       "summary over 1 kits",
+       {"keys matched: 3 of 3"}},
+      {BRUMLET_MELODIC_COMPARE,
+       kTim,
+       {"--program", "0:0", "--keys", "60"},
+       "summary over 1 presets, 1 notes",
+       {"pitched notes: 1", in_tune, "silent notes: 0"}},
+      {BRUMLET_MELODIC_COMPARE,
+       kFluid,
+       {"--program", "0:40", "--keys", "60"},
+       "summary over 1 presets, 1 notes",
+       {"pitched notes: 1", in_tune, "silent notes: 0"}},
   };
   for (const Case& c : cases) {
     std::string command = Quote(c.tool);

@@ -5,8 +5,9 @@
 //
 // The kits are every preset of bank 128 and every preset laid out as a kit (at least 8 zones at
 // velocity 100, a stereo pair counted once, three quarters of them over a single key); --program
-// (repeated, or B:P,B:P) picks among them. Each key of a kit that a zone sounds on at velocity
-// 100 (--keys: only those) is played at velocity 100, held 1 s, and rendered for 1.2 s:
+// picks among them (B:P B:P, B:P,B:P or --program repeated). Each key of a kit that a zone sounds
+// on at velocity 100 (--keys: only those) is played at velocity 100, held 1 s, and rendered for
+// 1.2 s:
 //  - by fluidsynth, from a copy of the bank whose LFOs (modLfoToPitch, vibLfoToPitch,
 //    modLfoToFilterFc, modLfoToVolume) and modulators are switched off; filters and modulation
 //    envelopes play as the bank has them. One fluidsynth run plays all of a kit's keys;
@@ -170,9 +171,10 @@ struct Tally {
 };
 
 void PrintBell(const Kit& kit, const KitKey& key, const ToolOptions& options) {
-  std::printf("\nmetronome bell (key %d) of %s: sixth-octave bands over the first 0.37 s, dB "
-              "below each render's loudest band\n%-8s",
-              kMetronomeBell, kit.label.c_str(), "Hz");
+  std::printf(
+      "\nmetronome bell (key %d) of %s: sixth-octave bands over the first 0.37 s, dB "
+      "below each render's loudest band\n%-8s",
+      kMetronomeBell, kit.label.c_str(), "Hz");
   for (std::size_t band = 0; band < key.bank.bands.size(); ++band) {
     std::printf(" %5.0f", BandLowHz(band));
   }
@@ -224,8 +226,8 @@ void Report(const std::vector<Kit>& kits, const ToolOptions& options) {
         const KeyFigures& xi = key.players[p];
         const KitKey* best = &key;
         for (const KitKey& other : kit.keys) {
-          if (other.problem.empty() && Correlation(xi.bands, other.bank.bands) >
-                                           Correlation(xi.bands, best->bank.bands)) {
+          if (other.problem.empty() &&
+              Correlation(xi.bands, other.bank.bands) > Correlation(xi.bands, best->bank.bands)) {
             best = &other;
           }
         }

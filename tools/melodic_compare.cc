@@ -5,9 +5,9 @@
 //                   [--brumlet PATH] [--jobs N] [--cache DIR] [--keep]
 //
 // The presets are every one that is not a drum kit (not of bank 128, and not at least 8 zones at
-// velocity 100 three quarters of which cover a single key); --program (repeated, or B:P,B:P)
-// picks among them. Each is played at velocity 100 on keys 36, 48, 60, 72 and 84 (--keys), held
-// 2 s, then released for 1 s, and rendered for 3.2 s:
+// velocity 100 three quarters of which cover a single key); --program picks among them (B:P B:P,
+// B:P,B:P or --program repeated). Each is played at velocity 100 on keys 36, 48, 60, 72 and 84
+// (--keys), held 2 s, then released for 1 s, and rendered for 3.2 s:
 //  - by fluidsynth, from a copy of the bank whose filters (initialFilterFc 13500 in instruments and
 //    no offset in presets; initialFilterQ, modEnvToFilterFc and modLfoToFilterFc 0), LFOs
 //    (modLfoToPitch, vibLfoToPitch, modLfoToVolume 0) and modulators are switched off, but not the
@@ -19,8 +19,10 @@
 //
 // Output, per player:
 //   a row per note: preset, key, player, the pitch error in cents (the render's strongest partial
-//   near the bank's against the bank's strongest partial between 0.9 and 6.5 times the key's
-//   frequency, over 1.49 s from 0.3 s), and for an error beyond 10 cents what the zone the XI
+//   within a semitone of the bank's against the bank's strongest partial between 0.9 and 6.5
+//   times the key's frequency, over 1.49 s from 0.3 s; a partial counts where it stands 20 dB
+//   above the median of that range, else the row says "unpitched" for the bank's, "no partial"
+//   for the render's), and for an error beyond 10 cents what the zone the XI
 //   keeps for the key explains it by (the first that applies): "layer choice" (several zones
 //   sound on the key whose coarse and fine tuning differ by more than 10 cents, or the kept zone is
 //   not the one tuned nearest 0), "scaleTuning" (the kept zone spans several keys with
@@ -36,7 +38,8 @@
 //   preset in the same player; the bank's against its median preset) minus the bank's, flagged
 //   "LOUDNESS" beyond 6 dB; its balance (left against right RMS) in the render and the bank,
 //   flagged "SIDE" where the render leans more than 6 dB to one side and the bank less than 3 dB.
-//   A summary per player: pitched notes, notes more than 10 cents off by what explains them,
+//   A summary per player: pitched notes, unpitched ones and those without the bank's partial,
+//   notes more than 10 cents off by what explains them,
 //   silent notes, flagged presets, and the pitch, attack, level and release errors (median of
 //   their sizes, and the worst).
 // Exit code 0 when it measured, 1 when something it needs is missing or failed, 2 for a wrong
@@ -71,6 +74,9 @@ constexpr double kFloorDb = -60;
 constexpr double kLevelWindow = 0.05, kCurveStep = 0.005;
 // The partials are compared over 1.49 s from here, within the held part.
 constexpr double kPartialFrom = 0.3;
+// A partial this far above its neighbours makes a note pitched: noise's strongest stands about
+// 10 dB above, a steady tone's 40 dB and more.
+constexpr double kProminentDb = 20;
 constexpr double kPartialLow = 0.9, kPartialHigh = 6.5;  // times the key's frequency
 constexpr double kReleaseDropDb = 30;
 constexpr double kOffCents = 10;
@@ -85,11 +91,11 @@ constexpr int kFullSustainModEnv = 1000;
 struct NoteFigures {
   bool rendered = false;
   double peak_db = kFloorDb;  // the loudest sample, dB full scale
-  double partial_hz = NAN;
+  Partial partial;
   double attack = 0;
-  double level_1 = 0, level_2 = 0;  // against the loudest 50 ms held, held at kFloorDb
-  double release = NAN;             // NAN: too quiet at the key-off to tell
-  bool release_beyond = false;      // did not fall so far before the render ended
+  double level_1 = 0, level_2 = 0;        // against the loudest 50 ms held, held at kFloorDb
+  double release = NAN;                   // NAN: too quiet at the key-off to tell
+  bool release_beyond = false;            // did not fall so far before the render ended
   double power = 0, left = 0, right = 0;  // mean squares over the held part
 
   bool Sounds() const { return rendered && peak_db >= kFloorDb; }
@@ -110,6 +116,13 @@ struct Preset {
   std::vector<Note> notes;
 };
 
+// The frequency of `key`, A-4 (69) at 440 Hz.
+double KeyHz(int key) { return 440 * std::exp2((key - 69) / 12.0); }
+
+bool Pitched(const Partial& partial) {
+  return !std::isnan(partial.hz) && partial.prominence_db >= kProminentDb && !partial.at_edge;
+}
+
 double MeanSquare(const std::vector<double>& x, std::size_t to) {
   double sum = 0;
   to = std::min(to, x.size());
@@ -117,8 +130,9 @@ double MeanSquare(const std::vector<double>& x, std::size_t to) {
   return to ? sum / static_cast<double>(to) : 0;
 }
 
-// The figures of `render`, its strongest partial sought between `low_hz` and `high_hz`.
-NoteFigures Measure(const Rendered& render, double low_hz, double high_hz) {
+// The figures of `render`, its strongest partial sought between `low_hz` and `high_hz` and
+// weighed against the median of the key's range of partials, from 0.9 to 6.5 times `key_hz`.
+NoteFigures Measure(const Rendered& render, double key_hz, double low_hz, double high_hz) {
   NoteFigures f;
   if (render.rate == 0 || render.mono.empty()) return f;
   f.rendered = true;
@@ -129,7 +143,8 @@ NoteFigures Measure(const Rendered& render, double low_hz, double high_hz) {
   f.peak_db = 20 * std::log10(std::max(peak, 1e-10));
   if (!f.Sounds()) return f;
   const double on = kTiming.on_seconds;
-  f.partial_hz = std::isnan(low_hz) ? NAN : PartialHz(render, kPartialFrom, low_hz, high_hz);
+  f.partial = StrongestPartial(render, kPartialFrom, low_hz, high_hz, key_hz * kPartialLow,
+                               key_hz * kPartialHigh);
   f.attack = AttackPeakSeconds(render, on - 0.1);
   const std::vector<double> curve = LevelCurveDb(render, kLevelWindow, kCurveStep);
   const auto held = std::min(curve.size(), static_cast<std::size_t>(on / kCurveStep));
@@ -157,14 +172,13 @@ std::string ReadFile(const std::string& path) {
 }
 
 // What explains a pitch error on `key`, by the zone the XI file keeps for it.
-std::string Attribution(const Sf2Reader& bank, const Sf2Preset& preset, const XiFile& xi,
-                        int key) {
+std::string Attribution(const Sf2Reader& bank, const Sf2Preset& preset, const XiFile& xi, int key) {
   const auto index = static_cast<std::size_t>(xi.key_map.at(static_cast<std::size_t>(key)));
   const std::vector<const Sf2Zone*> zones = ZonesOnKey(preset, key);
   if (index >= xi.samples.size()) return "unmatched";
   const XiSample& sample = xi.samples[index];
-  const Sf2Zone* kept = ZoneOfSample(bank, zones, sample.name, key,
-                                     sample.relative_note * 128 + sample.finetune);
+  const Sf2Zone* kept =
+      ZoneOfSample(bank, zones, sample.name, key, sample.relative_note * 128 + sample.finetune);
   if (!kept) return "unmatched";
   int low = TuningOffsetCents(*kept), high = low, nearest = std::abs(low);
   for (const Sf2Zone* zone : zones) {
@@ -180,8 +194,8 @@ std::string Attribution(const Sf2Reader& bank, const Sf2Preset& preset, const Xi
   return "none";
 }
 
-void MeasurePreset(const CompareSession& session, const ToolOptions& options,
-                   const Sf2Reader& bank, Preset& preset, int worker) {
+void MeasurePreset(const CompareSession& session, const ToolOptions& options, const Sf2Reader& bank,
+                   Preset& preset, int worker) {
   const std::string folder = session.WorkFolder(worker);
   const Sf2Preset& sf2 = *preset.preset;
   if (sf2.bank > kPercussionBank) {
@@ -194,8 +208,7 @@ void MeasurePreset(const CompareSession& session, const ToolOptions& options,
     return;
   }
   const std::vector<int> owners = KeyOwners(bank, sf2, parts);
-  const std::vector<Rendered> renders =
-      session.RenderBankNotes(sf2, options.keys, kTiming, folder);
+  const std::vector<Rendered> renders = session.RenderBankNotes(sf2, options.keys, kTiming, folder);
   std::vector<std::string> xi;
   for (const PartFile& part : parts) xi.push_back(ReadFile(part.path));
   std::vector<CompareSession::XiNote> notes;
@@ -203,8 +216,8 @@ void MeasurePreset(const CompareSession& session, const ToolOptions& options,
   for (std::size_t i = 0; i < options.keys.size(); ++i) {
     Note& note = preset.notes.emplace_back();
     note.key = options.keys[i];
-    const double hz = 440 * std::exp2((note.key - 69) / 12.0);
-    note.bank = Measure(renders[i], hz * kPartialLow, hz * kPartialHigh);
+    const double hz = KeyHz(note.key);
+    note.bank = Measure(renders[i], hz, hz * kPartialLow, hz * kPartialHigh);
     if (!note.bank.rendered) note.problem = "fluidsynth failed";
     const auto owner = static_cast<std::size_t>(owners[static_cast<std::size_t>(note.key)]);
     if (owner >= parts.size() || parts[owner].xi.key_map.empty()) {
@@ -222,8 +235,8 @@ void MeasurePreset(const CompareSession& session, const ToolOptions& options,
         CompareSession::RenderXiNotes(options.players[p], notes, kTiming, folder);
     for (std::size_t n = 0; n < noted.size(); ++n) {
       Note& note = preset.notes[noted[n]];
-      note.players[p] =
-          Measure(played[n], note.bank.partial_hz / semitone, note.bank.partial_hz * semitone);
+      note.players[p] = Measure(played[n], KeyHz(note.key), note.bank.partial.hz / semitone,
+                                note.bank.partial.hz * semitone);
       if (!note.players[p].rendered) {
         note.problem = std::string(PlayerProgram(options.players[p])) + " failed";
       }
@@ -247,7 +260,8 @@ std::string Pair(double bank, double xi, const char* format, bool beyond_bank = 
 
 // Per player: what the summary counts.
 struct Tally {
-  int notes = 0, pitched = 0, silent = 0, loudness_flags = 0, side_flags = 0, presets = 0;
+  int notes = 0, pitched = 0, unpitched = 0, no_partial = 0, silent = 0, loudness_flags = 0,
+      side_flags = 0, presets = 0;
   std::map<std::string, int> off;  // notes beyond 10 cents, by attribution
   ErrorList pitch, attack, level_1, level_2, release;
 };
@@ -269,8 +283,7 @@ double PresetBalance(const Preset& preset, int player) {
   double left = 0, right = 0;
   for (const Note& note : preset.notes) {
     if (!note.problem.empty() || !note.bank.Sounds()) continue;
-    const NoteFigures& f =
-        player < 0 ? note.bank : note.players[static_cast<std::size_t>(player)];
+    const NoteFigures& f = player < 0 ? note.bank : note.players[static_cast<std::size_t>(player)];
     left += f.left;
     right += f.right;
   }
@@ -290,8 +303,8 @@ void Report(const std::vector<Preset>& presets, const ToolOptions& options) {
     }
     medians.push_back(Median(loudness));
   }
-  std::printf("%-28s %3s %-7s %8s %-12s %11s %11s %11s %11s\n", "preset", "key", "player",
-              "cents", "why", "attack s", "1 s dB", "2 s dB", "-30 dB s");
+  std::printf("%-28s %3s %-7s %8s %-12s %11s %11s %11s %11s\n", "preset", "key", "player", "cents",
+              "why", "attack s", "1 s dB", "2 s dB", "-30 dB s");
   for (const Preset& preset : presets) {
     if (!preset.problem.empty()) {
       std::printf("%-28s  not measured: %s\n", preset.label.c_str(), preset.problem.c_str());
@@ -316,13 +329,20 @@ void Report(const std::vector<Preset>& presets, const ToolOptions& options) {
         }
         if (!x.Sounds()) {
           ++tally.silent;
-          std::printf("%-28s %3d %-7s silent (%.0f dBFS)\n", preset.label.c_str(), note.key,
-                      player, x.peak_db);
+          std::printf("%-28s %3d %-7s silent (%.0f dBFS)\n", preset.label.c_str(), note.key, player,
+                      x.peak_db);
           continue;
         }
-        const double cents = 1200 * std::log2(x.partial_hz / b.partial_hz);
         std::string why;
-        if (!std::isnan(cents)) {
+        double cents = NAN;
+        if (!Pitched(b.partial)) {
+          why = "unpitched";
+          ++tally.unpitched;
+        } else if (!Pitched(x.partial)) {
+          why = "no partial";
+          ++tally.no_partial;
+        } else {
+          cents = 1200 * std::log2(x.partial.hz / b.partial.hz);
           ++tally.pitched;
           tally.pitch.Add(cents, where);
           if (std::abs(cents) > kOffCents) {
@@ -336,27 +356,30 @@ void Report(const std::vector<Preset>& presets, const ToolOptions& options) {
         if (!std::isnan(b.release) && !std::isnan(x.release)) {
           tally.release.Add(x.release - b.release, where);
         }
-        std::printf("%-28s %3d %-7s %+8.1f %-12s %11s %11s %11s %11s\n", preset.label.c_str(),
-                    note.key, player, cents, why.c_str(),
-                    Pair(b.attack, x.attack, "%.3f").c_str(),
-                    Pair(b.level_1, x.level_1, "%.1f").c_str(),
-                    Pair(b.level_2, x.level_2, "%.1f").c_str(),
-                    Pair(b.release, x.release, "%.2f", b.release_beyond, x.release_beyond).c_str());
+        char cents_text[16] = "-";
+        if (!std::isnan(cents)) std::snprintf(cents_text, sizeof cents_text, "%+.1f", cents);
+        std::printf(
+            "%-28s %3d %-7s %8s %-12s %11s %11s %11s %11s\n", preset.label.c_str(), note.key,
+            player, cents_text, why.c_str(), Pair(b.attack, x.attack, "%.3f").c_str(),
+            Pair(b.level_1, x.level_1, "%.1f").c_str(), Pair(b.level_2, x.level_2, "%.1f").c_str(),
+            Pair(b.release, x.release, "%.2f", b.release_beyond, x.release_beyond).c_str());
       }
       const double bank_loudness = PresetLoudness(preset, -1);
       if (std::isnan(bank_loudness)) continue;
       ++tally.presets;
-      const double loudness = (PresetLoudness(preset, p) - medians[static_cast<std::size_t>(p) + 1]) -
-                              (bank_loudness - medians[0]);
+      const double loudness =
+          (PresetLoudness(preset, p) - medians[static_cast<std::size_t>(p) + 1]) -
+          (bank_loudness - medians[0]);
       const double side = PresetBalance(preset, p), bank_side = PresetBalance(preset, -1);
       const bool loud_flag = std::abs(loudness) > kLoudnessFlagDb;
       const bool side_flag = std::abs(side) > kSideFlagDb && std::abs(bank_side) <= kBankCentredDb;
       tally.loudness_flags += loud_flag;
       tally.side_flags += side_flag;
-      std::printf("%-28s     %-7s loudness %+.1f dB%s, balance %+.1f / %+.1f dB (left over "
-                  "right, bank / render)%s\n",
-                  preset.label.c_str(), player, loudness, loud_flag ? " LOUDNESS" : "", bank_side,
-                  side, side_flag ? " SIDE" : "");
+      std::printf(
+          "%-28s     %-7s loudness %+.1f dB%s, balance %+.1f / %+.1f dB (left over "
+          "right, bank / render)%s\n",
+          preset.label.c_str(), player, loudness, loud_flag ? " LOUDNESS" : "", bank_side, side,
+          side_flag ? " SIDE" : "");
     }
   }
   for (int p = 0; p < players; ++p) {
@@ -374,6 +397,8 @@ void Report(const std::vector<Preset>& presets, const ToolOptions& options) {
                 PlayerName(options.players[static_cast<std::size_t>(p)]), tally.presets,
                 tally.notes);
     std::printf("pitched notes: %d\n", tally.pitched);
+    std::printf("notes the bank plays unpitched: %d\n", tally.unpitched);
+    std::printf("notes without a partial within a semitone of the bank's: %d\n", tally.no_partial);
     std::printf("notes more than %.0f cents off: %d (%s)\n", kOffCents, off, by.c_str());
     std::printf("pitch error: %s\n", tally.pitch.Summary("cents", 1).c_str());
     std::printf("silent notes: %d\n", tally.silent);

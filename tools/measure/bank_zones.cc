@@ -25,8 +25,15 @@ bool SoundsAtVelocity(const Sf2Zone& zone) {
   return zone.vel_low <= kVelocity && kVelocity <= zone.vel_high;
 }
 
+// The zone's sample header; null when the zone names a sample the bank does not have.
+const Sf2Sample* SampleOf(const Sf2Reader& bank, const Sf2Zone& zone) {
+  const auto index = static_cast<std::size_t>(zone.sample);
+  return index < bank.samples.size() ? &bank.samples[index] : nullptr;
+}
+
 int Side(const Sf2Reader& bank, const Sf2Zone& zone) {
-  return bank.samples.at(static_cast<std::size_t>(zone.sample)).type & (kRightSample | kLeftSample);
+  const Sf2Sample* sample = SampleOf(bank, zone);
+  return sample ? sample->type & (kRightSample | kLeftSample) : 0;
 }
 
 }  // namespace
@@ -106,14 +113,15 @@ int TuningOffsetCents(const Sf2Zone& zone) {
 }
 
 double XiPitchOf(const Sf2Reader& bank, const Sf2Zone& zone, int key) {
-  const Sf2Sample& sample = bank.samples.at(static_cast<std::size_t>(zone.sample));
+  const Sf2Sample* found = SampleOf(bank, zone);
+  if (!found || found->rate == 0) return NAN;
+  const Sf2Sample& sample = *found;
   const int override_root = zone.gen[kOverridingRootKey];
   const int root = override_root >= 0 && override_root <= 127 ? override_root
                    : sample.original_pitch <= 127             ? sample.original_pitch
                                                               : kDefaultRootKey;
   double cents = TuningOffsetCents(zone) + sample.correction;
   if (zone.key_low == zone.key_high) cents += (key - root) * (zone.gen[kScaleTuning] - 100);
-  if (sample.rate == 0) return NAN;
   return kStepsPerOctave * std::log2(sample.rate / kXiC5Hz) +
          (kDefaultRootKey - root) * kStepsPerSemitone + cents * kStepsPerSemitone / 100;
 }
@@ -123,7 +131,8 @@ const Sf2Zone* ZoneOfSample(const Sf2Reader& bank, const std::vector<const Sf2Zo
   const Sf2Zone* best = nullptr;
   double distance = 0;
   for (const Sf2Zone* zone : zones) {
-    if (bank.samples.at(static_cast<std::size_t>(zone->sample)).name != name) continue;
+    const Sf2Sample* sample = SampleOf(bank, *zone);
+    if (!sample || sample->name != name) continue;
     const double d = std::abs(XiPitchOf(bank, *zone, key) - xi_pitch);
     if (!best || d < distance) best = zone, distance = d;
   }

@@ -13,6 +13,7 @@
 #include "bank_zones.h"
 #include "midi_file.h"
 #include "neutralised_bank.h"
+#include "xi_one_key.h"
 #include "xm_module.h"
 
 namespace brumlet::measure {
@@ -58,12 +59,12 @@ std::string BankHash(const std::string& path) {
 
 }  // namespace
 
-CompareSession::CompareSession(const ToolOptions& options, unsigned neutralised,
-                               std::string& error)
+CompareSession::CompareSession(const ToolOptions& options, unsigned neutralised, std::string& error)
     : options_(options) {
   error.clear();
   std::vector<std::pair<std::string, std::string>> tools = {{"fluidsynth", "fluidsynth"}};
-  for (Player player : options.players) tools.emplace_back(PlayerProgram(player), PlayerProgram(player));
+  for (Player player : options.players)
+    tools.emplace_back(PlayerProgram(player), PlayerProgram(player));
   for (const auto& [tool, package] : tools) {
     if (error.empty()) error = MissingTool(tool, package);
   }
@@ -83,18 +84,23 @@ CompareSession::CompareSession(const ToolOptions& options, unsigned neutralised,
     return;
   }
   scratch_ = pattern;
-  fs::create_directory(fs::path(scratch_) / "xi");
+  std::error_code made;
+  fs::create_directory(fs::path(scratch_) / "xi", made);
   neutral_bank_ = (fs::path(scratch_) / "neutral.sf2").string();
   if (!NeutralisedCopy(options.bank, neutral_bank_, neutralised)) {
     error = "cannot copy the bank " + options.bank + " to " + neutral_bank_;
     return;
   }
   if (!options.cache.empty()) {
-    fs::create_directories(options.cache);
+    if (fs::create_directories(options.cache, made); !fs::is_directory(options.cache)) {
+      error = "cannot make the cache folder " + options.cache;
+      return;
+    }
     cache_tag_ = BankHash(options.bank) + "-" + std::to_string(neutralised);
   }
   conversion_ = ConvertBank(options.brumlet, options.bank, (fs::path(scratch_) / "xi").string());
-  for (int worker = 0; worker < options.jobs; ++worker) fs::create_directory(WorkFolder(worker));
+  for (int worker = 0; worker < options.jobs; ++worker)
+    fs::create_directory(WorkFolder(worker), made);
 }
 
 CompareSession::~CompareSession() {
@@ -115,9 +121,8 @@ std::string CompareSession::CachePath(const Sf2Preset& preset, const std::vector
                                       const NoteTiming& timing) const {
   if (options_.cache.empty()) return "";
   std::ostringstream what;
-  what << cache_tag_ << ' ' << preset.bank << ':' << preset.program << " on "
-       << timing.on_seconds << " length " << timing.length_seconds << " rate " << kRenderRate
-       << " keys";
+  what << cache_tag_ << ' ' << preset.bank << ':' << preset.program << " on " << timing.on_seconds
+       << " length " << timing.length_seconds << " rate " << kRenderRate << " keys";
   for (int key : keys) what << ' ' << key;
   Fnv fnv;
   fnv.Add(what.str());
@@ -129,9 +134,8 @@ std::vector<Rendered> CompareSession::RenderBankNotes(const Sf2Preset& preset,
                                                       const NoteTiming& timing,
                                                       const std::string& folder) const {
   // Slots of whole MIDI ticks, so that each note starts where its slot does.
-  const double slot =
-      std::ceil((timing.length_seconds + kSlotGapSeconds) * kMidiTicksPerSecond) /
-      kMidiTicksPerSecond;
+  const double slot = std::ceil((timing.length_seconds + kSlotGapSeconds) * kMidiTicksPerSecond) /
+                      kMidiTicksPerSecond;
   const std::string cached = CachePath(preset, keys, timing);
   Rendered all;
   if (!cached.empty() && fs::exists(cached)) all = ReadWavFile(cached);
@@ -142,11 +146,11 @@ std::vector<Rendered> CompareSession::RenderBankNotes(const Sf2Preset& preset,
     all = RenderMidi(folder, neutral_bank_, "notes.mid", "notes.wav", kRenderRate);
     if (!cached.empty() && all.rate == kRenderRate) {
       // Copied under a name of its own first: another run may read the cache meanwhile.
-      const std::string partial = cached + "." + std::to_string(getpid()) + "." +
-                                  fs::path(folder).filename().string();
+      const std::string partial =
+          cached + "." + std::to_string(getpid()) + "." + fs::path(folder).filename().string();
       std::error_code error;
-      fs::copy_file(fs::path(folder) / "notes.wav", partial,
-                    fs::copy_options::overwrite_existing, error);
+      fs::copy_file(fs::path(folder) / "notes.wav", partial, fs::copy_options::overwrite_existing,
+                    error);
       if (!error) fs::rename(partial, cached, error);
     }
   }
@@ -154,8 +158,9 @@ std::vector<Rendered> CompareSession::RenderBankNotes(const Sf2Preset& preset,
   const auto frames = static_cast<std::size_t>(std::lround(timing.length_seconds * kRenderRate));
   for (std::size_t i = 0; i < keys.size(); ++i) {
     notes.push_back(all.rate == kRenderRate
-                        ? Slice(all, static_cast<std::size_t>(std::lround(
-                                         static_cast<double>(i) * slot * kRenderRate)),
+                        ? Slice(all,
+                                static_cast<std::size_t>(
+                                    std::lround(static_cast<double>(i) * slot * kRenderRate)),
                                 frames)
                         : Rendered{});
   }
@@ -165,15 +170,15 @@ std::vector<Rendered> CompareSession::RenderBankNotes(const Sf2Preset& preset,
 std::vector<Rendered> CompareSession::RenderXiNotes(Player player, const std::vector<XiNote>& notes,
                                                     const NoteTiming& timing,
                                                     const std::string& folder) {
-  const int rows = std::min(kMaxRows, static_cast<int>(std::lround(timing.length_seconds /
-                                                                    kRowSeconds)));
+  const int rows =
+      std::min(kMaxRows, static_cast<int>(std::lround(timing.length_seconds / kRowSeconds)));
   const int off_row = static_cast<int>(std::lround(timing.on_seconds / kRowSeconds));
   std::vector<std::string> xms;
   for (const XiNote& note : notes) {
     xms.push_back("note" + std::to_string(xms.size()) + ".xm");
     // XM note 1 is C-0, MIDI key 0.
     std::ofstream(fs::path(folder) / xms.back(), std::ios::binary)
-        << XmFromXi(*note.xi, note.key + 1, 0, rows, off_row, 1);
+        << XmFromXi(XiOfOneKey(*note.xi, note.key), note.key + 1, 0, rows, off_row, 1);
   }
   std::vector<Rendered> renders = RenderXms(player, folder, xms, kRenderRate);
   const auto frames = static_cast<std::size_t>(std::lround(timing.length_seconds * kRenderRate));

@@ -57,10 +57,18 @@ std::optional<KeyRange> ReportedKeys(const std::string& line) {
 
 // " (2 of 4).xi" at the end of a file name.
 bool PartOf(const std::string& name, int& part, int& parts) {
-  const std::size_t open = name.rfind(" (");
-  if (open == std::string::npos) return false;
-  return std::sscanf(name.c_str() + open, " (%d of %d).xi", &part, &parts) == 2 &&
-         name.ends_with(").xi") && part >= 1 && part <= parts;
+  constexpr std::string_view kOf = " of ", kEnd = ").xi";
+  std::size_t at = name.rfind(" (");
+  if (at == std::string::npos) return false;
+  at += 2;
+  const std::optional<int> first = Number(name, at);
+  if (!first || name.compare(at, kOf.size(), kOf) != 0) return false;
+  at += kOf.size();
+  const std::optional<int> count = Number(name, at);
+  if (!count || name.compare(at, std::string::npos, kEnd) != 0) return false;
+  part = *first;
+  parts = *count;
+  return part >= 1 && part <= parts;
 }
 
 // How surely `part` plays `key` as its own: 0 not, 1 by name, 2 by name and pitch.
@@ -81,9 +89,9 @@ int OwnScore(const Sf2Reader& bank, const Sf2Preset& preset, const PartFile& par
 Conversion ConvertBank(const std::string& brumlet, const std::string& bank,
                        const std::string& folder) {
   Conversion conversion{folder, -1, ""};
-  conversion.code = RunCommand("cd " + ShellWord(folder) + " && " + ShellWord(brumlet) +
-                               " --sf2 " + ShellWord(fs::absolute(bank).string()) +
-                               " >report.txt 2>&1 </dev/null");
+  conversion.code =
+      RunCommand("cd " + ShellWord(folder) + " && " + ShellWord(brumlet) + " --sf2 " +
+                 ShellWord(fs::absolute(bank).string()) + " >report.txt 2>&1 </dev/null");
   conversion.report = ReadFile(fs::path(folder) / "report.txt");
   return conversion;
 }

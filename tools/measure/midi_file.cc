@@ -71,9 +71,10 @@ std::string Bytes(int a, int b, int c) {
 
 std::string MidiNote(int bank, int program, int key, int velocity, double on_seconds,
                      double total_seconds) {
-  return MidiFile(bank, program,
-                  {{0, Bytes(kNoteOn, key, velocity)}, {Ticks(on_seconds), Bytes(kNoteOff, key, 0)}},
-                  Ticks(total_seconds));
+  return MidiFile(
+      bank, program,
+      {{0, Bytes(kNoteOn, key, velocity)}, {Ticks(on_seconds), Bytes(kNoteOff, key, 0)}},
+      Ticks(total_seconds));
 }
 
 std::string MidiNotes(int bank, int program, const std::vector<int>& keys, int velocity,

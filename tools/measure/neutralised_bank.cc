@@ -93,7 +93,8 @@ bool NeutralisedCopy(const std::string& bank, const std::string& copy, unsigned 
   const std::uint64_t end = std::min<std::uint64_t>(kChunkHeader + LoadU32(&header[4]), file_size);
   for (std::uint64_t at = kRiffHeader; at + kRiffHeader <= end;) {
     if (!read(at, header)) return false;
-    const std::uint64_t size = std::min<std::uint64_t>(LoadU32(&header[4]), end - at - kChunkHeader);
+    const std::uint64_t size =
+        std::min<std::uint64_t>(LoadU32(&header[4]), end - at - kChunkHeader);
     if (IdEquals(header.data(), "LIST") && IdEquals(&header[kListType], "pdta") &&
         size >= kRiffHeader - kChunkHeader) {
       std::vector<Byte> pdta(static_cast<std::size_t>(size - (kRiffHeader - kChunkHeader)));
@@ -101,7 +102,8 @@ bool NeutralisedCopy(const std::string& bank, const std::string& copy, unsigned 
       if (!read(body, pdta)) return false;
       Patch(pdta, what);
       f.seekp(static_cast<std::streamoff>(body));
-      f.write(reinterpret_cast<const char*>(pdta.data()), static_cast<std::streamsize>(pdta.size()));
+      f.write(reinterpret_cast<const char*>(pdta.data()),
+              static_cast<std::streamsize>(pdta.size()));
       return static_cast<bool>(f.flush());
     }
     at += kChunkHeader + size + (size & 1);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "spectrum.h"
@@ -58,13 +59,20 @@ double PitchCents(const Rendered& signal, double begin, double end, double refer
   return 1200 * std::log2(signal.rate / period_found / reference_hz);
 }
 
-double PartialHz(const Rendered& signal, double begin, double low, double high) {
+Partial StrongestPartial(const Rendered& signal, double begin, double low, double high,
+                         double median_low, double median_high) {
   constexpr std::size_t kSize = 65536;
+  Partial partial;
   const std::vector<double> power = PowerSpectrum(signal, begin, kSize);
   const double bin_hz = static_cast<double>(signal.rate) / kSize;
-  const auto first = std::max<std::size_t>(1, static_cast<std::size_t>(low / bin_hz) + 1);
-  const auto last = std::min(kSize / 2 - 1, static_cast<std::size_t>(high / bin_hz));
-  if (first >= last) return NAN;
+  auto bins = [&](double from_hz, double to_hz) {
+    return std::pair(std::max<std::size_t>(1, static_cast<std::size_t>(from_hz / bin_hz) + 1),
+                     std::min(kSize / 2 - 1, static_cast<std::size_t>(to_hz / bin_hz)));
+  };
+  const auto [first, last] = bins(low, high);
+  const auto [median_first, median_last] =
+      median_high > 0 ? bins(median_low, median_high) : std::pair(first, last);
+  if (!(low > 0) || first >= last || median_first >= median_last) return partial;
   std::size_t best = first;
   for (std::size_t k = first; k < last; ++k) {
     if (power[k] > power[best]) best = k;
@@ -72,7 +80,19 @@ double PartialHz(const Rendered& signal, double begin, double low, double high) 
   const double l = std::log(power[best - 1]), m = std::log(power[best]),
                r = std::log(power[best + 1]);
   const double curvature = l - 2 * m + r;
-  return (static_cast<double>(best) + (curvature < 0 ? 0.5 * (l - r) / curvature : 0)) * bin_hz;
+  partial.hz =
+      (static_cast<double>(best) + (curvature < 0 ? 0.5 * (l - r) / curvature : 0)) * bin_hz;
+  std::vector<double> range(power.begin() + static_cast<std::ptrdiff_t>(median_first),
+                            power.begin() + static_cast<std::ptrdiff_t>(median_last));
+  std::nth_element(range.begin(), range.begin() + static_cast<std::ptrdiff_t>(range.size() / 2),
+                   range.end());
+  partial.prominence_db = 10 * std::log10(power[best] / range[range.size() / 2]);
+  partial.at_edge = best <= first + 1 || best + 2 >= last;
+  return partial;
+}
+
+double PartialHz(const Rendered& signal, double begin, double low, double high) {
+  return StrongestPartial(signal, begin, low, high).hz;
 }
 
 }  // namespace brumlet::measure

@@ -82,8 +82,7 @@ Rendered RenderXm(const std::string& folder, const std::string& xm, int rate) {
 Rendered RenderMidi(const std::string& folder, const std::string& bank_path,
                     const std::string& midi, const std::string& out, int rate) {
   const std::string command =
-      "cd " + ShellWord(folder) +
-      " && fluidsynth -q -ni -R 0 -C 0 -T wav -O float -F " +
+      "cd " + ShellWord(folder) + " && fluidsynth -q -ni -R 0 -C 0 -T wav -O float -F " +
       ShellWord(out) + " -r " + std::to_string(rate) + " " + ShellWord(bank_path) + " " +
       ShellWord(midi) + " >/dev/null 2>&1 </dev/null";
   if (RunCommand(command) != 0) return {};

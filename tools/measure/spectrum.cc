@@ -23,8 +23,8 @@ std::vector<double> PowerSpectrum(const Rendered& signal, double begin, std::siz
   std::vector<std::complex<double>> x(size);
   const auto from = static_cast<std::size_t>(begin * signal.rate);
   for (std::size_t i = 0; i < size && from + i < signal.mono.size(); ++i) {
-    x[i] = signal.mono[from + i] * (0.5 - 0.5 * std::cos(2 * kPi * static_cast<double>(i) /
-                                                         static_cast<double>(size)));
+    x[i] = signal.mono[from + i] *
+           (0.5 - 0.5 * std::cos(2 * kPi * static_cast<double>(i) / static_cast<double>(size)));
   }
   for (std::size_t i = 1, j = 0; i < size; ++i) {  // bit-reversed order, then butterflies
     std::size_t bit = size >> 1;

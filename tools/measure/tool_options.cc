@@ -9,8 +9,14 @@ namespace {
 // `text` as a whole number from `low` to `high`.
 bool ToInt(std::string_view text, int low, int high, int& value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && value >= low &&
-         value <= high;
+  return error == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+// "B:P", a bank 0..128 and a program 0..127.
+bool Program(std::string_view text, int& bank, int& program) {
+  const std::size_t colon = text.find(':');
+  return colon != std::string_view::npos && ToInt(text.substr(0, colon), 0, 128, bank) &&
+         ToInt(text.substr(colon + 1), 0, 127, program);
 }
 
 // The items of a comma-separated list.
@@ -35,12 +41,15 @@ std::string ParseToolOptions(const std::vector<std::string>& args, ToolOptions& 
     const std::string value = takes_value ? args[++i] : "";
     if (arg == "--program") {
       for (std::string_view item : Items(value)) {
-        const std::size_t colon = item.find(':');
         int bank = 0, program = 0;
-        if (colon == std::string_view::npos || !ToInt(item.substr(0, colon), 0, 128, bank) ||
-            !ToInt(item.substr(colon + 1), 0, 127, program)) {
+        if (!Program(item, bank, program)) {
           return "--program takes BANK:PROGRAM (0..128:0..127), not " + std::string(item);
         }
+        options.programs.emplace_back(bank, program);
+      }
+      // More presets may follow as words of their own.
+      for (int bank = 0, program = 0; i + 1 < args.size() && Program(args[i + 1], bank, program);
+           ++i) {
         options.programs.emplace_back(bank, program);
       }
     } else if (arg == "--keys") {
@@ -77,9 +86,8 @@ std::string ParseToolOptions(const std::vector<std::string>& args, ToolOptions& 
 }
 
 bool Chosen(const ToolOptions& options, int bank, int program) {
-  return options.programs.empty() ||
-         std::find(options.programs.begin(), options.programs.end(), std::pair(bank, program)) !=
-             options.programs.end();
+  return options.programs.empty() || std::find(options.programs.begin(), options.programs.end(),
+                                               std::pair(bank, program)) != options.programs.end();
 }
 
 bool KeyChosen(const ToolOptions& options, int key) {

@@ -1,5 +1,5 @@
-// Reads XI files back for the tests and the measuring tools: the header fields and each sample's data decoded the standard
-// way (a running sum of deltas from 0), as a tracker loads it.
+// Reads XI files back for the tests and the measuring tools: the header fields and each sample's
+// data decoded the standard way (a running sum of deltas from 0), as a tracker loads it.
 #pragma once
 
 #include <cstdint>
