@@ -38,9 +38,6 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -97,6 +94,7 @@ KeyFigures Measure(const Rendered& render) {
   figures.rendered = true;
   figures.bands = BandsDb(render);
   const std::vector<double> curve = LevelCurveDb(render, kLevelWindow);
+  if (curve.empty()) return figures;
   const double loudest = *std::max_element(curve.begin(), curve.end());
   auto level = [&](double at) {
     return std::max(kFloorDb, LevelDb(render, at - kLevelWindow, at) - loudest);
@@ -105,11 +103,6 @@ KeyFigures Measure(const Rendered& render) {
   figures.level_end = level(kTiming.on_seconds);
   figures.loudness = LevelDb(render, 0, kLoudnessSeconds);
   return figures;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void MeasureKit(const CompareSession& session, const ToolOptions& options, const Sf2Reader& bank,
@@ -126,8 +119,6 @@ void MeasureKit(const CompareSession& session, const ToolOptions& options, const
     return;
   }
   const std::vector<int> owners = KeyOwners(bank, *kit.preset, parts);
-  std::vector<std::string> xi;
-  for (const PartFile& part : parts) xi.push_back(ReadFile(part.path));
   std::vector<int> keys;
   for (int key : MappedKeys(*kit.preset)) {
     if (KeyChosen(options, key)) keys.push_back(key);
@@ -147,7 +138,7 @@ void MeasureKit(const CompareSession& session, const ToolOptions& options, const
     }
     key.players.resize(options.players.size());
     if (key.problem.empty()) {
-      notes.push_back({&xi[owner], key.key});
+      notes.push_back({&parts[owner].bytes, key.key});
       noted.push_back(i);
     }
   }

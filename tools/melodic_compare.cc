@@ -48,8 +48,6 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -148,6 +146,7 @@ NoteFigures Measure(const Rendered& render, double key_hz, double low_hz, double
   f.attack = AttackPeakSeconds(render, on - 0.1);
   const std::vector<double> curve = LevelCurveDb(render, kLevelWindow, kCurveStep);
   const auto held = std::min(curve.size(), static_cast<std::size_t>(on / kCurveStep));
+  if (held == 0) return f;
   const double loudest =
       *std::max_element(curve.begin(), curve.begin() + static_cast<std::ptrdiff_t>(held));
   auto level = [&](double at) {
@@ -157,18 +156,16 @@ NoteFigures Measure(const Rendered& render, double key_hz, double low_hz, double
   f.level_2 = level(on);
   if (f.level_2 - kReleaseDropDb > kFloorDb) {
     f.release = FallSeconds(render, on, kReleaseDropDb);
-    if (f.release < 0) f.release = kTiming.length_seconds - on, f.release_beyond = true;
+    if (f.release < 0) {
+      f.release = kTiming.length_seconds - on;
+      f.release_beyond = true;
+    }
   }
   const std::size_t held_frames = FrameAt(render, on);
   f.power = MeanSquare(render.mono, held_frames);
   f.left = MeanSquare(render.left, held_frames);
   f.right = MeanSquare(render.right, held_frames);
   return f;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // What explains a pitch error on `key`, by the zone the XI file keeps for it.
@@ -209,8 +206,6 @@ void MeasurePreset(const CompareSession& session, const ToolOptions& options, co
   }
   const std::vector<int> owners = KeyOwners(bank, sf2, parts);
   const std::vector<Rendered> renders = session.RenderBankNotes(sf2, options.keys, kTiming, folder);
-  std::vector<std::string> xi;
-  for (const PartFile& part : parts) xi.push_back(ReadFile(part.path));
   std::vector<CompareSession::XiNote> notes;
   std::vector<std::size_t> noted;  // which of the preset's notes each XI note is
   for (std::size_t i = 0; i < options.keys.size(); ++i) {
@@ -226,7 +221,7 @@ void MeasurePreset(const CompareSession& session, const ToolOptions& options, co
     note.players.resize(options.players.size());
     if (!note.problem.empty()) continue;
     note.attribution = Attribution(bank, sf2, parts[owner].xi, note.key);
-    notes.push_back({&xi[owner], note.key});
+    notes.push_back({&parts[owner].bytes, note.key});
     noted.push_back(i);
   }
   const double semitone = std::exp2(1.0 / 12);

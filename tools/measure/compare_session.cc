@@ -63,8 +63,9 @@ CompareSession::CompareSession(const ToolOptions& options, unsigned neutralised,
     : options_(options) {
   error.clear();
   std::vector<std::pair<std::string, std::string>> tools = {{"fluidsynth", "fluidsynth"}};
-  for (Player player : options.players)
+  for (Player player : options.players) {
     tools.emplace_back(PlayerProgram(player), PlayerProgram(player));
+  }
   for (const auto& [tool, package] : tools) {
     if (error.empty()) error = MissingTool(tool, package);
   }
@@ -92,15 +93,17 @@ CompareSession::CompareSession(const ToolOptions& options, unsigned neutralised,
     return;
   }
   if (!options.cache.empty()) {
-    if (fs::create_directories(options.cache, made); !fs::is_directory(options.cache)) {
+    fs::create_directories(options.cache, made);
+    if (!fs::is_directory(options.cache)) {
       error = "cannot make the cache folder " + options.cache;
       return;
     }
     cache_tag_ = BankHash(options.bank) + "-" + std::to_string(neutralised);
   }
   conversion_ = ConvertBank(options.brumlet, options.bank, (fs::path(scratch_) / "xi").string());
-  for (int worker = 0; worker < options.jobs; ++worker)
+  for (int worker = 0; worker < options.jobs; ++worker) {
     fs::create_directory(WorkFolder(worker), made);
+  }
 }
 
 CompareSession::~CompareSession() {

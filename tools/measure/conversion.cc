@@ -109,8 +109,9 @@ std::vector<PartFile> PresetFiles(const Conversion& conversion, int bank, int pr
     PartFile file;
     file.path = entry.path().string();
     if (!PartOf(name, file.part, file.parts)) file.part = file.parts = 1;
+    file.bytes = ReadFile(entry.path());
     try {
-      file.xi = ParseXi(ReadFile(entry.path()));
+      file.xi = ParseXi(file.bytes);
     } catch (const std::out_of_range&) {
       file.xi = {};  // shorter than its header: no key plays from it
     }

@@ -32,6 +32,7 @@ struct PartFile {
   std::string path;
   int part = 1, parts = 1;
   std::optional<KeyRange> keys;  ///< the keys its report line says it holds, when it says so
+  std::string bytes;             ///< the file
   XiFile xi;  ///< empty (no key map) when the file is shorter than its header says
 };
 
