@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // Every declared byte is there. A stereo source with an odd data length leaves its last
       // byte behind the right channel's sample, which both headers declare at half the length.
       const testing::Bytes& bytes = platform.Contents("in.xi");
-      const testing::XiFile xi = testing::ParseXi(std::string(bytes.begin(), bytes.end()));
+      const measure::XiFile xi = measure::ParseXi(std::string(bytes.begin(), bytes.end()));
       const bool stereo = xi.key_map[72] == 1;
       if (!xi.complete && !(stereo && xi.trailing == 1)) std::abort();
       break;

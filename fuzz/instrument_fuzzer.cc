@@ -87,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (code == 1) return 0;  // a failed write may leave its output as far as it got
   for (const auto& [path, node] : platform.files) {
     if (!path.ends_with(".xi")) continue;
-    const testing::XiFile xi =
-        testing::ParseXi(std::string(node->bytes.begin(), node->bytes.end()));
+    const measure::XiFile xi =
+        measure::ParseXi(std::string(node->bytes.begin(), node->bytes.end()));
     if (!xi.complete) std::abort();
   }
   return 0;

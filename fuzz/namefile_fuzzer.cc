@@ -14,6 +14,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace brumlet;
   using namespace brumlet::testing;
+  using namespace brumlet::measure;
   FuzzedDataProvider input(data, size);
   FakePlatform platform;
   platform.fake_console().input = input.ConsumeRandomLengthString(256);

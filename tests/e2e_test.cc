@@ -24,6 +24,7 @@ namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 namespace fs = std::filesystem;
 
 class EndToEnd : public ProgramTest {};

@@ -19,6 +19,7 @@ namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 
 TEST(RootKeyInName, TheLastNoteNameWithNoLetterOrDigitAroundIt) {
   const std::pair<std::string, std::optional<int>> cases[] = {

@@ -13,6 +13,7 @@ namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 
 struct Outcome {
   int code = -1;

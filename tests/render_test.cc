@@ -4,14 +4,19 @@
 
 #include <cmath>
 
+#include "levels.h"
+#include "midi_file.h"
+#include "pitch.h"
+#include "players.h"
 #include "program_test.h"
-#include "render_measure.h"
+#include "sine_instruments.h"
 #include "xm_module.h"
 
 namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 
 #define REQUIRE_TOOL(tool, package) \
   if (!MissingTool(tool, package).empty()) GTEST_SKIP() << MissingTool(tool, package)
@@ -19,7 +24,7 @@ using namespace brumlet::testing;
 // `hz` with two overtones, rising linearly for `attack` seconds, held 0.1 s, falling `sustain_db`
 // over the next 0.1 s, and after 1.2 s by `release` dB a second.
 Rendered Tone(double hz, double rate, double attack, double sustain_db, double release) {
-  Rendered tone{static_cast<int>(rate), 1, {}};
+  Rendered tone{static_cast<int>(rate), 1, {}, {}, {}};
   for (double t = 0; t < 3; t += 1 / rate) {
     const double db = -sustain_db * std::clamp((t - attack - 0.1) / 0.1, 0.0, 1.0) -
                       std::max(0.0, t - 1.2) * release;

@@ -22,6 +22,7 @@ namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 
 // What a key plays: the loudest zone sounding on it and the other side of its stereo pair, if
 // any; `header` is the XI sample header that must give it (as text, pitch apart), `pitch` its

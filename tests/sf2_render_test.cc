@@ -6,16 +6,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <cstdio>
-#include <fstream>
 
+#include "levels.h"
+#include "midi_file.h"
+#include "neutralised_bank.h"
+#include "pitch.h"
 #include "platform/posix_platform.h"
+#include "players.h"
 #include "program_test.h"
-#include "render_measure.h"
 #include "sf2/bank.h"
 #include "sf2/preset_plan.h"
+#include "sine_instruments.h"
 #include "soundfont.h"
+#include "spectrum.h"
 #include "xi_reader.h"
 #include "xm_module.h"
 
@@ -23,141 +27,18 @@ namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 
 constexpr char kFluid[] = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
 constexpr char kTim[] = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 // The fastest fade-out, 4095, takes a note 30 dB down in 0.15 s: no release is shorter in an XI.
 constexpr double kFastestFall = 0.15;
-
-std::uint32_t Le(std::fstream& f, std::streamoff at, int size) {
-  unsigned char b[4] = {};
-  f.seekg(at);
-  f.read(reinterpret_cast<char*>(b), size);
-  return b[0] | b[1] << 8 | (size > 2 ? b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24 : 0);
-}
-
-// Copies `bank` to `copy` and, in its pgen and igen records (oper and amount, 2 bytes each), opens
-// the filter (initialFilterFc 13500 cents in instruments, no offset in presets) and removes what
-// the modulation envelope and LFO do; every modulator record (10 bytes) gets an amount of 0. A
-// copy for kits, whose keys are rendered with their filters and modulation envelopes, neutralises
-// only the LFOs and the modulators.
-void NeutralisedCopy(const std::string& bank, const std::string& copy, bool for_kits = false) {
-  fs::copy_file(bank, copy, fs::copy_options::overwrite_existing);
-  std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
-  auto put16 = [&f](std::streamoff at, int value) {
-    const char b[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8 & 0xFF)};
-    f.seekp(at);
-    f.write(b, 2);
-  };
-  auto id = [&f](std::streamoff at) {
-    std::string s(4, '\0');
-    f.seekg(at);
-    f.read(s.data(), 4);
-    return s;
-  };
-  const std::streamoff end = 8 + Le(f, 4, 4);
-  for (std::streamoff at = 12; at + 12 <= end; at += 8 + Le(f, at + 4, 4)) {
-    if (id(at) != "LIST" || id(at + 8) != "pdta") continue;
-    for (std::streamoff sub = at + 12; sub < at + 8 + Le(f, at + 4, 4);) {
-      const std::string name = id(sub);
-      const std::streamoff size = Le(f, sub + 4, 4), body = sub + 8;
-      const bool gens = name == "pgen" || name == "igen";
-      for (std::streamoff r = body; gens && r + 4 <= body + size; r += 4) {
-        const std::uint32_t oper = Le(f, r, 2);
-        if (oper == 8 && !for_kits) put16(r + 2, name == "igen" ? 13500 : 0);
-        const bool kept = for_kits && (oper == 7 || oper == 9 || oper == 11);
-        if (!kept &&
-            (oper == 5 || oper == 7 || oper == 9 || oper == 10 || oper == 11 || oper == 13)) {
-          put16(r + 2, 0);
-        }
-        if (for_kits && oper == 6) put16(r + 2, 0);  // the vibrato LFO, which no render holds
-      }
-      for (std::streamoff r = body; name.substr(1) == "mod" && r + 10 <= body + size; r += 10) {
-        put16(r + 4, 0);
-      }
-      sub = body + size;
-    }
-  }
-}
-
-// The power spectrum of `size` (a power of 2) frames of `signal` from `begin` seconds,
-// Hann-windowed: bin k holds k x rate / size Hz.
-std::vector<double> PowerSpectrum(const Rendered& signal, double begin, std::size_t size) {
-  std::vector<std::complex<double>> x(size);
-  const auto from = static_cast<std::size_t>(begin * signal.rate);
-  for (std::size_t i = 0; i < size && from + i < signal.mono.size(); ++i) {
-    x[i] = signal.mono[from + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / size));
-  }
-  for (std::size_t i = 1, j = 0; i < size; ++i) {  // bit-reversed order, then butterflies
-    std::size_t bit = size >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(x[i], x[j]);
-  }
-  for (std::size_t len = 2; len <= size; len <<= 1) {
-    const std::complex<double> w = std::polar(1.0, -2 * M_PI / static_cast<double>(len));
-    for (std::size_t i = 0; i < size; i += len) {
-      std::complex<double> t = 1;
-      for (std::size_t k = 0; k < len / 2; ++k, t *= w) {
-        const std::complex<double> u = x[i + k], v = x[i + k + len / 2] * t;
-        x[i + k] = u + v;
-        x[i + k + len / 2] = u - v;
-      }
-    }
-  }
-  std::vector<double> power(size / 2);
-  for (std::size_t k = 0; k < size / 2; ++k) power[k] = std::norm(x[k]) + 1e-30;
-  return power;
-}
-
-// The frequency of the strongest partial of `signal` between `low` and `high` Hz over 1.49 s from
-// `begin`, refined between bins by the parabola through the peak's log power and its neighbours.
-// Two renders of the same sample have the same strongest partial: their ratio is their pitch
-// difference, which a complex tone (beating ranks of an organ, a piano's inharmonic partials)
-// gives more steadily than its period does.
-double PartialHz(const Rendered& signal, double begin, double low, double high) {
-  constexpr std::size_t kSize = 65536;
-  const std::vector<double> power = PowerSpectrum(signal, begin, kSize);
-  const double bin_hz = static_cast<double>(signal.rate) / kSize;
-  const auto first = static_cast<std::size_t>(low / bin_hz) + 1;
-  std::size_t best = first;
-  for (std::size_t k = first; k < static_cast<std::size_t>(high / bin_hz); ++k) {
-    if (power[k] > power[best]) best = k;
-  }
-  const double l = std::log(power[best - 1]), m = std::log(power[best]),
-               r = std::log(power[best + 1]);
-  return (static_cast<double>(best) + 0.5 * (l - r) / (l - 2 * m + r)) * bin_hz;
-}
-
-// The power of `signal` over its first 0.37 s in sixth-octave bands from 50 Hz to 16 kHz, in dB.
-std::vector<double> BandsDb(const Rendered& signal) {
-  constexpr std::size_t kSize = 16384;
-  const std::vector<double> power = PowerSpectrum(signal, 0, kSize);
-  std::vector<double> bands;
-  for (double low = 50; low < 16000; low *= std::exp2(1.0 / 6)) {
-    double sum = 0;
-    for (std::size_t k = 0; k < kSize / 2; ++k) {
-      const double hz = static_cast<double>(k) * signal.rate / kSize;
-      if (hz >= low && hz < low * std::exp2(1.0 / 6)) sum += power[k];
-    }
-    bands.push_back(10 * std::log10(sum + 1e-12));
-  }
-  // Bands 40 dB under the loudest are left at that floor: a sample of 22050 Hz has nothing up
-  // there, and openmpt123, not interpolating, fills them with quiet images.
-  const double floor = *std::max_element(bands.begin(), bands.end()) - 40;
-  for (double& band : bands) band = std::max(band, floor);
-  return bands;
-}
-
-double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
-  double ma = 0, mb = 0, ab = 0, aa = 0, bb = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) ma += a[i] / a.size(), mb += b[i] / b.size();
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    ab += (a[i] - ma) * (b[i] - mb), aa += (a[i] - ma) * (a[i] - ma),
-        bb += (b[i] - mb) * (b[i] - mb);
-  }
-  return ab / std::sqrt(aa * bb);
-}
+// What fluidsynth's copy of a bank leaves out: the filter, the modulation envelope's pitch and the
+// modulation LFO (the vibrato LFO stays: the XI has it), and every modulator. For kits, whose keys
+// are rendered with their filters and modulation envelopes, only the LFOs and the modulators.
+constexpr unsigned kNeutralised =
+    neutralise::kFilter | neutralise::kModLfo | neutralise::kModEnvPitch;
+constexpr unsigned kNeutralisedForKits = neutralise::kModLfo | neutralise::kVibLfo;
 
 class Sf2Render : public ProgramTest {
  protected:
@@ -253,8 +134,8 @@ TEST_F(Sf2Render, PresetsPlayAsFluidSynthPlaysTheBank) {
       // Key 40's zone decays in 13.9 s, key 60's, whose envelope the XI has, in 10.7 s.
       {kTim, 0, 33, {40}, kSustain, "one envelope for every key"},
   };
-  NeutralisedCopy(kFluid, (dir_ / "fluid.sf2").string());
-  NeutralisedCopy(kTim, (dir_ / "tim.sf2").string());
+  ASSERT_TRUE(NeutralisedCopy(kFluid, (dir_ / "fluid.sf2").string(), kNeutralised));
+  ASSERT_TRUE(NeutralisedCopy(kTim, (dir_ / "tim.sf2").string(), kNeutralised));
   std::printf("%-8s %3s %3s | %7s %6s | %11s | %13s | %11s\n", "preset", "key", "bank", "pitch",
               "player", "peak s", "sustain dB", "-30 dB s");
   for (const Case& c : cases) {
@@ -300,7 +181,7 @@ TEST_F(Sf2Render, PresetsPlayAsFluidSynthPlaysTheBank) {
 TEST_F(Sf2Render, EachKitKeyPlaysTheBanksDrumForThatKey) {
   const std::vector<int> keys = {35, 38, 41, 42, 46, 48, 49, 51, 56, 60, 62, 70, 75, 81};
   for (const char* path : {kFluid, kTim}) {
-    NeutralisedCopy(path, (dir_ / "kit.sf2").string(), true);
+    ASSERT_TRUE(NeutralisedCopy(path, (dir_ / "kit.sf2").string(), kNeutralisedForKits));
     std::vector<std::vector<double>> xi, bank;
     for (int key : keys) {
       const Note n = Play(path, (dir_ / "kit.sf2").string(), 128, 0, key);

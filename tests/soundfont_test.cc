@@ -15,6 +15,7 @@ namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 
 // Three presets over one looped sample; the third names an instrument the bank does not have.
 Bytes Bank() {

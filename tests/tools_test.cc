@@ -20,6 +20,7 @@ namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 
 bool Have(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;

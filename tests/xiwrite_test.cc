@@ -17,6 +17,7 @@ namespace brumlet {
 namespace {
 
 using namespace brumlet::testing;
+using namespace brumlet::measure;
 
 constexpr std::int64_t kHeader = 338;
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace brumlet::testing {
+namespace brumlet::measure {
 
 /// A module of two channels and one pattern of `rows` rows (1..256) whose first row plays
 /// `left_note` on the first channel and, unless it is 0, `right_note` on the second (1 = C-0,
@@ -78,4 +78,4 @@ inline std::string XmFromXi(const std::string& xi, int left_note, int right_note
   return xm;
 }
 
-}  // namespace brumlet::testing
+}  // namespace brumlet::measure

@@ -1,12 +1,12 @@
-// Reads XI files back for tests: the header fields and each sample's data decoded the standard
-// way (a running sum of deltas from 0), as a tracker loads it.
+// Reads XI files back for the tests and the measuring tools: the header fields and each sample's
+// data decoded the standard way (a running sum of deltas from 0), as a tracker loads it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace brumlet::testing {
+namespace brumlet::measure {
 
 struct XiSample {
   std::int32_t length = 0, loop_start = 0, loop_length = 0;
@@ -82,4 +82,4 @@ inline XiFile ParseXi(const std::string& bytes) {
   return xi;
 }
 
-}  // namespace brumlet::testing
+}  // namespace brumlet::measure

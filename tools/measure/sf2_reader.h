@@ -1,7 +1,9 @@
 // A reading of a SoundFont 2 bank for checking what the program makes of real banks: the sample
 // headers, each preset's zones flattened as the format combines them, and the sample frames.
 // Written apart from the program's reader, so that a fault there shows up as a difference here.
-// It trusts the bank: the refusals of broken banks are tested over banks built in code.
+// It trusts the bank's structure: the refusals of broken banks are tested over banks built in
+// code. A field beyond the end of what it read throws std::out_of_range, and no read asks for
+// more than the file holds.
 #pragma once
 
 #include <algorithm>
@@ -12,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace brumlet::testing {
+namespace brumlet::measure {
 
 struct Sf2Sample {
   std::string name;
@@ -160,8 +162,10 @@ class Sf2Reader {
   }
 
   std::string ReadAt(std::int64_t at, std::int64_t count) {
-    std::string bytes(static_cast<std::size_t>(count), '\0');
     file_.clear();
+    file_.seekg(0, std::ios::end);
+    count = std::clamp<std::int64_t>(count, 0, std::max<std::int64_t>(0, file_.tellg() - at));
+    std::string bytes(static_cast<std::size_t>(count), '\0');
     file_.seekg(at);
     file_.read(bytes.data(), count);
     bytes.resize(static_cast<std::size_t>(file_.gcount()));
@@ -172,4 +176,4 @@ class Sf2Reader {
   std::int64_t smpl_ = 0;
 };
 
-}  // namespace brumlet::testing
+}  // namespace brumlet::measure
