@@ -240,31 +240,32 @@ TEST(KeyLayout, RateLengthAndLoop) {
     std::vector<RenderVoice> voices;
     int key;
     double rate;
-    int note;
+    int note, finetune;
     std::uint32_t frames, loop_start;  // loop_start 0: no loop
     double error_cents;
   };
-  // 8363 Hz on key 48 is relative note 0 and a rate of 8363 Hz: a frame read per frame.
+  // 8363 Hz on key 48 is relative note 0 and a rate of 8363 Hz: a frame read per frame. Rates
+  // step by 1/16 semitone, a finetune of 8.
   // clang-format off
   const Case cases[] = {
-      {"44100 Hz on C-5", {OneShot(44100, 1000)}, 60, 44653.06, 17, 1013, 0, 0},
-      {"the highest rate decides", {OneShot(22050, 1000), OneShot(48000, 1000)}, 48, 50121.37, 31, 2274, 0, 0},
-      {"96 kHz at most", {OneShot(96000, 1000)}, 48, 94616.54, 42, 986, 0, 0},
-      {"the tracker's lowest note", {OneShot(100, 100)}, 95, 522.69, -95, 523, 0, 0},
-      {"the data's end, an octave up", {OneShot(8363, 1000, 1200)}, 48, 8363, 0, 500, 0, 0},
+      {"44100 Hz on C-5", {OneShot(44100, 1000)}, 60, 44172.06, 17, -24, 1002, 0, 0},
+      {"the highest rate decides", {OneShot(22050, 1000), OneShot(48000, 1000)}, 48, 48169.97, 30, 40, 2185, 0, 0},
+      {"96 kHz at most", {OneShot(96000, 1000)}, 48, 95992.77, 42, 32, 1000, 0, 0},
+      {"the tracker's lowest note", {OneShot(100, 100)}, 95, 522.69, -95, 0, 523, 0, 0},
+      {"the data's end, an octave up", {OneShot(8363, 1000, 1200)}, 48, 8363, 0, 0, 500, 0, 0},
       {"-60 dB before the data's end", {[&] { auto v = OneShot(8363, 100000); v.volume = fading; return v; }()},
-       48, 8363, 0, 6900, 0, 0},
+       48, 8363, 0, 0, 6900, 0, 0},
       {"the last voice: a loop fading out", {OneShot(8363, 1000), Looped({.decay = 2, .sustain = 70})},
-       48, 8363, 0, 10454, 0, 0},
-      {"a sustain, then one cycle", {Looped()}, 48, 8363, 0, 1104, 1004, 0},
-      {"a cycle of 97.15 frames", {Looped({.decay = 0.96, .sustain = 12}, 50)}, 48, 8363, 0, 1101, 1004, 2.732},
-      {"the read inside the loop", {Looped({})}, 48, 8363, 0, 300, 200, 0},
-      {"the louder sustain's cycle", {Looped(), quiet_long_loop}, 48, 8363, 0, 1154, 1004, 0},
-      {"the modulation envelope settles last", {swept}, 48, 8363, 0, 4282, 4182, 0},
-      {"10 s of a long one-shot", {OneShot(8363, 200000)}, 48, 8363, 0, 83630, 0, 0},
-      {"10 s of a slow fade, looped", {Looped({.decay = 100, .sustain = 96})}, 48, 8363, 0, 83630, 83530, 0},
-      {"10 s before the sustain", {Looped({.decay = 1000, .sustain = 40})}, 48, 8363, 0, 83630, 83530, 0},
-      {"nothing sounds", {silent}, 48, 522.69, -48, 0, 0, 0},
+       48, 8363, 0, 0, 10454, 0, 0},
+      {"a sustain, then one cycle", {Looped()}, 48, 8363, 0, 0, 1104, 1004, 0},
+      {"a cycle of 97.15 frames", {Looped({.decay = 0.96, .sustain = 12}, 50)}, 48, 8363, 0, 0, 1101, 1004, 2.732},
+      {"the read inside the loop", {Looped({})}, 48, 8363, 0, 0, 300, 200, 0},
+      {"the louder sustain's cycle", {Looped(), quiet_long_loop}, 48, 8363, 0, 0, 1154, 1004, 0},
+      {"the modulation envelope settles last", {swept}, 48, 8363, 0, 0, 4282, 4182, 0},
+      {"10 s of a long one-shot", {OneShot(8363, 200000)}, 48, 8363, 0, 0, 83630, 0, 0},
+      {"10 s of a slow fade, looped", {Looped({.decay = 100, .sustain = 96})}, 48, 8363, 0, 0, 83630, 83530, 0},
+      {"10 s before the sustain", {Looped({.decay = 1000, .sustain = 40})}, 48, 8363, 0, 0, 83630, 83530, 0},
+      {"nothing sounds", {silent}, 48, 522.69, -48, 0, 0, 0, 0},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -272,6 +273,7 @@ TEST(KeyLayout, RateLengthAndLoop) {
     const KeyRenderLayout layout = LayOutKey(c.voices, c.key);
     EXPECT_NEAR(layout.rate, c.rate, 0.01);
     EXPECT_EQ(layout.relative_note, c.note);
+    EXPECT_EQ(layout.finetune, c.finetune);
     EXPECT_EQ(layout.frames, c.frames);
     EXPECT_EQ(layout.loops, c.loop_start > 0);
     EXPECT_EQ(layout.loop_start, c.loop_start);

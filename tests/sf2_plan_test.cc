@@ -176,14 +176,14 @@ TEST(Sf2Plan, PitchVolumeAndPanning) {
     int note, finetune;
   };
   for (const PitchCase& c : {PitchCase{8363, 60, 0, -12, 0},
-                             {8363, 60, 2, -12, 2},       // the grid plays 0: 1.6 cents flat
-                             {8363, 60, 5.3, -12, 8},     // the grid's 8 is nearer than 0
+                             {8363, 60, 2, -12, 2},    // the grid plays 0: 1.6 cents flat
+                             {8363, 60, 5.3, -12, 8},  // the grid's 8 is nearer than 0
                              {8363, 60, -3, -12, 0},
-                             {8363, 60, -28, -12, -24},   // a tie goes up
-                             {8363, 60, 59.6, -12, 60},   // the grid plays 56
-                             {8363, 60, 62, -11, -64},    // 64 is the next note's -64
+                             {8363, 60, -28, -12, -24},  // a tie goes up
+                             {8363, 60, 59.6, -12, 60},  // the grid plays 56
+                             {8363, 60, 62, -11, -64},   // 64 is the next note's -64
                              {8363, 60, -64, -12, -64},
-                             {44100, 72, 0, 5, -24},      // 44100 Hz: 28 steps below note 17
+                             {44100, 72, 0, 5, -24},        // 44100 Hz: 28 steps below note 17
                              {8363, 0, 15360, 127, 63}}) {  // held at the top
     const Pitch p = sampler::SamplePitch(c.rate, c.root, c.t * 100 / 128);
     EXPECT_EQ(p.relative_note, c.note) << c.t;
@@ -386,9 +386,10 @@ TEST(Sf2Kit, EachKeyRendersAllItsLayers) {
   EXPECT_DOUBLE_EQ(unlike.voices[1].voice.gain, 0.5);
   EXPECT_EQ(key.name, "Left");
   EXPECT_EQ(key.volume, 64);
-  EXPECT_EQ(key.pitch.finetune, 0);
-  // 48000 Hz is the fastest voice: 8363 x 2^((34 - 48 + 45) / 12) = 49,722 Hz is the first above.
-  EXPECT_EQ(key.pitch.relative_note, 45);
+  // 48000 Hz is the fastest voice: 8363 x 2^((34 - 48 + 44 + 40 / 128) / 12) = 48,170 Hz is the
+  // first rate above it on the grid every player plays exactly (finetunes in steps of 8).
+  EXPECT_EQ(key.pitch.relative_note, 44);
+  EXPECT_EQ(key.pitch.finetune, 40);
   EXPECT_EQ(key.panning, sampler::XiPanning(500 * 0.4 * bell / (1 + bell)));
   EXPECT_EQ(first.name, "Schlagzeug \u2013  34-49");  // 21 bytes: the U-umlaut is not cut in two
   EXPECT_EQ(first.drum_keys, (sampler::KeyRange{34, 49}));

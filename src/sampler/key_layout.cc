@@ -12,17 +12,30 @@ namespace {
 
 constexpr double kNever = std::numeric_limits<double>::infinity();
 
-int RelativeNote(int key, double highest_source_rate) {
-  int r = -key;
-  if (highest_source_rate > XiRate(key, r)) {
-    r = static_cast<int>(std::ceil(12 * std::log2(highest_source_rate / kXiBaseRate))) -
-        (key - kXiBaseKey);
+// The rate of `step` sixteenths of a semitone above key 48's rate at relative note 0 on `key`,
+// and the relative note and finetune (a multiple of 8) that give it.
+struct GridRate {
+  int step;
+  int RelativeNote() const { return static_cast<int>(std::floor((step + 8) / 16.0)); }
+  int Finetune() const { return 8 * (step - 16 * RelativeNote()); }
+};
+
+double RateOf(int key, const GridRate& g) { return XiRate(key, g.RelativeNote(), g.Finetune()); }
+
+// The smallest rate of the grid at least `highest_source_rate`, at most kHighestRenderRate, and
+// with a relative note of at least -key.
+GridRate RenderRate(int key, double highest_source_rate) {
+  GridRate g{-16 * key};
+  if (highest_source_rate > RateOf(key, g)) {
+    g.step = static_cast<int>(std::ceil(192 * std::log2(highest_source_rate / kXiBaseRate))) -
+             16 * (key - kXiBaseKey);
     // The logarithm may land a step off either way; the rates themselves decide.
-    while (XiRate(key, r - 1) >= highest_source_rate) --r;
-    while (XiRate(key, r) < highest_source_rate) ++r;
+    while (RateOf(key, {g.step - 1}) >= highest_source_rate) --g.step;
+    while (RateOf(key, g) < highest_source_rate) ++g.step;
   }
-  while (XiRate(key, r) > kHighestRenderRate) --r;
-  return r;
+  while (RateOf(key, g) > kHighestRenderRate) --g.step;
+  while (g.RelativeNote() < -key) ++g.step;
+  return g;
 }
 
 // Frames are whole: a length in seconds that is a whole number of frames must not gain one by
@@ -81,8 +94,8 @@ double VoiceEndSeconds(const RenderVoice& v, double rate, double limit_frames) {
 
 }  // namespace
 
-double XiRate(int key, int relative_note) {
-  return kXiBaseRate * std::exp2((key - kXiBaseKey + relative_note) / 12.0);
+double XiRate(int key, int relative_note, int finetune) {
+  return kXiBaseRate * std::exp2((key - kXiBaseKey + relative_note + finetune / 128.0) / 12.0);
 }
 
 double ReadStep(const RenderVoice& checked, double rate, double seconds, double extra_cents) {
@@ -103,8 +116,10 @@ KeyRenderLayout LayOutKey(std::span<const RenderVoice> voices, int key) {
     if (Sounds(v)) highest_source_rate = std::max(highest_source_rate, v.sample_rate);
   }
   KeyRenderLayout layout;
-  layout.relative_note = RelativeNote(key, highest_source_rate);
-  layout.rate = XiRate(key, layout.relative_note);
+  const GridRate grid = RenderRate(key, highest_source_rate);
+  layout.relative_note = grid.RelativeNote();
+  layout.finetune = grid.Finetune();
+  layout.rate = RateOf(key, grid);
   const double rate = layout.rate;
   const double longest = std::floor(kLongestRenderSeconds * rate);
 

@@ -1,12 +1,16 @@
 // What a key's render will be, worked out before any frame is rendered: its rate, length and
 // loop. The planner counts these against its budgets; RenderKey then fills exactly that.
 //
-// Rate. A tracker plays an XI sample of relative note r (finetune 0) on key k at
-// 8363 x 2^((k - 48 + r) / 12) Hz. The render is made at that rate for the smallest r that is at
-// least the highest rate among the key's voices, so that none of them loses its top octave and
-// the key plays the render at exactly its own rate in every tracker (finetune 0 is exact
-// everywhere). The rate stays at most 96 kHz (then the largest r below), and r at least -k: a
-// tracker plays no note below its first, key + r.
+// Rate. A tracker plays an XI sample of relative note r and finetune f on key k at
+// 8363 x 2^((k - 48 + r + f / 128) / 12) Hz. FastTracker-compatible players take the finetune in
+// steps of 8 (1/16 semitone) and others take it whole, so a finetune that is a multiple of 8 is
+// played exactly by every one of them. The render is made at the smallest such rate that is at
+// least the highest rate among the key's voices: none of them loses its top octave, the key plays
+// the render at exactly its own rate everywhere, and the render's rate lies within 0.4 % of its
+// voices' (a tracker that plays samples without interpolation, which most do by default, then
+// slips a frame rarely, where a whole semitone's grid would have it slip every few dozen frames
+// and spread the noise of it over the spectrum). The rate stays at most 96 kHz (then the largest
+// below), and r at least -k: a tracker plays no note below its first, key + r.
 //
 // Length. A voice sounds until the end of its frames (when it does not loop; its read followed
 // step by step as the render takes it, the modulation envelope's pitch included) or until its
@@ -47,6 +51,7 @@ inline constexpr int kControlFrames = 32;
 struct KeyRenderLayout {
   double rate = 0;        ///< output rate R, Hz
   int relative_note = 0;  ///< the XI relative note that plays the render at its own rate on the key
+  int finetune = 0;       ///< and its finetune: a multiple of 8, which every player plays exactly
   std::uint32_t frames = 0;  ///< output length
   bool loops = false;        ///< a forward loop at the end: [loop_start, frames)
   std::uint32_t loop_start = 0;
@@ -54,8 +59,9 @@ struct KeyRenderLayout {
   int loop_voice = -1;  ///< the voice whose cycle the loop is, rendered moved by that error
 };
 
-/// The rate a tracker plays relative note `relative_note` at on `key`.
-double XiRate(int key, int relative_note);
+/// The rate a tracker plays relative note `relative_note` and `finetune` (1/128 semitone) at on
+/// `key`.
+double XiRate(int key, int relative_note, int finetune = 0);
 
 /// Lays out the render of `voices` on `key` (0..95; others are clamped into it).
 KeyRenderLayout LayOutKey(std::span<const RenderVoice> voices, int key);

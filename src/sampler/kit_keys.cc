@@ -160,7 +160,8 @@ PlannedSample RenderedKey(const ZoneList& list, const std::vector<std::size_t>& 
   sample.zone = loudest;
   sample.lost = lost;
   sample.root_key = key;
-  sample.pitch = Pitch{static_cast<std::int8_t>(render.layout.relative_note), 0};
+  sample.pitch = Pitch{static_cast<std::int8_t>(render.layout.relative_note),
+                       static_cast<std::int8_t>(render.layout.finetune)};
   sample.source.range = {list.zones[loudest].sample, 0, render.layout.frames};
   if (render.layout.loops) {
     sample.loop =
