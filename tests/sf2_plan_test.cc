@@ -321,6 +321,82 @@ TEST(Sf2Plan, EnvelopeAndVibratoComeFromTheZoneThatPlaysKey60) {
   }
 }
 
+// Which layer a melodic key keeps, among the sounds within 150 cB of the loudest: one in tune on
+// the key (its held pitch and scale tuning counted), then one that loops over a short one-shot,
+// then the loudest, then the first; zones that are one sound are a pair first.
+TEST(Sf2Plan, EachKeyKeepsTheLayerThatCarriesTheTune) {
+  const SampleDef long_tone{"Tone", 0, 900, 100, 800, 1000, 60};  // 0.9 s at 1000 Hz, looped
+  const SampleDef chiff{"Chiff", 0, 120, 0, 0, 1000, 60};         // 0.12 s, no loop
+  const SampleDef left{"L", 0, 900, 0, 0, 1000, 60}, right{"R", 0, 900, 0, 0, 1000, 60};
+  const struct {
+    const char* what;
+    std::vector<ZoneGens> zones;
+    const char* kept;
+    double tuning;
+    int panning;
+  } cases[] = {
+      {"a fifth layer first (+666 cents), the melody second",
+       {Z({Set(kCoarseTune, 6), Set(kFineTune, 66)}, 0), Z({}, 1)},
+       "Chiff",
+       0,
+       128},
+      {"an octave layer louder than the tone",
+       {Z({Set(kCoarseTune, 12), Set(kInitialAttenuation, 50)}, 0),
+        Z({Set(kInitialAttenuation, 100)}, 1)},
+       "Chiff",
+       0,
+       128},
+      {"a chiff 1 cB louder than the looped tone",
+       {Z({Set(kInitialAttenuation, 129)}, 1), Z({Set(54, 1), Set(kInitialAttenuation, 130)}, 0)},
+       "Tone",
+       0,
+       128},
+      {"a louder layer out of tune beyond the window",
+       {Z({Set(kCoarseTune, 12)}, 0), Z({Set(kInitialAttenuation, 200)}, 1)},
+       "Tone",
+       1200,
+       128},
+      {"an octave down, lifted by the modulation envelope's held pitch",
+       {Z({Set(kCoarseTune, -12), Set(7, 1200), Set(29, 0)}, 0)},
+       "Tone",
+       0,
+       128},
+      {"one sample panned both ways, tuned apart",
+       {Z({Set(kPan, -500), Set(kFineTune, -10)}, 0), Z({Set(kPan, 400), Set(kFineTune, 20)}, 0)},
+       "Tone",
+       5,
+       115},
+      {"a left and a right recording as two mono samples",
+       {Z({Set(kPan, -500)}, 2), Z({Set(kPan, 500)}, 3)},
+       "L",
+       0,
+       128},
+  };
+  for (const auto& c : cases) {
+    const sf2::PresetPlan plan = Plan(c.zones, {long_tone, chiff, left, right});
+    ASSERT_EQ(plan.plan.instruments.size(), 1u) << c.what;
+    const sampler::PlannedSample& s = plan.plan.instruments[0].samples[0];
+    EXPECT_EQ(s.name, c.kept) << c.what;
+    EXPECT_DOUBLE_EQ(s.tuning_cents, c.tuning) << c.what;
+    EXPECT_EQ(s.panning, c.panning) << c.what;
+  }
+  // The left and right recordings are mixed, as a stereo pair is.
+  const sf2::PresetPlan pair =
+      Plan({Z({Set(kPan, -500)}, 0), Z({Set(kPan, 500)}, 1)}, {left, right});
+  EXPECT_EQ(pair.plan.instruments[0].samples[0].source.partner, (sampler::FrameRange{1, 0, 900}));
+  EXPECT_EQ(pair.plan.instruments[0].pairs_mixed, 1);
+}
+
+// The envelope is the one of the zone that plays key 60, also where another zone plays the same
+// sample on lower keys (a timpani of two ranges with two releases).
+TEST(Sf2Plan, TheEnvelopeComesFromTheZoneThatPlaysKey60) {
+  const sf2::PresetPlan plan =
+      Plan({Z({KeyRange(46, 56), Set(38, 0)}, 0), Z({KeyRange(57, 70), Set(38, 1200)}, 0)},
+           {Mono("Timpani")});
+  ASSERT_EQ(plan.plan.instruments[0].samples.size(), 1u);
+  EXPECT_EQ(plan.plan.instruments[0].envelope.fade_out, 1015);  // a release of 2 s
+}
+
 // Kits outside bank 128 are told by their zones: at least 8 sound at velocity 100, a stereo pair
 // counted once, and three quarters of them sit on one key each.
 TEST(Sf2Kit, ZonesOnSingleKeysMakeAKitWhereverItIs) {

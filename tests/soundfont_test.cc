@@ -176,21 +176,39 @@ TEST(Soundfont, FileNamesKeepWhatWindowsAllows) {
   EXPECT_EQ(PresetFileName(1, 2, " ..", 1, 1), "001-002.xi");
 }
 
-// An envelope too long for a tracker's editor is scaled down, and the report line says so; a
-// preset that plays nothing at velocity 100 is skipped, and no file is left behind for it.
-TEST(Soundfont, ReportsACompressedEnvelopeAndSkipsASilentPreset) {
+// What the report lines say of melodic presets, each in a few words: two zones that are one sound
+// as a stereo pair mixed; a scale tuning kept on the keys the free slots allow; keys no player
+// sounds; a preset whose every key would be silent moved by octaves; a preset that plays nothing
+// at velocity 100 skipped, with no file left behind for it.
+TEST(Soundfont, ReportLinesSayWhatBecameOfThePreset) {
   FakePlatform p;
-  p.AddFile("b.sf2",
-            Sf2({{{"Slow", 0, 0, {{Set(41, 0)}}}, {"Soft", 0, 1, {{Set(41, 1)}}}},
-                 {{"I", {{Set(34, 3600), Set(53, 0)}}}, {"J", {{VelRange(0, 50), Set(53, 0)}}}},
-                 {{"S", 10, 20, 0, 0, 22050, 60}},
-                 30}));
+  std::vector<PresetDef> presets;
+  std::vector<InstrumentDef> instruments;
+  const auto add = [&](std::string name, std::vector<ZoneGens> zones) {
+    const int n = static_cast<int>(presets.size());
+    presets.push_back({name, 0, n, {{Set(41, n)}}});
+    instruments.push_back({name, std::move(zones)});
+  };
+  add("Wide", {{Set(17, -500), Set(53, 0)}, {Set(17, 500), Set(53, 0)}});
+  add("Effects", {{KeyRange(40, 79), Set(56, 0), Set(53, 0)}});
+  add("Deep", {{Set(53, 1)}});
+  add("Gone", {{KeyRange(0, 5), Set(58, 0), Set(51, -120), Set(53, 1)}});
+  add("Soft", {{VelRange(0, 50), Set(53, 0)}});
+  p.AddFile("b.sf2", Sf2({presets,
+                          instruments,
+                          {{"S", 10, 20, 0, 0, 22050, 60}, {"T", 10, 20, 0, 0, 8363, 60}},
+                          30}));
   EXPECT_EQ(RunBrumlet({"--sf2", "b.sf2"}, "brumlet", p), 245);
-  EXPECT_NE(p.fake_console().output.find(
-                "000:000 Slow  ->  000-000 Slow.xi  (1 sample; envelope compressed to 6.5 s)\n"
-                "000:001 Soft  skipped: it plays no sample on keys 0 to 95\n"),
-            std::string::npos);
-  EXPECT_FALSE(p.Has("000-001 Soft.xi"));
+  EXPECT_EQ(p.fake_console().output,
+            kBanner +
+                "Processing bank \"b.sf2\"\n\n"
+                "000:000 Wide  ->  000-000 Wide.xi  (1 sample; 1 stereo pair mixed)\n"
+                "000:001 Effects  ->  000-001 Effects.xi  (16 samples; scale tuning kept on 16 "
+                "of 40 keys)\n"
+                "000:002 Deep  ->  000-002 Deep.xi  (1 sample; silent on keys 0-11)\n"
+                "000:003 Gone  ->  000-003 Gone.xi  (1 sample; moved 6 octaves up)\n"
+                "000:004 Soft  skipped: it plays no sample on keys 0 to 95\n");
+  EXPECT_FALSE(p.Has("000-004 Soft.xi"));
 }
 
 }  // namespace
