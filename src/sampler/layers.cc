@@ -88,10 +88,12 @@ std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_
       pair(Layer::Kind::kPannedTwice, z, *same_sample);
       continue;
     }
+    // Banks cut the two sides of a recording apart and trim each on its own, so their lengths
+    // differ (FluidR3_GM's strings by a fifth); the keys, root, rate and level they share tell.
     const auto recording = find(z, [&](std::size_t y) {
       const Zone& b = list.zones[y];
       return side(y) == Sample::Side::kMono && b.sample != a.sample && OppositeSides(a, b) &&
-             Frames(b) == Frames(a) && b.root_key == a.root_key &&
+             b.keys == a.keys && b.root_key == a.root_key && b.attenuation == a.attenuation &&
              list.samples[b.sample].rate == list.samples[a.sample].rate;
     });
     if (recording) pair(Layer::Kind::kLeftAndRight, z, *recording);

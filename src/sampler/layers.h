@@ -2,10 +2,11 @@
 // sound several zones at once. Zones that are one sound are paired first, a pair counting as one
 // candidate: the two sides of a stereo recording, one mono sample played by two zones panned to
 // opposite sides (a common way to widen a sound), and a left and a right recording stored as two
-// mono samples. Then the main layer is chosen among the candidates within 150 cB (6 dB as players
-// apply it) of the loudest: one in tune on the key first (an octave or a fifth layer of a
-// soundtrack preset is not the melody), then one that loops over a short unlooped one (a chiff is
-// not the tone), then the loudest, then the first in the list.
+// mono samples (on the same keys, with the same root, rate and level). Then the main layer is
+// chosen among the candidates within 150 cB (6 dB as players apply it) of the loudest: one in tune
+// on the key first (an octave or a fifth layer of a soundtrack preset is not the melody), then one
+// that loops over a short unlooped one (a chiff is not the tone), then the loudest, then the first
+// in the list.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +25,7 @@ struct Layer {
     kStereoPair,    ///< a left and a right sample of the reader's stereo pair: mixed
     kPannedTwice,   ///< one mono sample in two zones panned apart: one sample, tunings and pans
                     ///< averaged
-    kLeftAndRight,  ///< two mono recordings alike in length and key, panned apart: mixed
+    kLeftAndRight,  ///< two mono recordings on the same keys, root, rate and level, panned apart
   };
   Kind kind = Kind::kAlone;
   std::size_t main = 0;  ///< the louder zone (the first in the list among equals)

@@ -23,6 +23,8 @@ constexpr int kEnvelopeKey = 60;
 // 0..118 (XM notes 1 to 119, C-0 to A#9, as rendered); outside it the key is silent.
 constexpr int kLowestNote = 0;
 constexpr int kHighestNote = 118;
+// How far off a key may play a slot tuned for another key of the same scale-tuned zone.
+constexpr int kScaleSlotCents = 5;
 
 using KeyArray = std::array<int, kKeyCount>;
 
@@ -107,10 +109,10 @@ InstrumentPlan Part(const std::vector<PlannedSample>& samples, const KeyArray& m
 // A zone spanning several keys with a scale tuning other than 100 cents a key (0, every key the
 // same pitch, is common in sound effects) cannot be one XI sample, which moves 100 cents a key.
 // After the reduction to 16, the free slots go to such zones' keys, one XI sample of the same
-// frames per distinct pitch, the keys nearest the zone's root first (ties: the lower key, then
-// the zones in the list's order); each zone's first key takes its own sample, retuned. Keys left
-// over play the nearest key with a tuned slot of the same zone. Returns the keys kept in tune and
-// the keys such zones play.
+// frames per distinct pitch (a slot serves the keys it plays within a few cents), the keys
+// nearest the zone's root first (ties: the lower key, then the zones in the list's order); each
+// zone's first key takes its own sample, retuned. Keys left over play the nearest key with a
+// tuned slot of the same zone. Returns the keys kept in tune and the keys such zones play.
 std::pair<int, int> TuneScaledKeys(const ZoneList& list, std::vector<PlannedSample>& samples,
                                    KeyArray& map, const KeyArray& key_zone) {
   struct Wanted {
@@ -134,6 +136,19 @@ std::pair<int, int> TuneScaledKeys(const ZoneList& list, std::vector<PlannedSamp
   int kept = 0;
   for (const Wanted& w : wanted) {
     const Zone& zone = list.zones[w.zone];
+    // A slot tuned for another key k0 of the zone plays this key |k - k0| x |100 - t| cents off:
+    // where that is within a few cents (a scale tuning near 100), it serves this key too.
+    const auto near = [&](int k0) {
+      return tuned[k0] >= 0 && key_zone[k0] == static_cast<int>(w.zone) &&
+             std::abs(w.key - k0) * std::abs(zone.scale_tuning - 100) <= kScaleSlotCents;
+    };
+    if (const auto close = std::find_if(wanted.begin(), wanted.end(),
+                                        [&](const Wanted& o) { return near(o.key); });
+        close != wanted.end()) {
+      map[w.key] = tuned[w.key] = tuned[close->key];
+      ++kept;
+      continue;
+    }
     PlannedSample exact = samples[w.sample];
     // On its own key k the zone sounds (k - root) x t + tuning cents above its rate: an XI
     // sample rooted on k sounds that.
