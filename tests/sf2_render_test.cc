@@ -110,21 +110,22 @@ TEST_F(Sf2Render, PresetsPlayAsFluidSynthPlaysTheBank) {
     int skip;
     const char* why;
   };
-  const char* compressed = "its decay is longer than 6.5 s and compressed into it";
   const Case cases[] = {
-      {kFluid, 0, 0, {48, 60, 72}, kSustain, compressed},  // a mixed stereo piano
+      // A mixed stereo piano whose zones hold and decay for different times: the XI has key 60's.
+      {kFluid, 0, 0, {48, 60, 72}, kSustain, "one envelope for every key"},
       {kFluid, 0, 40, {55, 67}, kNone, ""},
       // The bank sounds a left and a right recording typed as mono samples, two layers of which
       // the XI keeps the first; their sum swells differently.
       {kFluid, 0, 48, {48, 60}, kSustain, "a layer left out"},
-      // Its second layer, left out, peaks later and lifts the sum's peak on low keys.
-      {kFluid, 0, 89, {48, 60}, kAttack, "a layer left out"},
+      // Its second stereo layer, left out, peaks later and lifts the sum's peak on low keys; its
+      // recording sits a few cents from the kept one's, and the sum's partial between the two.
+      {kFluid, 0, 89, {48, 60}, kPitch | kAttack, "a layer left out"},
       // An instant attack: the sample's own swell decides where the level first comes within
       // 0.5 dB of its highest, and key 48 plays a neighbouring sample (beyond 16, merged).
       {kFluid, 0, 19, {48, 60}, kAttack, "a merged sample"},
       {kFluid, 0, 52, {60}, kNone, ""},
-      {kFluid, 0, 24, {52, 64}, kSustain, compressed},
-      {kTim, 0, 0, {60}, kSustain, compressed},
+      {kFluid, 0, 24, {52, 64}, kNone, ""},
+      {kTim, 0, 0, {60}, kNone, ""},
       // Five layers sound at once (a mono-typed left and right recording and a synth pair with
       // its own pitch envelope); the XI plays the first.
       {kTim, 0, 48, {60}, kPitch | kAttack | kSustain, "four layers left out"},
@@ -164,7 +165,15 @@ TEST_F(Sf2Render, PresetsPlayAsFluidSynthPlaysTheBank) {
         EXPECT_NEAR(pitch, player, 5);
       }
       if (!(c.skip & kAttack)) {
-        EXPECT_NEAR(xi_peak, peak, std::max(0.03, 0.2 * peak));
+        // A bowed or blown note swells to a plateau whose highest point is anywhere on it: the
+        // attacks agree too where each is within 1.5 dB of its highest when the other peaks.
+        const auto near_peak = [](const Rendered& r, double at, double peak_at) {
+          return LevelDb(r, at - 0.01, at + 0.01) >=
+                 LevelDb(r, peak_at - 0.01, peak_at + 0.01) - 1.5;
+        };
+        EXPECT_TRUE(std::abs(xi_peak - peak) <= std::max(0.03, 0.2 * peak) ||
+                    (near_peak(n.xi, peak, xi_peak) && near_peak(n.bank, xi_peak, peak)))
+            << "peaks at " << xi_peak << " s and " << peak << " s";
       }
       if (!(c.skip & kSustain)) {
         EXPECT_NEAR(xi_sustain, sustain, 3);
