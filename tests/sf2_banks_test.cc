@@ -90,9 +90,10 @@ double Cents(const Sf2Reader& bank, const Sf2Zone& z) {
 }
 
 // `partner`: mixed in (a stereo pair, two mono recordings); `twin`: the same sample in another
-// zone panned the other way, whose tuning and pan are averaged in.
-Sound SoundOf(const Sf2Reader& bank, const Sf2Zone* z, const Sf2Zone* partner,
-              const Sf2Zone* twin) {
+// zone panned the other way, whose tuning and pan are averaged in; with `twin_pair`, the two are
+// a stereo pair played twice, and the four tunings and pans are averaged.
+Sound SoundOf(const Sf2Reader& bank, const Sf2Zone* z, const Sf2Zone* partner, const Sf2Zone* twin,
+              const Sf2Zone* twin_pair = nullptr) {
   const Sf2Sample& s = bank.samples[z->sample];
   const auto& g = z->gen;
   const auto [start, end, loop_start, loop_end] = Span(bank, *z);
@@ -101,7 +102,12 @@ Sound SoundOf(const Sf2Reader& bank, const Sf2Zone* z, const Sf2Zone* partner,
   double pan = Pan(*z);
   const Sf2Zone* other = partner ? partner : twin;
   if (other) pan = (pan + Pan(*other)) / 2;
-  if (twin) cents = (cents + Cents(bank, *twin)) / 2;
+  if (twin_pair) {
+    pan = (pan + (Pan(*twin) + Pan(*twin_pair)) / 2.0) / 2;
+    cents = (cents + Cents(bank, *partner) + Cents(bank, *twin) + Cents(bank, *twin_pair)) / 4;
+  } else if (twin) {
+    cents = (cents + Cents(bank, *twin)) / 2;
+  }
   const long volume = std::lround(64 * std::pow(10, -0.4 * std::clamp(g[48], 0, 1440) / 200));
   Sound sound{
       z,
@@ -136,7 +142,7 @@ Sound KeySound(const Sf2Reader& bank, const std::vector<const Sf2Zone*>& on, int
   std::stable_sort(by_loudness.begin(), by_loudness.end(),
                    [&](const Sf2Zone* a, const Sf2Zone* b) { return att(a) < att(b); });
   struct Layer {
-    const Sf2Zone *main, *partner = nullptr, *twin = nullptr;
+    const Sf2Zone *main, *partner = nullptr, *twin = nullptr, *twin_pair = nullptr;
   };
   std::vector<Layer> layers;
   std::set<const Sf2Zone*> taken;
@@ -146,15 +152,35 @@ Sound KeySound(const Sf2Reader& bank, const std::vector<const Sf2Zone*>& on, int
     }
     return nullptr;
   };
-  for (const Sf2Zone* z : by_loudness) {
-    if (taken.count(z) || (side(z) != 2 && side(z) != 4)) continue;
-    const int link = bank.samples[z->sample].link;
-    const Sf2Zone* y =
-        first_free([&](const Sf2Zone* c) { return side(c) == 6 - side(z) && c->sample == link; });
-    if (!y) y = first_free([&](const Sf2Zone* c) { return side(c) == 6 - side(z); });
-    if (!y) continue;
-    taken.insert(z), taken.insert(y);
-    layers.push_back({z, y});
+  const auto alike = [&](const Sf2Zone* c, const Sf2Zone* z) {
+    return c->key_low == z->key_low && c->key_high == z->key_high &&
+           Root(bank, *c) == Root(bank, *z) &&
+           bank.samples[c->sample].rate == bank.samples[z->sample].rate;
+  };
+  for (int pass = 0; pass < 3; ++pass) {  // the linked side, one alike, any
+    for (const Sf2Zone* z : by_loudness) {
+      if (taken.count(z) || (side(z) != 2 && side(z) != 4)) continue;
+      const Sf2Zone* y = first_free([&](const Sf2Zone* c) {
+        return side(c) == 6 - side(z) &&
+               (pass == 2 || (pass == 1 ? alike(c, z) : c->sample == bank.samples[z->sample].link));
+      });
+      if (y) taken.insert(z), taken.insert(y), layers.push_back({z, y});
+    }
+  }
+  // A stereo pair played twice on the same keys, panned and tuned apart: one pair at the means.
+  std::stable_sort(layers.begin(), layers.end(),
+                   [](const Layer& a, const Layer& b) { return a.main < b.main; });
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    for (std::size_t j = i + 1; j < layers.size() && !layers[i].twin_pair; ++j) {
+      const auto samples = [](const Layer& l) {
+        return std::minmax(l.main->sample, l.partner->sample);
+      };
+      if (!layers[j].twin_pair && samples(layers[i]) == samples(layers[j]) &&
+          alike(layers[i].main, layers[j].main)) {
+        layers[i].twin_pair = layers[j].main, layers[i].twin = layers[j].partner;
+        layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(j));
+      }
+    }
   }
   for (const Sf2Zone* z : by_loudness) {
     if (taken.count(z) || side(z) == 2 || side(z) == 4) continue;
@@ -197,7 +223,7 @@ Sound KeySound(const Sf2Reader& bank, const std::vector<const Sf2Zone*>& on, int
   for (const Layer& l : layers) {
     if (att(l.main) <= least + 150 && (!best || rank(l) < rank(*best))) best = &l;
   }
-  return SoundOf(bank, best->main, best->partner, best->twin);
+  return SoundOf(bank, best->main, best->partner, best->twin, best->twin_pair);
 }
 
 // What keys 0..95 play at velocity 100 (KeySound); a key nothing sounds on plays the nearest key's
@@ -439,7 +465,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BankCase{"TimGM6mb.sf2", "timgm6mb-soundfont", {136, 160, 0, 8, 2, 0, 40, 8}, {{0, 19}}},
         BankCase{
-            "FluidR3_GM.sf2", "fluid-soundfont-gm", {189, 282, 16, 31, 79, 65, 41, 31}, {{0, 0}}}),
+            "FluidR3_GM.sf2", "fluid-soundfont-gm", {189, 282, 15, 31, 78, 65, 36, 31}, {{0, 0}}}),
     [](const auto& info) { return info.param.bank.substr(0, info.param.bank.find('.')); });
 
 }  // namespace

@@ -62,21 +62,35 @@ std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_
   };
   const auto pair = [&](Layer::Kind kind, std::size_t z, std::size_t y) {
     taken[z] = taken[y] = true;
-    layers.push_back({kind, z, y});  // z is the louder: taken in loudness order
+    layers.push_back({kind, z, y, std::nullopt});  // z is the louder: taken in loudness order
   };
   // The reader's stereo pairs: the zone of the sample's link where it sounds here on the other
-  // side, else the loudest of the other side (banks whose links are all wrong exist).
-  for (std::size_t z : loudest_first) {
-    if (taken[z] || side(z) == Sample::Side::kMono) continue;
-    const Sample::Side other =
-        side(z) == Sample::Side::kLeft ? Sample::Side::kRight : Sample::Side::kLeft;
+  // side; else, since banks whose links are all wrong exist, one of the other side on the same
+  // keys with the same root and rate; else the loudest of the other side. Each way is tried on
+  // every zone before the next, so that a lone side does not take another pair's partner.
+  const auto other_side = [&](std::size_t z, std::size_t y) {
+    return side(z) != Sample::Side::kMono && side(y) != Sample::Side::kMono && side(y) != side(z);
+  };
+  const auto same_recording = [&](std::size_t z, std::size_t y) {
+    const Zone &a = list.zones[z], &b = list.zones[y];
+    return b.keys == a.keys && b.root_key == a.root_key &&
+           list.samples[b.sample].rate == list.samples[a.sample].rate;
+  };
+  const auto linked = [&](std::size_t z, std::size_t y) {
     const std::optional<std::uint32_t> link = list.samples[list.zones[z].sample].link;
-    auto partner = find(z, [&](std::size_t y) {
-      return side(y) == other && link && list.zones[y].sample == *link;
-    });
-    if (!partner) partner = find(z, [&](std::size_t y) { return side(y) == other; });
-    if (partner) pair(Layer::Kind::kStereoPair, z, *partner);
-  }
+    return link && list.zones[y].sample == *link;
+  };
+  const auto any = [](std::size_t, std::size_t) { return true; };
+  const auto pair_sides = [&](auto fits) {
+    for (std::size_t z : loudest_first) {
+      if (taken[z] || side(z) == Sample::Side::kMono) continue;
+      const auto partner = find(z, [&](std::size_t y) { return other_side(z, y) && fits(z, y); });
+      if (partner) pair(Layer::Kind::kStereoPair, z, *partner);
+    }
+  };
+  pair_sides(linked);
+  pair_sides(same_recording);
+  pair_sides(any);
   for (std::size_t z : loudest_first) {
     if (taken[z] || side(z) != Sample::Side::kMono) continue;
     const Zone& a = list.zones[z];
@@ -93,16 +107,32 @@ std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_
     const auto recording = find(z, [&](std::size_t y) {
       const Zone& b = list.zones[y];
       return side(y) == Sample::Side::kMono && b.sample != a.sample && OppositeSides(a, b) &&
-             b.keys == a.keys && b.root_key == a.root_key && b.attenuation == a.attenuation &&
-             list.samples[b.sample].rate == list.samples[a.sample].rate;
+             same_recording(z, y) && b.attenuation == a.attenuation;
     });
     if (recording) pair(Layer::Kind::kLeftAndRight, z, *recording);
   }
   for (std::size_t z : zones) {
-    if (!taken[z]) layers.push_back({Layer::Kind::kAlone, z, std::nullopt});
+    if (!taken[z]) layers.push_back({Layer::Kind::kAlone, z, std::nullopt, std::nullopt});
   }
   std::sort(layers.begin(), layers.end(),
             [](const Layer& a, const Layer& b) { return a.main < b.main; });
+  // Twins: stereo pairs of the same two samples on the same keys with the same root, folded into
+  // the first.
+  const auto samples_of = [&](const Layer& l) {
+    return std::minmax(list.zones[l.main].sample, list.zones[*l.other].sample);
+  };
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    if (layers[i].kind != Layer::Kind::kStereoPair || layers[i].twin) continue;
+    for (std::size_t j = i + 1; j < layers.size(); ++j) {
+      if (layers[j].kind == Layer::Kind::kStereoPair && !layers[j].twin &&
+          samples_of(layers[j]) == samples_of(layers[i]) &&
+          same_recording(layers[i].main, layers[j].main)) {
+        layers[i].twin = std::pair(layers[j].main, *layers[j].other);
+        layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(j));
+        break;
+      }
+    }
+  }
   return layers;
 }
 
@@ -151,6 +181,12 @@ PlannedSample SampleOf(const ZoneList& list, const Layer& layer) {
     sample.partner_zone = layer.other;
     pan = (pan + other.pan) / 2;
     sample.lost |= other.lost;
+    if (layer.twin) {
+      const Zone &a = list.zones[layer.twin->first], &b = list.zones[layer.twin->second];
+      pan = (pan + (a.pan + b.pan) / 2.0) / 2;
+      sample.tuning_cents = (tuning(zone) + tuning(other) + tuning(a) + tuning(b)) / 4;
+      sample.lost |= a.lost | b.lost;
+    }
     if (layer.kind == Layer::Kind::kPannedTwice) {
       // One sample sounding at the mean of the two tunings; the louder zone's level, envelope
       // and loop (the sum is not made up for: the tracker's one voice at that volume is what is

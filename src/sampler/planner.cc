@@ -300,6 +300,7 @@ Plan PlanInstrument(const ZoneList& list, WorkBudget& budget) {
     const Layer& layer = MainLayer(list, layers, k);
     used[layer.main] = true;
     if (layer.other) used[*layer.other] = true;
+    if (layer.twin) used[layer.twin->first] = used[layer.twin->second] = true;
     key_zone[k] = static_cast<int>(layer.main);
     PlannedSample sample = SampleOf(list, layer);
     auto same = std::find_if(samples.begin(), samples.end(),
