@@ -116,8 +116,8 @@ std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_
   }
   std::sort(layers.begin(), layers.end(),
             [](const Layer& a, const Layer& b) { return a.main < b.main; });
-  // Twins: stereo pairs of the same two samples on the same keys with the same root, folded into
-  // the first.
+  // Twins: stereo pairs of the same two samples with the same root (both sound on the key, though
+  // their ranges may differ elsewhere), folded into the first.
   const auto samples_of = [&](const Layer& l) {
     return std::minmax(list.zones[l.main].sample, list.zones[*l.other].sample);
   };
@@ -126,7 +126,7 @@ std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_
     for (std::size_t j = i + 1; j < layers.size(); ++j) {
       if (layers[j].kind == Layer::Kind::kStereoPair && !layers[j].twin &&
           samples_of(layers[j]) == samples_of(layers[i]) &&
-          same_recording(layers[i].main, layers[j].main)) {
+          list.zones[layers[i].main].root_key == list.zones[layers[j].main].root_key) {
         layers[i].twin = std::pair(layers[j].main, *layers[j].other);
         layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(j));
         break;

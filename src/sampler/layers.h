@@ -31,7 +31,7 @@ struct Layer {
   Kind kind = Kind::kAlone;
   std::size_t main = 0;  ///< the louder zone (the first in the list among equals)
   std::optional<std::size_t> other;
-  /// A stereo pair's twin: two more zones playing the same two samples on the same keys, panned
+  /// A stereo pair's twin: two more zones playing the same two samples from the same root, panned
   /// and tuned apart from these to widen and thicken the sound. The XI plays the pair once at
   /// the mean of the four pans and tunings.
   std::optional<std::pair<std::size_t, std::size_t>> twin;
