@@ -371,9 +371,25 @@ TEST(Sf2Plan, EachKeyKeepsTheLayerThatCarriesTheTune) {
        "L",
        0,
        128},
+      {"a stereo pair played twice, panned and tuned apart",
+       {Z({Set(kFineTune, 9)}, 4), Z({Set(kPan, 500), Set(kFineTune, 3)}, 5),
+        Z({Set(kPan, -500), Set(kFineTune, -3)}, 4), Z({Set(kFineTune, -9)}, 5)},
+       "SL",
+       0,
+       128},
+      {"a lone left side first, then a stereo pair of another recording",
+       {Z({}, 6), Z({Set(kPan, -500)}, 4), Z({Set(kPan, 500)}, 5)},
+       "Lone",
+       0,
+       128},
   };
+  // Stereo sides whose links are wrong, as in many banks, and a left side without its right.
+  const SampleDef stereo_left{"SL", 0, 900, 0, 0, 1000, 60, 0, 0, 4},
+      stereo_right{"SR", 0, 900, 0, 0, 1000, 60, 0, 0, 2},
+      lone{"Lone", 0, 900, 0, 0, 1000, 61, 0, 0, 4};
   for (const auto& c : cases) {
-    const sf2::PresetPlan plan = Plan(c.zones, {long_tone, chiff, left, right});
+    const sf2::PresetPlan plan =
+        Plan(c.zones, {long_tone, chiff, left, right, stereo_left, stereo_right, lone});
     ASSERT_EQ(plan.plan.instruments.size(), 1u) << c.what;
     const sampler::PlannedSample& s = plan.plan.instruments[0].samples[0];
     EXPECT_EQ(s.name, c.kept) << c.what;
