@@ -77,8 +77,9 @@ std::unique_ptr<Mode> PickMode(const std::vector<std::string>& args, Platform& p
     return nullptr;
   }
   if (first == "--sf2") {
-    if (args.size() == 2 || args.size() == 3) {
-      return std::make_unique<BankConversion>(args[1], optional_argument(2));
+    const bool verbose_list = args.size() == 4 && args[2] == "--list" && args[3] == "-v";
+    if (args.size() == 2 || args.size() == 3 || verbose_list) {
+      return std::make_unique<BankConversion>(args[1], optional_argument(2), verbose_list);
     }
     code = WrongUse(first, args.size(), platform);
     return nullptr;

@@ -377,12 +377,13 @@ inline std::string Megabytes(std::uint64_t bytes) {
   return text;
 }
 
-/// `bytes`: what the preset's files (all parts of a split kit) would hold.
+/// `bytes`: what the preset's files (all parts of a split kit) would hold; `generators`: with
+/// `--list -v`, the names behind its "not in an XI" note, separated by blanks.
 inline std::string PresetListLine(const DisplayText& preset, std::size_t zones, std::size_t samples,
-                                  std::uint64_t bytes) {
+                                  std::uint64_t bytes, std::string_view generators = {}) {
   return Text({preset, "  (", std::to_string(zones), zones == 1 ? " zone, " : " zones, ",
                std::to_string(samples), samples == 1 ? " sample, " : " samples, ", Megabytes(bytes),
-               ")\n"});
+               generators.empty() ? "" : "; not in an XI: ", generators, ")\n"});
 }
 
 /// The last line of --list: the presets --sf2 would write, their files and their bytes.

@@ -110,8 +110,9 @@ std::string PresetFileName(int bank, int program, std::string_view name, int par
   return file + ".xi";
 }
 
-BankConversion::BankConversion(std::string bank_path, std::optional<std::string> choice)
-    : bank_path_(std::move(bank_path)), choice_(std::move(choice)) {}
+BankConversion::BankConversion(std::string bank_path, std::optional<std::string> choice,
+                               bool verbose)
+    : bank_path_(std::move(bank_path)), choice_(std::move(choice)), verbose_(verbose) {}
 
 namespace {
 
@@ -144,6 +145,7 @@ struct PlannedPreset {
   std::optional<DisplayText> skip;
   sampler::Plan plan;
   std::uint64_t bytes = 0;  ///< what its files will hold
+  std::string lost_generators;
 };
 
 // Plans every preset of `order` before anything is written: a bank whose presets would take more
@@ -157,13 +159,10 @@ std::vector<PlannedPreset> PlanAll(const sf2::Bank& bank, const std::vector<std:
   planned.reserve(order.size());
   for (std::size_t preset : order) {
     const sf2::PresetHeader& header = bank.presets[preset];
-    PlannedPreset entry{header.bank,
-                        header.program,
-                        header.name,
-                        PresetLabel(header.bank, header.program, header.name),
-                        {},
-                        {},
-                        0};
+    PlannedPreset entry{header.bank, header.program,
+                        header.name, PresetLabel(header.bank, header.program, header.name),
+                        {},          {},
+                        0,           {}};
     if (twins[preset]) {
       entry.skip = PresetAfterTwin(DisplayText(bank.presets[*twins[preset]].name));
       planned.push_back(std::move(entry));
@@ -177,6 +176,7 @@ std::vector<PlannedPreset> PlanAll(const sf2::Bank& bank, const std::vector<std:
       entry.skip = planned_preset.skip->why;
     } else {
       entry.plan = std::move(planned_preset.plan);
+      entry.lost_generators = std::move(planned_preset.lost_generators);
       for (const sampler::InstrumentPlan& part : entry.plan.instruments) {
         entry.bytes += WrittenBytes(Describe(bank, part));
       }
@@ -236,7 +236,8 @@ int BankConversion::Run(Platform& platform) {
       }
       ++presets;
       files += entry.plan.instruments.size();
-      console.Write(PresetListLine(entry.label, entry.plan.zones, entry.plan.samples, entry.bytes));
+      console.Write(PresetListLine(entry.label, entry.plan.zones, entry.plan.samples, entry.bytes,
+                                   verbose_ ? entry.lost_generators : std::string()));
     }
     console.Write(PresetListTotal(presets, files, bytes));
     file->Close(Site::kBankClose);
@@ -280,8 +281,9 @@ int BankConversion::Run(Platform& platform) {
       output_.Close();
       const auto scaled_down = std::count_if(renders.begin(), renders.end(),
                                              [](const auto& r) { return r && r->scaled_down(); });
-      console.Write(PresetReportLine(entry.label, DisplayText(name), part.samples.size(),
-                                     sampler::ReportNotes(plan, part, static_cast<int>(scaled_down))));
+      console.Write(
+          PresetReportLine(entry.label, DisplayText(name), part.samples.size(),
+                           sampler::ReportNotes(plan, part, static_cast<int>(scaled_down))));
     }
   }
   file->Close(Site::kBankClose);

@@ -16,7 +16,8 @@ namespace brumlet {
 class BankConversion : public Mode {
  public:
   /// `choice`: which presets (`B:P`, `B:*`, a name pattern), "--list", or every preset.
-  BankConversion(std::string bank_path, std::optional<std::string> choice);
+  /// `verbose` (`--list -v`): each list line names the generators behind its "not in an XI".
+  BankConversion(std::string bank_path, std::optional<std::string> choice, bool verbose = false);
 
   /// Exit 0 when every chosen preset was written; 245 when a preset had to be skipped (a line
   /// says why) or the file is not a readable bank; 247 when an output must not be replaced.
@@ -27,6 +28,7 @@ class BankConversion : public Mode {
  private:
   std::string bank_path_;
   std::optional<std::string> choice_;
+  bool verbose_ = false;
   ScopedOutput output_;
   sampler::RenderBuffers renders_;
   XiHeaderBlock image_;

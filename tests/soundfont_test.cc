@@ -194,6 +194,7 @@ TEST(Soundfont, ReportLinesSayWhatBecameOfThePreset) {
   add("Deep", {{Set(53, 1)}});
   add("Gone", {{KeyRange(0, 5), Set(58, 0), Set(51, -120), Set(53, 1)}});
   add("Soft", {{VelRange(0, 50), Set(53, 0)}});
+  add("Muffled", {{Set(8, 8000), Set(16, 200), Set(53, 0)}});
   p.AddFile("b.sf2", Sf2({presets,
                           instruments,
                           {{"S", 10, 20, 0, 0, 22050, 60}, {"T", 10, 20, 0, 0, 8363, 60}},
@@ -207,8 +208,17 @@ TEST(Soundfont, ReportLinesSayWhatBecameOfThePreset) {
                 "of 40 keys)\n"
                 "000:002 Deep  ->  000-002 Deep.xi  (1 sample; silent on keys 0-11)\n"
                 "000:003 Gone  ->  000-003 Gone.xi  (1 sample; moved 6 octaves up)\n"
-                "000:004 Soft  skipped: it plays no sample on keys 0 to 95\n");
+                "000:004 Soft  skipped: it plays no sample on keys 0 to 95\n"
+                "000:005 Muffled  ->  000-005 Muffled.xi  (1 sample; not in an XI: filter, "
+                "effects sends)\n");
   EXPECT_FALSE(p.Has("000-004 Soft.xi"));
+  // --list -v names the generators behind the words.
+  p.fake_console().output.clear();
+  EXPECT_EQ(RunBrumlet({"--sf2", "b.sf2", "--list", "-v"}, "brumlet", p), 0);
+  EXPECT_NE(p.fake_console().output.find("000:005 Muffled  (1 zone, 1 sample, 0.0 MB; not in an "
+                                         "XI: initialFilterFc reverbEffectsSend)\n"),
+            std::string::npos)
+      << p.fake_console().output;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "messages.h"
 #include "sampler/planner.h"
+#include "sf2/lost_generators.h"
 #include "sf2/zone_list.h"
 
 namespace brumlet::sf2 {
@@ -26,6 +27,10 @@ PresetPlan PlanPreset(const Bank& bank, Flattener& flattener, std::size_t preset
   } else if (result.plan.instruments.empty()) {
     // No zone at velocity 100 on a tracker's keys: no XI can hold that.
     result.skip = PresetSkip{DisplayText(kPresetPlaysNothing)};
+  } else {
+    sampler::LostSet lost;
+    for (const sampler::InstrumentPlan& part : result.plan.instruments) lost |= part.lost;
+    result.lost_generators = LostGenerators(flat, lost);
   }
   return result;
 }

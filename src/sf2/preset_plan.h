@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 
 #include "sampler/plan.h"
 #include "sampler/work_budget.h"
@@ -15,6 +16,8 @@ namespace brumlet::sf2 {
 struct PresetPlan {
   std::optional<PresetSkip> skip;  ///< why it is not converted; `plan` then holds no instrument
   sampler::Plan plan;
+  std::string
+      lost_generators;  ///< the generators behind what its files cannot hold (LostGenerators)
 };
 
 /// The plan of preset `preset`, an index below Bank::PresetCount(), flattened by `flattener` (over
