@@ -21,11 +21,15 @@ int main(int argc, char** argv) {
       // The same shapes turned so that every pair meets and sounds: the most a zone can cost.
       {"many-presets-meeting.sf2", ManyPresetsMeetingBank()},
       {"amplifying.sf2", AmplifyingBank()},
+      // Two kits just within the render limits: the longest a small bank can keep the renderer
+      // busy, and converted (368 MB written).
+      {"long-renders.sf2", LongRendersBank(2, 1)},
   };
   for (const auto& [name, def] : banks) {
     const Bytes bytes = Sf2(def);
     std::ofstream out(std::string(argv[1]) + "/" + name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
       std::fprintf(stderr, "make_hostile_banks: cannot write %s\n", name);
       return 1;

@@ -154,7 +154,10 @@ std::vector<PlannedPreset> PlanAll(const sf2::Bank& bank, const std::vector<std:
                                    const std::vector<std::optional<std::size_t>>& twins,
                                    const DisplayText& bank_name) {
   sf2::Flattener flattener(bank);
-  sampler::WorkBudget budget;
+  sampler::WorkBudget budget(
+      sampler::kPresetWorkLimit, sampler::kBankWorkLimit, sampler::kPresetRenderLimit,
+      sampler::BankRenderLimit(
+          static_cast<std::uint64_t>(std::max<std::int64_t>(bank.file_size, 0))));
   std::vector<PlannedPreset> planned;
   planned.reserve(order.size());
   for (std::size_t preset : order) {

@@ -70,4 +70,21 @@ inline BankDef AmplifyingBank() {
   return bank;
 }
 
+/// Drum kits of 96 keys whose every zone renders for the longest a key may last (10 s at
+/// 96,000 Hz: a looped sample decaying over 100 s, rooted on its key): `layers` zones a key,
+/// named by `presets` presets of bank 128. A bank of 200 KB, each layer 92 million units of
+/// rendering.
+inline BankDef LongRendersBank(int presets, int layers) {
+  std::vector<ZoneGens> zones;
+  for (int key = 0; key < 96; ++key) {
+    for (int layer = 0; layer < layers; ++layer) {
+      zones.push_back(
+          {KeyRange(key, key), Set(36, 7973), Set(37, 1000), Set(54, 1), Set(58, key), Set(53, 0)});
+    }
+  }
+  BankDef bank{{}, {{"Long", zones}}, {{"S", 0, 100000, 0, 100000, 96000}}, 100000};
+  for (int p = 0; p < presets; ++p) bank.presets.push_back({"K", 128, p, {{Set(41, 0)}}});
+  return bank;
+}
+
 }  // namespace brumlet::testing

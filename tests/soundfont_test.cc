@@ -154,6 +154,12 @@ TEST(Soundfont, HostileBanksAreBoundedInWorkAndOutput) {
        processing + "error: b.sf2: the chosen presets would write 1281 MB, more than 16 times the "
                     "bank; choose fewer presets\n",
        0},
+      {"a kit that renders too long", LongRendersBank(1, 2), "*", 245,
+       processing +
+           "128:000 K  skipped: planning it would take more work than any real bank needs\n",
+       0},
+      {"kits that render too long together", LongRendersBank(3, 1), "*", 245, processing + error,
+       0},
       {"amplifying, listed", AmplifyingBank(), "--list", 0,
        "000:000 P  (16 zones, 16 samples, 3.2 MB)\n000:001 P  (16 zones, 16 samples, 3.2 MB)\n", 0},
   };

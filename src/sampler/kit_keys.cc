@@ -9,6 +9,8 @@
 #include "sampler/envelope_mapping.h"
 #include "sampler/key_layout.h"
 #include "sampler/layers.h"
+#include "sampler/render_voice.h"
+#include "sampler/resampler.h"
 #include "sampler/xi_units.h"
 #include "utf8.h"
 
@@ -110,6 +112,22 @@ bool IsKit(const ZoneList& list, const std::vector<std::size_t>& sounding) {
   return count >= 8 && 4 * single >= 3 * count;
 }
 
+// What rendering `voices` as laid out costs: each voice's output frames, times the resampler's
+// kernel stretch where the voice is read faster than the output (at the highest pitch its
+// modulation envelope takes it to), since the taps a frame costs grow with it, up to 16 times.
+std::uint64_t RenderCost(const std::vector<RenderVoice>& voices, const KeyRenderLayout& layout) {
+  double cost = 0;
+  for (const RenderVoice& voice : voices) {
+    const RenderVoice v = CheckedVoice(voice);
+    if (!Sounds(v)) continue;
+    const double cents =
+        std::clamp(v.pitch_cents + std::max(0.0, v.mod_env_to_pitch_cents), -24000.0, 24000.0);
+    const double step = v.sample_rate * std::exp2(cents / 1200) / layout.rate;
+    cost += static_cast<double>(layout.frames) * std::clamp(step, 1.0, kMaxKernelStretch);
+  }
+  return static_cast<std::uint64_t>(std::ceil(cost));
+}
+
 // The sample of kit key `key`: every zone sounding there, rendered together at a rate the key
 // plays at its own; named after its loudest zone's sample. Its work counts against `budget`.
 PlannedSample RenderedKey(const ZoneList& list, const std::vector<std::size_t>& candidates, int key,
@@ -154,7 +172,7 @@ PlannedSample RenderedKey(const ZoneList& list, const std::vector<std::size_t>& 
   }
   for (const PlannedVoice& voice : render.voices) voices.push_back(voice.voice);
   render.layout = LayOutKey(voices, key);
-  budget.SpendRender(std::uint64_t{render.layout.frames} * voices.size());
+  budget.SpendRender(RenderCost(voices, render.layout));
   PlannedSample sample;
   sample.name = list.samples[list.zones[loudest].sample].name;
   sample.zone = loudest;

@@ -17,16 +17,26 @@ inline constexpr std::uint64_t kPresetWorkLimit = 1'000'000;
 inline constexpr std::uint64_t kBankWorkLimit = 17'000'000;
 
 /// Rendering a drum key costs a voice times an output frame, a unit of its own that costs more
-/// than a planning unit: FluidR3_GM's kits take RENDER_FLUID units (its busiest RENDER_FLUID_KIT),
-/// TimGM6mb's RENDER_TIM (RENDER_TIM_KIT).
-inline constexpr std::uint64_t kPresetRenderLimit = 2'000'000'000;
-inline constexpr std::uint64_t kBankRenderLimit = 20'000'000'000;
+/// than a planning unit, and is counted when the key is planned (its length is known then).
+/// FluidR3_GM's kits take 144,765,677 units (the busiest, Orchestra Kit, 5,115,617), TimGM6mb's
+/// 36,577,806 (Orchestra, 7,193,490). Real banks render in proportion to their sample data, so
+/// the bank's limit grows with its size (65 times FluidR3_GM's need, 10 times TimGM6mb's), while
+/// a crafted bank of a megabyte renders at most the least limit.
+inline constexpr std::uint64_t kPresetRenderLimit = 100'000'000;
+inline constexpr std::uint64_t kLeastBankRenderLimit = 200'000'000;
+inline constexpr std::uint64_t kRenderPerBankByte = 64;
+
+/// The render limit of a bank of `bank_bytes` bytes.
+constexpr std::uint64_t BankRenderLimit(std::uint64_t bank_bytes) {
+  return bank_bytes > kLeastBankRenderLimit / kRenderPerBankByte ? kRenderPerBankByte * bank_bytes
+                                                                 : kLeastBankRenderLimit;
+}
 
 class WorkBudget {
  public:
   WorkBudget(std::uint64_t per_preset = kPresetWorkLimit, std::uint64_t per_bank = kBankWorkLimit,
              std::uint64_t render_per_preset = kPresetRenderLimit,
-             std::uint64_t render_per_bank = kBankRenderLimit)
+             std::uint64_t render_per_bank = kLeastBankRenderLimit)
       : per_preset_(per_preset),
         per_bank_(per_bank),
         render_per_preset_(render_per_preset),
