@@ -430,7 +430,7 @@ inline constexpr std::string_view kLostWords[] = {"filter",
 /// `words`: what was lost, each once, joined with ", ".
 inline std::string NotInAnXiNote(std::string_view words) { return Text({"not in an XI: ", words}); }
 
-/// What a preset's zones left out: "640 velocity layers, 36 layers, 8 above B-7 left out";
+/// What a preset's zones left out: "640 velocity layers, 36 layers, 8 zones above B-7 left out";
 /// empty when nothing was.
 inline std::string LeftOutNote(int velocity_layers, int layers, int above_keyboard) {
   std::string counts;
@@ -441,7 +441,7 @@ inline std::string LeftOutNote(int velocity_layers, int layers, int above_keyboa
   };
   add(velocity_layers, "velocity layer", "velocity layers");
   add(layers, "layer", "layers");
-  add(above_keyboard, "above B-7", "above B-7");
+  add(above_keyboard, "zone above B-7", "zones above B-7");
   return counts.empty() ? counts : counts + " left out";
 }
 
