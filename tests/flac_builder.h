@@ -3,6 +3,8 @@
 // what it is told, faults included (reserved codes, residuals out of range), with correct CRCs.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -75,6 +77,18 @@ struct StreamDef {
 
 using Samples = std::vector<std::int64_t>;
 
+// A tone with some noise, `bits` wide at 90 per cent of full scale.
+inline Samples Wave(std::size_t n, int bits, double frequency = 0.031, std::uint32_t seed = 1) {
+  Samples v;
+  const double amplitude = 0.9 * std::ldexp(1.0, bits - 1);
+  for (std::size_t i = 0; i < n; ++i) {
+    seed = seed * 1664525 + 1013904223;
+    const double noise = static_cast<double>(seed >> 20) / 4096.0 - 0.5;
+    v.push_back(std::llround(amplitude * (std::sin(frequency * i) * 0.98 + 0.02 * noise)));
+  }
+  return v;
+}
+
 // Shorthands for the definitions above.
 inline SubframeDef Kind(SubframeDef::Kind kind, int order = 0) {
   SubframeDef d;
@@ -135,8 +149,12 @@ inline Bytes MetadataBlock(int type, const Bytes& data, bool last = false) {
 
 inline void PutResidual(BitWriter& w, const SubframeDef& def, const std::vector<std::int64_t>& r,
                         int order) {
-  const int parameter_bits = def.rice5 ? 5 : 4;
-  w.Put(def.method >= 0 ? static_cast<unsigned>(def.method) : def.rice5, 2);
+  // Residuals of 20 bits and more take 5-bit parameters, as an encoder would choose.
+  const bool rice5 = def.rice5 || std::any_of(r.begin(), r.end(), [](std::int64_t v) {
+                       return v >= (1 << 19) || v < -(1 << 19);
+                     });
+  const int parameter_bits = rice5 ? 5 : 4;
+  w.Put(def.method >= 0 ? static_cast<unsigned>(def.method) : rice5, 2);
   w.Put(static_cast<unsigned>(def.partition_order), 4);
   const std::int64_t per = static_cast<std::int64_t>(r.size() + order) >> def.partition_order;
   std::size_t at = 0;
@@ -154,7 +172,7 @@ inline void PutResidual(BitWriter& w, const SubframeDef& def, const std::vector<
     } else {
       int best = def.rice;
       std::uint64_t best_bits = ~std::uint64_t{0};
-      for (int k = 0; def.rice < 0 && k <= (def.rice5 ? 30 : 14); ++k) {
+      for (int k = 0; def.rice < 0 && k <= (rice5 ? 30 : 14); ++k) {
         std::uint64_t bits = 0;
         for (std::uint64_t f : folded) bits += (f >> k) + 1 + static_cast<unsigned>(k);
         if (bits < best_bits) best_bits = bits, best = k;

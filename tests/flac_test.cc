@@ -4,7 +4,6 @@
 // RFC 9639, byte for byte.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -52,18 +51,6 @@ Bytes FromHex(const std::string& hex) {
     bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   }
   return bytes;
-}
-
-// A tone with some noise, `bits` wide at 90 per cent of full scale.
-Samples Wave(std::size_t n, int bits, double frequency = 0.031, std::uint32_t seed = 1) {
-  Samples v;
-  const double amplitude = 0.9 * std::ldexp(1.0, bits - 1);
-  for (std::size_t i = 0; i < n; ++i) {
-    seed = seed * 1664525 + 1013904223;
-    const double noise = static_cast<double>(seed >> 20) / 4096.0 - 0.5;
-    v.push_back(std::llround(amplitude * (std::sin(frequency * i) * 0.98 + 0.02 * noise)));
-  }
-  return v;
 }
 
 std::vector<std::int32_t> Interleaved(const StreamDef& def) {
@@ -137,6 +124,8 @@ TEST(FlacDecoder, DecodesEverySubframeKindAndChannelLayout) {
   zero_width.escape_bits = 0;
   rice5.rice5 = true;
   wasted.wasted = 8;
+  SubframeDef unary = Fixed(1);  // Rice parameter 0: the folded residual in unary, past 64 bits
+  unary.rice = 0;
   SubframeDef wasted_verbatim;
   wasted_verbatim.wasted = 8;
   Samples shifted = tone, full_left = Wave(4096, 32), full_right;
@@ -169,6 +158,7 @@ TEST(FlacDecoder, DecodesEverySubframeKindAndChannelLayout) {
       {"wasted bits", Stream({Frame({shifted, shifted}, {wasted, wasted_verbatim}, 24)})},
       {"escaped partitions",
        Stream({Frame({tone}, {escaped}, 16), Frame({ramp}, {zero_width}, 16)})},
+      {"Rice codes longer than the bit cache", Stream({Frame({Wave(300, 12)}, {unary}, 12)})},
       {"5-bit Rice parameters", Stream({Frame({Wave(4096, 24, 3.0)}, {rice5}, 24)})},
       {"left-side", Stream({Frame({tone, quiet}, {Fixed(2), Fixed(1)}, 16, 8)})},
       {"side-right", Stream({Frame({tone, quiet}, {Fixed(2), Fixed(1)}, 16, 9)})},
