@@ -343,6 +343,18 @@ TEST(FlacDecoder, RefusesAStreamCutAtEveryLength) {
   }
 }
 
+// Near the end of the file the cache is topped up a byte at a time, zeros past the end: a Rice code
+// may then end on the cache's last bit (found by the fuzzer: a shift by 64 bits).
+TEST(FlacBitReader, ARiceCodeMayEndOnTheCachesLastBitAtTheEndOfTheFile) {
+  // A byte, 55 zeros, a one and 8 low bits, of which the file holds none.
+  MemFile file = FileOf({0xAA, 0, 0, 0, 0, 0, 0, 0x01});
+  BitReader reader(file, Site::kSampleRead);
+  EXPECT_EQ(reader.ReadBits(8), 0xAAu);
+  std::int32_t residual;
+  reader.ReadRice(&residual, 1, 8);
+  EXPECT_TRUE(reader.overrun());
+}
+
 TEST(FlacDecoder, PassesAFailedReadThrough) {
   const Bytes bytes = Flac(Stream({Frame({Wave(100, 16)}, {}, 16)}));
   EXPECT_THROW(Decode(bytes, {{Site::kSampleRead, EIO}}), RunFailure);

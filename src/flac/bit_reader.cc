@@ -23,7 +23,7 @@ void BitReader::Reload() {
 void BitReader::SlowRefill() {
   while (end_ - pos_ < 8 && !end_of_file_) Reload();
   if (pos_ + 8 <= end_) return Refill();
-  while (bits_ <= 56) {
+  while (bits_ < 56) {  // at most 63: a shift by the whole 64 bits is undefined
     if (pos_ < end_) {
       cache_ |= std::uint64_t{buffer_[pos_++]} << (56 - bits_);
     } else {

@@ -133,7 +133,7 @@ class BitReader {
     cache_ <<= count;
     bits_ -= count;
   }
-  /// Makes at least 57 bits counted (zeros past the end of the file).
+  /// Makes 56 to 63 bits counted (zeros past the end of the file).
   void Refill() {
     if (pos_ + 8 <= end_) [[likely]] {
       cache_ |= LoadBe64(buffer_.data() + pos_) >> bits_;
