@@ -1,11 +1,13 @@
 // Writes the fuzzers' seed corpora, made by the tests' own WAV builder: small valid and broken
 // WAVs of every kind the converter reads, name files using every identifier and token, and small
 // SoundFont banks with global zones, stereo pairs, loops, offsets and a drum kit to split; and for
-// the instrument modes, a mode byte followed by those WAVs or a bank, files apart by "#FILE#".
+// the instrument modes, a mode byte followed by those WAVs or a bank, files apart by "#FILE#";
+// small FLAC streams of every subframe kind and stereo layout, made by the tests' FLAC builder.
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "flac_builder.h"
 #include "riff_builder.h"
 #include "sf2_builder.h"
 
@@ -26,9 +28,12 @@ void Save(const std::filesystem::path& dir, const std::string& name, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) return 2;
-  const std::filesystem::path wavs = argv[1], names = argv[2], banks = argv[3], modes = argv[4];
-  for (const auto& dir : {wavs, names, banks, modes}) std::filesystem::create_directories(dir);
+  if (argc != 6) return 2;
+  const std::filesystem::path wavs = argv[1], names = argv[2], banks = argv[3], modes = argv[4],
+                              flacs = argv[5];
+  for (const auto& dir : {wavs, names, banks, modes, flacs}) {
+    std::filesystem::create_directories(dir);
+  }
 
   const Bytes list =
       Chunk("LIST", Concat({Bytes{'I', 'N', 'F', 'O'}, Chunk("INAM", {'P', 'a', 'd', 0, 0}),
@@ -100,5 +105,29 @@ int main(int argc, char** argv) {
   Save(modes, "mono", Concat({Bytes{2}, stereo16, split, mono8}));
   Save(modes, "bank", Concat({Bytes{3}, stereo_bank}));
   Save(modes, "kit_bank", Concat({Bytes{3}, Sf2(kit), split, Bytes{'1', '2', '8', ':', '*'}}));
+
+  SubframeDef rice5 = Fixed(1, 2), escaped = Fixed(2, 1), wasted = Fixed(1);
+  rice5.rice5 = true;
+  escaped.escape_bits = 24;
+  wasted.wasted = 4;
+  StreamDef mono = Stream({Frame({Wave(300, 16)}, {Fixed(2, 1)}, 16),
+                           Frame({Wave(100, 16, 0.2)}, {Lpc({3, -2}, 4, 1)}, 16)});
+  mono.blocks = {MetadataBlock(1, Bytes(8, 0)), MetadataBlock(2, Bytes(12, 0x61))};
+  Save(flacs, "mono16", Flac(mono));
+  Save(flacs, "mid_side24",
+       Flac(Stream({Frame({Wave(256, 24), Wave(256, 24, 0.1)}, {rice5, escaped}, 24, 10)})));
+  Samples shifted = Wave(100, 12, 0.3);
+  for (std::int64_t& v : shifted) v *= 16;
+  StreamDef varied = Stream(
+      {Frame({Samples(40, -3)}, {Kind(SubframeDef::kConstant)}, 8), Frame({Wave(50, 8)}, {{}}, 8)});
+  for (FrameDef& f : varied.frames) f.variable = true;
+  Save(flacs, "variable8", Concat({Bytes{'I', 'D', '3', 4, 0, 0, 0, 0, 0, 2, 0, 0}, Flac(varied)}));
+  Save(flacs, "side32",
+       Flac(Stream({Frame({Wave(100, 32), Wave(100, 32, 0.05)}, {Fixed(2), Fixed(1)}, 32, 8)})));
+  std::vector<Samples> six(6, Wave(100, 16, 0.07));
+  six[5] = shifted;
+  FrameDef many = Frame(six, {{}, Fixed(3), Fixed(4), Lpc({1, 1, -1}, 3, 1), {}, wasted}, 16);
+  many.rate = 7350;
+  Save(flacs, "six16", Flac(Stream({many})));
   return 0;
 }
