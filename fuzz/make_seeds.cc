@@ -1,7 +1,9 @@
 // Writes the fuzzers' seed corpora, made by the tests' own WAV builder: small valid and broken
 // WAVs of every kind the converter reads, name files using every identifier and token, and small
 // SoundFont banks with global zones, stereo pairs, loops, offsets and a drum kit to split; and for
-// the instrument modes, a mode byte followed by those WAVs or a bank, files apart by "#FILE#".
+// the instrument modes, a mode byte followed by those WAVs or a bank, files apart by "#FILE#"; and
+// SFZ files as a SoundFont export writes them and as libraries write them by hand, with every
+// header, directive, comment and choosing opcode, a main file and its include apart by "#FILE#".
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -26,9 +28,12 @@ void Save(const std::filesystem::path& dir, const std::string& name, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) return 2;
-  const std::filesystem::path wavs = argv[1], names = argv[2], banks = argv[3], modes = argv[4];
-  for (const auto& dir : {wavs, names, banks, modes}) std::filesystem::create_directories(dir);
+  if (argc != 6) return 2;
+  const std::filesystem::path wavs = argv[1], names = argv[2], banks = argv[3], modes = argv[4],
+                              sfzs = argv[5];
+  for (const auto& dir : {wavs, names, banks, modes, sfzs}) {
+    std::filesystem::create_directories(dir);
+  }
 
   const Bytes list =
       Chunk("LIST", Concat({Bytes{'I', 'N', 'F', 'O'}, Chunk("INAM", {'P', 'a', 'd', 0, 0}),
@@ -100,5 +105,21 @@ int main(int argc, char** argv) {
   Save(modes, "mono", Concat({Bytes{2}, stereo16, split, mono8}));
   Save(modes, "bank", Concat({Bytes{3}, stereo_bank}));
   Save(modes, "kit_bank", Concat({Bytes{3}, Sf2(kit), split, Bytes{'1', '2', '8', ':', '*'}}));
+
+  Save(sfzs, "export",
+       std::string("// Sfz exported from a sf2 file\r\n<group>\r\nloop_mode=loop_continuous\r\n"
+                   "ampeg_attack=0.001\r\nfil_type=lpf_2p\r\ncutoff=19913\r\n\r\n<region>\r\n"
+                   "sample=samples\\Piano C4.wav\r\nlokey=0 hikey=61\r\npitch_keycenter=60\r\n"
+                   "volume=-2.144\r\ntune=-7\r\noffset=0\r\nend=5635\r\nloop_start=9\r\n"
+                   "loop_end=5631\r\nampeg_decay=19.8 ampeg_sustain=86.1 effect1=7 lochan=10\r\n"));
+  Save(sfzs, "handmade",
+       std::string("<control> default_path=Samples/ set_cc64=127\n#define $KEY c#4\n"
+                   "<global> sw_lokey=c1 sw_hikey=e1 sw_default=d1 /* over\nlines */\n"
+                   "<master> seq_length=2 <group> trigger=first hicc64=63 lorand=0 hirand=.5\n"
+                   "<region> sample=a b.wav key=$KEY seq_position=2 sw_last=d1\n"
+                   "<curve> v000=0 <effect> type=lpf <midi> x=1\n"
+                   "<region>sample=*sine pitch_keycenter=sample end=-1 // comment\n"
+                   "#include \"INC.SFZ\"\n#FILE#"
+                   "<region> sample=..\\x.wav lovel=1 hivel=100 on_locc1=0 amplitude_cc1=50\r"));
   return 0;
 }
