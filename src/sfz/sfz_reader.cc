@@ -67,13 +67,10 @@ class Reader {
   bool ReadFile(const std::string& path, std::string& text, Place at) {
     const std::unique_ptr<File> file = platform_.OpenRead(path, Site::kSfzOpen);
     for (;;) {
-      const std::size_t old = text.size();
-      text.resize(old + kBlock);
-      const std::size_t n =
-          file->Read(reinterpret_cast<Byte*>(text.data() + old), kBlock, Site::kSfzRead);
-      text.resize(old + n);
-      if (!Charge(n, at)) return false;
+      const std::size_t n = file->Read(block_.get(), kBlock, Site::kSfzRead);
       if (n == 0) break;
+      if (!Charge(n, at)) return false;
+      text.append(reinterpret_cast<const char*>(block_.get()), n);
     }
     file->Close(Site::kSfzClose);
     return true;
@@ -220,6 +217,7 @@ class Reader {
 
   Platform& platform_;
   SfzFile& out_;
+  const std::unique_ptr<Byte[]> block_{new Byte[kBlock]};  // one block of a file at a time
   std::size_t text_used_ = 0;
   std::map<std::string, std::string, std::less<>> defines_;
   std::set<std::string, std::less<>> unmapped_seen_;
