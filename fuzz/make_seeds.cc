@@ -2,7 +2,9 @@
 // WAVs of every kind the converter reads, name files using every identifier and token, and small
 // SoundFont banks with global zones, stereo pairs, loops, offsets and a drum kit to split; and for
 // the instrument modes, a mode byte followed by those WAVs or a bank, files apart by "#FILE#";
-// small FLAC streams of every subframe kind and stereo layout, made by the tests' FLAC builder.
+// small FLAC streams of every subframe kind and stereo layout, made by the tests' FLAC builder;
+// and SFZ files as a SoundFont export writes them and as libraries write them by hand, with every
+// header, directive, comment and choosing opcode, a main file and its include apart by "#FILE#".
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -28,10 +30,10 @@ void Save(const std::filesystem::path& dir, const std::string& name, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) return 2;
+  if (argc != 7) return 2;
   const std::filesystem::path wavs = argv[1], names = argv[2], banks = argv[3], modes = argv[4],
-                              flacs = argv[5];
-  for (const auto& dir : {wavs, names, banks, modes, flacs}) {
+                              flacs = argv[5], sfzs = argv[6];
+  for (const auto& dir : {wavs, names, banks, modes, flacs, sfzs}) {
     std::filesystem::create_directories(dir);
   }
 
@@ -129,5 +131,20 @@ int main(int argc, char** argv) {
   FrameDef many = Frame(six, {{}, Fixed(3), Fixed(4), Lpc({1, 1, -1}, 3, 1), {}, wasted}, 16);
   many.rate = 7350;
   Save(flacs, "six16", Flac(Stream({many})));
+  Save(sfzs, "export",
+       std::string("// Sfz exported from a sf2 file\r\n<group>\r\nloop_mode=loop_continuous\r\n"
+                   "ampeg_attack=0.001\r\nfil_type=lpf_2p\r\ncutoff=19913\r\n\r\n<region>\r\n"
+                   "sample=samples\\Piano C4.wav\r\nlokey=0 hikey=61\r\npitch_keycenter=60\r\n"
+                   "volume=-2.144\r\ntune=-7\r\noffset=0\r\nend=5635\r\nloop_start=9\r\n"
+                   "loop_end=5631\r\nampeg_decay=19.8 ampeg_sustain=86.1 effect1=7 lochan=10\r\n"));
+  Save(sfzs, "handmade",
+       std::string("<control> default_path=Samples/ set_cc64=127\n#define $KEY c#4\n"
+                   "<global> sw_lokey=c1 sw_hikey=e1 sw_default=d1 /* over\nlines */\n"
+                   "<master> seq_length=2 <group> trigger=first hicc64=63 lorand=0 hirand=.5\n"
+                   "<region> sample=a b.wav key=$KEY seq_position=2 sw_last=d1\n"
+                   "<curve> v000=0 <effect> type=lpf <midi> x=1\n"
+                   "<region>sample=*sine pitch_keycenter=sample end=-1 // comment\n"
+                   "#include \"INC.SFZ\"\n#FILE#"
+                   "<region> sample=..\\x.wav lovel=1 hivel=100 on_locc1=0 amplitude_cc1=50\r"));
   return 0;
 }

@@ -1,8 +1,8 @@
 // Fuzzes the SoundFont side: the bank reader, then the plan of every preset, within the work
 // budgets the program plans with. Whatever the bytes, the reader either refuses the bank with exit
 // code 245 or reads it without reading outside the file, and every plan either skips its preset or
-// stays inside the bank: at most 16 samples, a key map that names only them, and frames, partners
-// and loops inside the sample data.
+// stays inside the bank: 1 to 16 samples, a key map that names only them, and frames, partners,
+// drum voices and loops inside the sample data.
 #include <cstdint>
 #include <cstdlib>
 
@@ -18,11 +18,10 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-void CheckRange(const sf2::Bank& bank, const sf2::FrameRange& range) {
-  const std::int64_t first = bank.sample_data_offset;
-  const std::int64_t end = first + 2 * std::int64_t{bank.sample_frames};
-  Check(range.frames > 0 && range.file_offset >= first &&
-        range.file_offset + 2 * std::int64_t{range.frames} <= end);
+// Frames of the bank's sample data: the plan's addresses are frame indices into it.
+void CheckRange(const sf2::Bank& bank, const sampler::FrameRange& range) {
+  Check(range.frames > 0 && range.first >= 0 &&
+        range.first + std::int64_t{range.frames} <= std::int64_t{bank.sample_frames});
 }
 
 }  // namespace
@@ -42,15 +41,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t p = 0; p < bank.PresetCount() && !budget.BankExceeded(); ++p) {
     budget.StartPreset();
     const sf2::PresetPlan plan = sf2::PlanPreset(bank, flattener, p, budget);
-    Check(plan.skip.has_value() == plan.instruments.empty());
-    for (const sf2::InstrumentPlan& instrument : plan.instruments) {
-      Check(instrument.samples.size() <= xi::kSampleSlots);
-      for (std::uint8_t slot : instrument.key_map) {
-        Check(slot < instrument.samples.size() || (slot == 0 && instrument.samples.empty()));
-      }
-      for (const sf2::PlannedSample& sample : instrument.samples) {
-        CheckRange(bank, sample.source.range);
-        if (sample.source.partner_sample) CheckRange(bank, sample.source.partner_range);
+    Check(plan.skip.has_value() == plan.plan.instruments.empty());
+    for (const sampler::InstrumentPlan& instrument : plan.plan.instruments) {
+      Check(!instrument.samples.empty() && instrument.samples.size() <= xi::kSampleSlots);
+      for (std::uint8_t slot : instrument.key_map) Check(slot < instrument.samples.size());
+      for (const sampler::PlannedSample& sample : instrument.samples) {
+        if (sample.render) {  // a drum key: its voices' frames are read, not the source's
+          for (const sampler::PlannedVoice& voice : sample.render->voices) {
+            CheckRange(bank, voice.frames);
+            if (voice.mixed_with) CheckRange(bank, *voice.mixed_with);
+          }
+          Check(sample.render->layout.frames == sample.source.range.frames);
+        } else {
+          CheckRange(bank, sample.source.range);
+          if (sample.source.partner) CheckRange(bank, *sample.source.partner);
+        }
         if (sample.loop) {
           Check(sample.loop->length > 0 &&
                 sample.loop->start + std::uint64_t{sample.loop->length} <=

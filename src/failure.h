@@ -48,6 +48,9 @@ enum class Site : std::uint32_t {
   kBankRead = 0x0603,
   kBankOpen = 0x0604,
   kBankClose = 0x0605,
+  kSfzOpen = 0x0701,  ///< an SFZ file or a file it includes
+  kSfzRead = 0x0702,
+  kSfzClose = 0x0703,
   kSearch = 0x0A01,     ///< listing the matches of a pattern
   kRunFolder = 0x0A02,  ///< the folder an Explorer launch writes a dropped file's outputs to
 };
