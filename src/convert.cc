@@ -5,6 +5,7 @@
 #include "messages.h"
 #include "naming/name_file.h"
 #include "output_file.h"
+#include "platform/wildcard.h"
 #include "wav/scan_wav.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
@@ -18,7 +19,7 @@ void CloseIfOpen(std::unique_ptr<File>& file, Site site) {
   file.reset();
 }
 
-void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
+void ConvertOne(const Match& match, Vars& vars, RunOutputs& written, Platform& platform) {
   const StereoHandling stereo = vars.stereo;
   vars.SourceName = match.name;
   vars.SourceFile = platform.OpenRead(match.path, Site::kSourceOpen);
@@ -26,7 +27,15 @@ void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
   // A source named "xi", "a.xi" matched by "*", or a name file "drum.xi" beside "drum.wav".
   std::vector<const File*> inputs{vars.SourceFile.get()};
   if (vars.NameFileGiven) inputs.push_back(vars.name_file.get());
-  vars.OutputFile.Create(vars.OutputName, inputs, platform);
+  // Names meet in one output by their part before the first dot, or by case where the system
+  // ignores it: an output this run wrote is never replaced by it.
+  vars.OutputFile.Create(vars.OutputName, inputs, platform, [&](const FileId& existing) {
+    if (const std::string* earlier = written.SourceOf(existing)) {
+      throw SameOutput(DisplayText(vars.SourceName), DisplayText(*earlier),
+                       DisplayText(vars.OutputName));
+    }
+  });
+  written.Add(vars.OutputFile.file().Id(), vars.SourceName);
 
   ScanWav(*vars.SourceFile, DisplayText(vars.SourceName), vars.wav_info, vars.smpl_image);
   const WavInfo& info = vars.wav_info;
@@ -53,8 +62,19 @@ void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
 
 // Converts every match of `pattern`, each into an instrument of its own, naming them from the
 // name file when one is given.
+// Where the search minds case (POSIX), a pattern that finds nothing may find files ignoring
+// it: the hint names the pattern that does, and its first match.
+std::string EitherCaseHint(const std::string& pattern, Platform& platform) {
+  if (!platform.ShellExpandsWildcards()) return {};
+  const std::string either = EitherCasePattern(pattern);
+  if (either == pattern) return {};
+  const std::vector<Match> found = platform.Search(either);
+  if (found.empty()) return {};
+  return CaseHint(DisplayText(either), DisplayText(found.front().name));
+}
+
 int ConvertAll(const std::string& pattern, const std::string* name_file, Platform& platform,
-               Vars& vars) {
+               RunOutputs& written, Vars& vars) {
   if (name_file != nullptr) {
     vars.name_file_path = *name_file;
     if (!platform.IsExistingFile(vars.name_file_path)) {
@@ -65,12 +85,13 @@ int ConvertAll(const std::string& pattern, const std::string* name_file, Platfor
   }
 
   const std::vector<Match> matches = platform.Search(pattern);
-  if (matches.empty()) throw NothingMatches(DisplayText(pattern));
+  if (matches.empty())
+    throw NothingMatches(DisplayText(pattern), EitherCaseHint(pattern, platform));
   const DisplayText name_file_shown(vars.name_file_path);
   platform.console().Write(
       ProcessingLine(DisplayText(pattern), vars.NameFileGiven ? &name_file_shown : nullptr));
 
-  for (const Match& match : matches) ConvertOne(match, vars, platform);
+  for (const Match& match : matches) ConvertOne(match, vars, written, platform);
 
   if (vars.NameFileGiven) vars.name_file->Close(Site::kNameFileClose);
   return exit_code::kSuccess;
@@ -79,14 +100,14 @@ int ConvertAll(const std::string& pattern, const std::string* name_file, Platfor
 }  // namespace
 
 Conversion::Conversion(std::string pattern, std::optional<std::string> name_file,
-                       StereoHandling stereo)
-    : pattern_(std::move(pattern)), name_file_(std::move(name_file)) {
+                       StereoHandling stereo, RunOutputs& written)
+    : pattern_(std::move(pattern)), name_file_(std::move(name_file)), written_(written) {
   vars_.stereo = stereo;
 }
 
 int Conversion::Run(Platform& platform) {
   vars_.console_bytes.Attach(&platform.console());
-  return ConvertAll(pattern_, name_file_ ? &*name_file_ : nullptr, platform, vars_);
+  return ConvertAll(pattern_, name_file_ ? &*name_file_ : nullptr, platform, written_, vars_);
 }
 
 void Conversion::AbortCurrentFile(Platform& platform) {

@@ -13,8 +13,11 @@ namespace brumlet {
 
 class Conversion : public Mode {
  public:
-  /// Converts the matches of `pattern`, named from `name_file` when one is given.
-  Conversion(std::string pattern, std::optional<std::string> name_file, StereoHandling stereo);
+  /// Converts the matches of `pattern`, named from `name_file` when one is given. `written`
+  /// holds the outputs of the run (or of the runs that count as one): a source whose output would
+  /// replace one of them is refused (247) before its output is created.
+  Conversion(std::string pattern, std::optional<std::string> name_file, StereoHandling stereo,
+             RunOutputs& written);
 
   int Run(Platform& platform) override;
   /// Closes the name file (when given), the source and the output, then deletes the output.
@@ -23,6 +26,7 @@ class Conversion : public Mode {
  private:
   std::string pattern_;
   std::optional<std::string> name_file_;
+  RunOutputs& written_;
   Vars vars_;
 };
 

@@ -92,10 +92,6 @@ InstrumentBuild::InstrumentBuild(InstrumentKind kind, std::string output_path, s
     : kind_(kind), output_path_(std::move(output_path)), pattern_(std::move(pattern)) {}
 
 int InstrumentBuild::Run(Platform& platform) {
-  const std::string_view mode = kind_ == InstrumentKind::kKit ? "--kit" : "--multi";
-  if (!EndsInXi(output_path_)) {
-    throw OutputNotXi(DisplayText(output_path_), mode, platform.ShellExpandsWildcards());
-  }
   const std::vector<Match> matches = platform.Search(pattern_);
   if (matches.empty()) throw NothingMatches(DisplayText(pattern_));
   if (matches.size() > xi::kSampleSlots)

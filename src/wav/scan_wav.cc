@@ -279,6 +279,14 @@ std::optional<std::string> ChunkBeforeFormat(File& source) {
   return std::nullopt;
 }
 
+// Whether `source` holds 2 GiB or more, asked without the size query, which refuses such a file.
+// RIFF rewrites only what is smaller: a hint to rewrite a larger RF64 file would mislead.
+bool ReachesTwoGiB(File& source) {
+  Byte last;
+  source.Seek(kMaxPosition, Site::kSourceSeek);
+  return source.Read(&last, 1, Site::kWavHeadRead) == 1;
+}
+
 }  // namespace
 
 void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplImage& smpl) {
@@ -290,6 +298,9 @@ void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplIm
   if (riff_wave && !IdEquals(head + kFmtIdOffset, "fmt ")) {
     const std::optional<std::string> first = ChunkBeforeFormat(source);
     throw NotAStandardWav(source_name, first ? ChunkBeforeFormatHint(source_name, *first) : "");
+  }
+  if (IdEquals(head + kRiffIdOffset, "RF64") && !ReachesTwoGiB(source)) {
+    throw NotAStandardWav(source_name, Rf64Hint(source_name));
   }
   if (!riff_wave || channels > 2) throw NotAStandardWav(source_name);
   info.Stereo = channels == 2;
@@ -325,6 +336,16 @@ void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplIm
   // Only compressed sources grow when decoded, and they can outgrow a sample's 32-bit length.
   if (DecodedBytes(info) > kMaxPosition) throw DecodesTooLong(source_name);
   source.Seek(info.DataOffset, Site::kSourceSeek);
+}
+
+std::string ReportFormat(const WavInfo& info) {
+  std::string_view codec;
+  if (info.Wide == WideFormat::MuLaw) codec = "mu-law";
+  if (info.Wide == WideFormat::ALaw) codec = "A-law";
+  if (info.Adpcm.kind == AdpcmKind::Ima) codec = "IMA ADPCM";
+  if (info.Adpcm.kind == AdpcmKind::Microsoft) codec = "MS ADPCM";
+  return ReportFormat(info.BitsPerSample, codec, info.Stereo, info.SampleRate,
+                      static_cast<std::uint32_t>(info.LoopType));
 }
 
 }  // namespace brumlet
