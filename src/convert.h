@@ -5,9 +5,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mode.h"
+#include "naming/name_file.h"
+#include "output_file.h"
 #include "vars.h"
+#include "xi/instrument.h"
 
 namespace brumlet {
 
@@ -29,6 +33,12 @@ class Conversion : public Mode {
   RunOutputs& written_;
   Vars vars_;
 };
+
+/// The instrument of one source: its samples with sound (one, or a left and a right one, which
+/// plays on the top 24 keys), the plucked envelope, and `sample_count` sample headers, never
+/// fewer than the samples with sound, the rest empty; all named by `names`.
+Instrument DescribeConversion(std::vector<InstrumentSample> sounding, const Names& names,
+                              int sample_count);
 
 /// The source's name up to and including its first ".", followed by "xi": drum.wav gives
 /// drum.xi, a.b.wav gives a.xi, a name without a dot gives xi.

@@ -8,6 +8,7 @@
 
 #include "mode.h"
 #include "output_file.h"
+#include "wav/wav_data.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
 
@@ -40,6 +41,7 @@ class InstrumentBuild : public Mode {
   ScopedOutput output_;
   XiHeaderBlock image_;
   EncoderBuffers buffers_;
+  AdpcmBuffers adpcm_;
 };
 
 }  // namespace brumlet
