@@ -22,6 +22,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 brumlet=$(realpath "${1:-$here/../build/release/brumlet}")
+before=$(realpath "${BENCH_BEFORE:-$brumlet}")  # the earlier build of BENCH_ONLY=compare
 runs=${2:-7}
 sizes=("${@:3}")
 ((${#sizes[@]})) || sizes=(64 256)
@@ -144,8 +145,6 @@ hostile_row() {
 }
 # The program against BENCH_BEFORE on each format and size, one after the other in turn.
 compare_rows() {
-  local before
-  before=$(realpath "${BENCH_BEFORE:?BENCH_BEFORE names the earlier build}")
   printf '%-9s %5s %9s %9s %7s %12s %12s\n' format MiB before now "now/bef" "before KiB" "now KiB"
   run_before() { "$before" "$1" > /dev/null; }
   local size entry name channels bits b n
