@@ -13,16 +13,23 @@
 # allows (bench/make_hostile_banks.cc, built beside the program): each must be planned, and
 # refused or converted, within a second. BENCH_ONLY=hostile times these alone.
 #
+# BENCH_ONLY=compare BENCH_BEFORE=OLD times the plain conversion of the program against OLD, an
+# earlier build, on the same sources, alternating which goes first: a change that must not cost
+# speed is measured so, on a shared machine, by the medians of many runs. It prints each
+# format's medians, their ratio and both peak resident memories.
+#
 #   bench/run.sh [BRUMLET] [RUNS] [MIB ...]    defaults: build/release/brumlet 7 64 256
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 brumlet=$(realpath "${1:-$here/../build/release/brumlet}")
+before=$(realpath "${BENCH_BEFORE:-$brumlet}")  # the earlier build of BENCH_ONLY=compare
 runs=${2:-7}
 sizes=("${@:3}")
 ((${#sizes[@]})) || sizes=(64 256)
 mib=$(printf '%s\n' "${sizes[@]}" | sort -n | tail -n 1)  # the largest, for warm_memory
-for tool in sox /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "bench: $tool is missing (Debian: sox, time)" >&2; exit 2; }
+# A missing tool ends the script with 77, which the test that runs it takes as a skip.
+for tool in sox /usr/bin/time bc; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing (Debian: sox, time, bc)" >&2; exit 77; }
 done
 [ -x "$brumlet" ] || { echo "bench: build the program first (cmake --build --preset release)" >&2; exit 2; }
 
@@ -136,6 +143,34 @@ hostile_row() {
   done
   rm -rf hostile out
 }
+# The program against BENCH_BEFORE on each format and size, one after the other in turn.
+compare_rows() {
+  printf '%-9s %5s %9s %9s %7s %12s %12s\n' format MiB before now "now/bef" "before KiB" "now KiB"
+  run_before() { "$before" "$1" > /dev/null; }
+  local size entry name channels bits b n
+  for size in "${sizes[@]}"; do
+    for entry in "mono8 1 8" "mono16 1 16" "stereo8 2 8" "stereo16 2 16"; do
+      read -r name channels bits <<< "$entry"
+      make_wav "$name.wav" "$channels" "$bits" $((size * 1024 * 1024))
+      sync
+      cat "$name.wav" > /dev/null
+      : > before.times; : > now.times
+      for ((i = 0; i < runs; i++)); do
+        if ((i % 2)); then seconds run_before "$name.wav" >> before.times; fi
+        seconds run_brumlet "$name.wav" >> now.times
+        if ((i % 2 == 0)); then seconds run_before "$name.wav" >> before.times; fi
+      done
+      b=$(median < before.times); n=$(median < now.times)
+      printf '%-9s %5d %8.3fs %8.3fs %6.3fx %12s %12s\n' "$name" "$size" "$b" "$n" \
+        "$(ratio "$n" "$b")" "$(peak_kib "$before" "$name.wav")" "$(peak_kib "$brumlet" "$name.wav")"
+      rm -f "$name.wav" ./*.xi
+    done
+  done
+}
+if [ "${BENCH_ONLY:-}" = compare ]; then
+  compare_rows
+  exit 0
+fi
 if [ "${BENCH_ONLY:-}" = sf2 ]; then
   bank_row
   exit 0

@@ -11,9 +11,16 @@
 
 namespace brumlet {
 
+class RunOutputs;
+
 /// Runs the program over `args` (the command-line arguments, without the program's own path) and
 /// returns the exit code. `module` is the program's file name, shown in failure reports.
 int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Platform& platform);
+
+/// RunBrumlet as one of several runs that count as one: no run replaces an output that one of
+/// them wrote, all of which `written` holds.
+int RunBrumlet(const std::vector<std::string>& args, std::string_view module, Platform& platform,
+               RunOutputs& written);
 
 /// Prints the two-line report of `failure` ("Exception <class> in module <module> at <site>." and
 /// its text); a console that fails meanwhile is let go, since the exit code still tells.

@@ -1,13 +1,12 @@
 #include "convert.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "messages.h"
-#include "naming/name_file.h"
-#include "output_file.h"
+#include "platform/wildcard.h"
 #include "wav/scan_wav.h"
-#include "xi/xi_header.h"
-#include "xi/xiwrite.h"
+#include "xi/instrument_writer.h"
 
 namespace brumlet {
 namespace {
@@ -18,81 +17,106 @@ void CloseIfOpen(std::unique_ptr<File>& file, Site site) {
   file.reset();
 }
 
-void ConvertOne(const Match& match, Vars& vars, Platform& platform) {
-  const StereoHandling stereo = vars.stereo;
+void ConvertOne(const Match& match, Vars& vars, RunOutputs& written, Platform& platform) {
   vars.SourceName = match.name;
   vars.SourceFile = platform.OpenRead(match.path, Site::kSourceOpen);
   vars.OutputName = DeriveOutputName(vars.SourceName);
   // A source named "xi", "a.xi" matched by "*", or a name file "drum.xi" beside "drum.wav".
   std::vector<const File*> inputs{vars.SourceFile.get()};
-  if (vars.NameFileGiven) inputs.push_back(vars.name_file.get());
-  vars.OutputFile.Create(vars.OutputName, inputs, platform);
+  if (vars.name_file) inputs.push_back(vars.name_file->file());
+  // Names meet in one output by their part before the first dot, or by case where the system
+  // ignores it: an output this run wrote is never replaced by it.
+  vars.OutputFile.Create(vars.OutputName, inputs, platform, [&](const FileId& existing) {
+    if (const std::string* earlier = written.SourceOf(existing)) {
+      throw SameOutput(DisplayText(vars.SourceName), DisplayText(*earlier),
+                       DisplayText(vars.OutputName));
+    }
+  });
+  written.Add(vars.OutputFile.file().Id(), vars.SourceName);
 
   ScanWav(*vars.SourceFile, DisplayText(vars.SourceName), vars.wav_info, vars.smpl_image);
   const WavInfo& info = vars.wav_info;
   platform.console().Write(ReportLine(vars.SourceName, info));
 
-  BuildHeaderImage(info, vars.header, stereo);
-  if (vars.NameFileGiven) {
-    ApplyNameFile(vars, platform);
-  } else {
-    ApplyDefaultLabels(vars);
-  }
-  vars.header_length = WriteHeaderImage(vars.SampleCount, TwoSamples(info, stereo), vars.header,
-                                        vars.OutputFile.file());
-
-  EncodeJob job{*vars.SourceFile,   vars.OutputFile.file(),
-                info.DataOffset,    SampleDataLength(info, stereo),
-                vars.header_length, vars.buffers};
-  EncodeSampleData(job, info, stereo);
+  // The pitch first: a rate without one ends the run before any prompt.
+  WavData data(*vars.SourceFile, info, vars.adpcm);
+  std::vector<InstrumentSample> sounding = WavSamples(info, vars.stereo, data);
+  const SourceFacts facts{vars.SourceName, info.Title, info.DataLength,
+                          static_cast<std::uint32_t>(info.LoopType)};
+  const Names names = vars.name_file ? vars.name_file->Read(facts) : DefaultLabels(facts);
+  if (names.count) vars.SampleCount = *names.count;
+  WriteInstrument(DescribeConversion(std::move(sounding), names, vars.SampleCount), {},
+                  vars.OutputFile.file(), vars.header, vars.buffers);
 
   // The source first, then the output.
   CloseIfOpen(vars.SourceFile, Site::kSourceClose);
   vars.OutputFile.Close();
 }
 
-// Converts every match of `pattern`, each into an instrument of its own, naming them from the
-// name file when one is given.
-int ConvertAll(const std::string& pattern, const std::string* name_file, Platform& platform,
-               Vars& vars) {
-  if (name_file != nullptr) {
-    vars.name_file_path = *name_file;
-    if (!platform.IsExistingFile(vars.name_file_path)) {
-      throw NameFileNotFound(DisplayText(vars.name_file_path));
-    }
-    OpenNameFile(vars, platform, Site::kNameFileOpen);
-    vars.NameFileGiven = true;
-  }
-
-  const std::vector<Match> matches = platform.Search(pattern);
-  if (matches.empty()) throw NothingMatches(DisplayText(pattern));
-  const DisplayText name_file_shown(vars.name_file_path);
-  platform.console().Write(
-      ProcessingLine(DisplayText(pattern), vars.NameFileGiven ? &name_file_shown : nullptr));
-
-  for (const Match& match : matches) ConvertOne(match, vars, platform);
-
-  if (vars.NameFileGiven) vars.name_file->Close(Site::kNameFileClose);
-  return exit_code::kSuccess;
+// Where the search minds case (POSIX), a pattern that finds nothing may find files ignoring
+// it: the hint names the pattern that does, and its first match.
+std::string EitherCaseHint(const std::string& pattern, Platform& platform) {
+  if (!platform.ShellExpandsWildcards()) return {};
+  const std::string either = EitherCasePattern(pattern);
+  if (either == pattern) return {};
+  const std::vector<Match> found = platform.Search(either);
+  if (found.empty()) return {};
+  return CaseHint(DisplayText(either), DisplayText(found.front().name));
 }
 
 }  // namespace
 
 Conversion::Conversion(std::string pattern, std::optional<std::string> name_file,
-                       StereoHandling stereo)
-    : pattern_(std::move(pattern)), name_file_(std::move(name_file)) {
+                       StereoHandling stereo, RunOutputs& written)
+    : pattern_(std::move(pattern)), name_file_(std::move(name_file)), written_(written) {
   vars_.stereo = stereo;
 }
 
+// Converts every match of the pattern, each into an instrument of its own, naming them from the
+// name file when one is given.
 int Conversion::Run(Platform& platform) {
-  vars_.console_bytes.Attach(&platform.console());
-  return ConvertAll(pattern_, name_file_ ? &*name_file_ : nullptr, platform, vars_);
+  const DisplayText name_file_shown(name_file_.value_or(""));
+  if (name_file_) {
+    if (!platform.IsExistingFile(*name_file_)) throw NameFileNotFound(name_file_shown);
+    vars_.name_file.emplace(*name_file_, platform);
+  }
+
+  const std::vector<Match> matches = platform.Search(pattern_);
+  if (matches.empty()) {
+    throw NothingMatches(DisplayText(pattern_), EitherCaseHint(pattern_, platform));
+  }
+  platform.console().Write(
+      ProcessingLine(DisplayText(pattern_), name_file_ ? &name_file_shown : nullptr));
+
+  for (const Match& match : matches) ConvertOne(match, vars_, written_, platform);
+
+  if (vars_.name_file) vars_.name_file->Close();
+  return exit_code::kSuccess;
 }
 
 void Conversion::AbortCurrentFile(Platform& platform) {
-  CloseIfOpen(vars_.name_file, Site::kNameFileClose);
+  if (vars_.name_file) vars_.name_file->Close();
   CloseIfOpen(vars_.SourceFile, Site::kSourceClose);
   vars_.OutputFile.Abandon(platform);
+}
+
+Instrument DescribeConversion(std::vector<InstrumentSample> sounding, const Names& names,
+                              int sample_count) {
+  Instrument instrument;
+  instrument.name = names.instrument;
+  instrument.envelope = PluckedEnvelope();
+  if (sounding.size() == 2) {
+    std::fill(instrument.keys.begin() + xi::kFirstRightChannelKey, instrument.keys.end(), 1);
+  }
+  // Slots past the samples with sound carry only their names.
+  const std::size_t slots = std::clamp<std::size_t>(static_cast<std::size_t>(sample_count),
+                                                    sounding.size(), Names::kSlots);
+  instrument.samples = std::move(sounding);
+  instrument.samples.resize(slots);
+  for (std::size_t slot = 0; slot < slots; ++slot) {
+    instrument.samples[slot].name = names.samples[slot];
+  }
+  return instrument;
 }
 
 std::string DeriveOutputName(std::string_view source_name) {

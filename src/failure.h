@@ -137,9 +137,9 @@ class Rejection : public std::runtime_error {
   bool abort_current_file() const { return exit_code_ >= 245 && exit_code_ <= 253; }
   const std::string& hint() const { return hint_; }
 
-  /// The same rejection with `hint` behind its own.
-  Rejection WithHint(std::string_view hint) const {
-    return Rejection(exit_code_, what(), hint_ + std::string(hint));
+  /// The same rejection with `hint` in place of its own: one hint at most follows a message.
+  Rejection WithHint(std::string hint) const {
+    return Rejection(exit_code_, what(), std::move(hint));
   }
 
  private:

@@ -8,10 +8,10 @@
 #include "naming/note_name.h"
 #include "output_file.h"
 #include "wav/scan_wav.h"
+#include "wav/wav_data.h"
 #include "xi/instrument.h"
 #include "xi/instrument_writer.h"
 #include "xi/keys.h"
-#include "xi/pitch.h"
 
 namespace brumlet {
 namespace {
@@ -56,33 +56,17 @@ std::string SlotText(int slot, const KeyMap& keys, int root_key) {
   return Text({"slot ", std::to_string(slot), ", ", range, ", root ", TrackerNoteName(root_key)});
 }
 
-SampleLoop LoopOf(LoopKind kind) {
-  if (kind == LoopKind::NoLoop) return SampleLoop::kNone;
-  // Every loop kind without a word of its own loops forward.
-  return kind == LoopKind::PingPong ? SampleLoop::kPingPong : SampleLoop::kForward;
-}
-
 // One sample as the WAV's own conversion would make it, a stereo WAV mixed into one, played at
 // its own rate on its root key. A 16-bit sample keeps whole values only, so that every later
 // sample's data starts on a value of its own. Throws RunFailure for a rate that has no pitch.
-InstrumentSample SampleOf(const ScannedSource& source, std::size_t file) {
-  const WavInfo& info = source.info;
-  InstrumentSample sample;
+InstrumentSample SampleOf(const ScannedSource& source, WavData& data) {
+  InstrumentSample sample = WavSamples(source.info, StereoHandling::kMix, data).front();
   sample.name = source.name;
   sample.root_key = source.root_key;
-  const Pitch pitch = ComputePitch(info.SampleRate);
   // A sample plays at its own rate on key 60; k keys lower it must sound k semitones higher.
   sample.relative_note = static_cast<std::int8_t>(
-      static_cast<std::uint8_t>(pitch.relative_note + (kMiddleC - source.root_key)));
-  sample.finetune = pitch.finetune;
-  sample.sixteen_bit = StoredAsSixteenBit(info);
-  sample.frames = static_cast<std::uint32_t>(SampleDataLength(info, StereoHandling::kMix)) /
-                  (sample.sixteen_bit ? 2u : 1u);
-  sample.loop = LoopOf(info.LoopType);
-  sample.loop_start = static_cast<std::uint32_t>(info.LoopStart);
-  sample.loop_length =
-      static_cast<std::uint32_t>(info.LoopEnd) - static_cast<std::uint32_t>(info.LoopStart) + 1u;
-  sample.source = {file, WavDataSource{info, StereoHandling::kMix}};
+      static_cast<std::uint8_t>(sample.relative_note + (kMiddleC - source.root_key)));
+  sample.odd_byte = false;
   return sample;
 }
 
@@ -92,10 +76,6 @@ InstrumentBuild::InstrumentBuild(InstrumentKind kind, std::string output_path, s
     : kind_(kind), output_path_(std::move(output_path)), pattern_(std::move(pattern)) {}
 
 int InstrumentBuild::Run(Platform& platform) {
-  const std::string_view mode = kind_ == InstrumentKind::kKit ? "--kit" : "--multi";
-  if (!EndsInXi(output_path_)) {
-    throw OutputNotXi(DisplayText(output_path_), mode, platform.ShellExpandsWildcards());
-  }
   const std::vector<Match> matches = platform.Search(pattern_);
   if (matches.empty()) throw NothingMatches(DisplayText(pattern_));
   if (matches.size() > xi::kSampleSlots)
@@ -135,8 +115,11 @@ int InstrumentBuild::Run(Platform& platform) {
                         SlotText(static_cast<int>(i), instrument.keys, scanned[i].root_key), "  ",
                         ReportFormat(scanned[i].info), "\n"}));
   }
+  std::vector<WavData> data;
+  data.reserve(scanned.size());  // the samples point to them
   for (std::size_t i = 0; i < scanned.size(); ++i) {
-    instrument.samples.push_back(SampleOf(scanned[i], i));
+    data.emplace_back(*sources_[i], scanned[i].info, adpcm_);
+    instrument.samples.push_back(SampleOf(scanned[i], data.back()));
   }
 
   // A description the XI cannot hold is refused before the output is created or replaced.
@@ -145,13 +128,9 @@ int InstrumentBuild::Run(Platform& platform) {
   }
   RefuseToReplaceAForeignFile(output_path_, platform);
   std::vector<const File*> inputs;
-  std::vector<File*> files;
-  for (const std::unique_ptr<File>& source : sources_) {
-    inputs.push_back(source.get());
-    files.push_back(source.get());
-  }
+  for (const std::unique_ptr<File>& source : sources_) inputs.push_back(source.get());
   output_.Create(output_path_, inputs, platform);
-  WriteInstrument(instrument, files, output_.file(), image_, buffers_);
+  WriteInstrument(instrument, {}, output_.file(), image_, buffers_);
   for (std::unique_ptr<File>& source : sources_) {
     source->Close(Site::kSourceClose);
     source.reset();

@@ -8,6 +8,7 @@
 
 #include "mode.h"
 #include "output_file.h"
+#include "wav/wav_data.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
 
@@ -18,10 +19,11 @@ enum class InstrumentKind {
   kMulti,  ///< each sample on the keys nearest its root key, which its name or smpl chunk gives
 };
 
-/// Makes one instrument at `output_path` of the matches of `pattern`, in the search's order (at
-/// most 16, each a sample, stereo ones mixed), after printing the processing line and one report
-/// line per sample. Every source is scanned before anything is written. Rejections: 247 for an
-/// instrument it cannot make or an output it must not replace, and each source's own.
+/// Makes one instrument at `output_path` (a name ending in .xi, which the command line checks) of
+/// the matches of `pattern`, in the search's order (at most 16, each a sample, stereo ones
+/// mixed), after printing the processing line and one report line per sample. Every source is
+/// scanned before anything is written. Rejections: 247 for an instrument it cannot make or an
+/// output it must not replace, and each source's own.
 class InstrumentBuild : public Mode {
  public:
   InstrumentBuild(InstrumentKind kind, std::string output_path, std::string pattern);
@@ -39,6 +41,7 @@ class InstrumentBuild : public Mode {
   ScopedOutput output_;
   XiHeaderBlock image_;
   EncoderBuffers buffers_;
+  AdpcmBuffers adpcm_;
 };
 
 }  // namespace brumlet

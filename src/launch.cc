@@ -5,6 +5,7 @@
 #include "brumlet.h"
 #include "explorer.h"
 #include "messages.h"
+#include "output_file.h"
 
 namespace brumlet {
 namespace {
@@ -29,6 +30,8 @@ int Guarded(Body body, std::string_view module, Console& console) {
 int RunPlan(const std::vector<PlannedRun>& runs, std::string_view module, Platform& platform) {
   const std::string start = platform.CurrentFolder(Site::kRunFolder);
   int first_failure = exit_code::kSuccess;
+  // Files dropped together are one run to the user: none of them replaces another's output.
+  RunOutputs written;
   for (const PlannedRun& run : runs) {
     const int code = Guarded(
         [&] {
@@ -36,7 +39,7 @@ int RunPlan(const std::vector<PlannedRun>& runs, std::string_view module, Platfo
           if (!run.folder.empty()) {
             platform.EnterFolder(run.folder, run.create_folder, Site::kRunFolder);
           }
-          return RunBrumlet(run.args, module, platform);
+          return RunBrumlet(run.args, module, platform, written);
         },
         module, platform.console());
     if (first_failure == exit_code::kSuccess) first_failure = code;

@@ -12,7 +12,6 @@
 
 #include "display_text.h"
 #include "failure.h"
-#include "wav/wav_info.h"
 
 namespace brumlet {
 
@@ -78,9 +77,24 @@ inline std::string TooManyArgumentsHint(std::string_view mode) {
                "\n"});
 }
 
-/// An option given where the name file goes: `brumlet '*.wav' --mono`.
+/// An option given where the name file goes (`brumlet '*.wav' --mono`), or a mode named after
+/// the first argument (`brumlet '*.wav' --kit drums.xi`).
 inline std::string OptionsComeFirstHint(std::string_view option, bool quoted) {
   return Text({"hint: options come first: ", ModeExample(option, quoted), "\n"});
+}
+
+/// `--kit` or `--multi` whose first argument names no file the shell could have put there
+/// (`brumlet --kit drums '*.wav'`): it is the instrument to write.
+inline std::string FirstArgumentHint(std::string_view mode, bool quoted) {
+  return Text({"hint: the first argument of ", mode,
+               " is the instrument to write: ", ModeExample(mode, quoted), "\n"});
+}
+
+/// The quoting hint of --kit and --multi whose output argument is an existing file: the shell
+/// made the pattern's first match the output.
+inline std::string QuotePatternHint(std::string_view mode) {
+  return Text({"hint: quote a wildcard pattern so that brumlet expands it: ",
+               ModeExample(mode, true), "\n"});
 }
 
 namespace exit_code {
@@ -110,24 +124,21 @@ inline std::string InstrumentProcessingLine(const DisplayText& pattern, std::str
   return Text({"Processing \"", pattern, "\" into ", kind, " \"", output, "\"\n\n"});
 }
 
-/// The format part of a report line: "(16 bit, mono, 44100 Hz, --> loop)". A loop type without a
-/// word of its own ends it right after "Hz, ", with no closing parenthesis.
-inline std::string ReportFormat(const WavInfo& info) {
-  std::string_view loop;
-  switch (info.LoopType) {
-    case LoopKind::Forward:
-      loop = "--> loop)";
-      break;
-    case LoopKind::PingPong:
-      loop = "<--> loop)";
-      break;
-    case LoopKind::NoLoop:
-      loop = "no loop)";
-      break;
-  }
-  return Text({"(", std::to_string(info.BitsPerSample), " bit, ",
-               info.Stereo ? "stereo, " : "mono, ", std::to_string(info.SampleRate), " Hz, ",
-               loop});
+/// The format part of a report line: "(16 bit, mono, 44100 Hz, --> loop)". `bits`: the source's
+/// own width, or for a compressed source nothing but `decoded_from`, the codec it is decoded
+/// from: "(16 bit from mu-law, ...", the width of its samples in the XI. `loop_type`: the first
+/// sampler loop's type, 0 forward, 1 ping-pong, 255 none; any other ends the text right after
+/// "Hz, ", with no closing parenthesis.
+inline std::string ReportFormat(std::uint16_t bits, std::string_view decoded_from, bool stereo,
+                                std::int32_t rate, std::uint32_t loop_type) {
+  const std::string_view loop = loop_type == 0     ? "--> loop)"
+                                : loop_type == 1   ? "<--> loop)"
+                                : loop_type == 255 ? "no loop)"
+                                                   : "";
+  const std::string width =
+      decoded_from.empty() ? std::to_string(bits) + " bit" : Text({"16 bit from ", decoded_from});
+  return Text(
+      {"(", width, ", ", stereo ? "stereo, " : "mono, ", std::to_string(rate), " Hz, ", loop});
 }
 
 // The conditions the program checks itself. Those raised while a source is open clean it up.
@@ -136,8 +147,22 @@ inline Rejection NameFileNotFound(const DisplayText& argument) {
   return Rejection(exit_code::kNoNameFile, Text({"couldn't find namefile ", argument, "\n"}));
 }
 
-inline Rejection NothingMatches(const DisplayText& pattern) {
-  return Rejection(exit_code::kNoMatch, Text({"couldn't find ", pattern, "\n"}));
+/// `hint`: what the pattern would have found, or empty.
+inline Rejection NothingMatches(const DisplayText& pattern, std::string hint = {}) {
+  return Rejection(exit_code::kNoMatch, Text({"couldn't find ", pattern, "\n"}), std::move(hint));
+}
+
+/// A pattern that found nothing where `either_case` (its letters written as brackets of both
+/// cases) finds `first`, the first of its matches.
+inline std::string CaseHint(const DisplayText& either_case, const DisplayText& first) {
+  return Text({"hint: wildcards match case by case; '", either_case, "' matches ", first, "\n"});
+}
+
+/// A file that starts "RF64": a WAV too large for RIFF's 32-bit sizes, or written so by a
+/// recorder that cannot know the length in advance.
+inline std::string Rf64Hint(const DisplayText& source_name) {
+  return Text({"hint: ", source_name, " is an RF64 file; brumlet reads RIFF WAVE files: ffmpeg -i ",
+               source_name, " -c:a copy -rf64 never fixed.wav\n"});
 }
 
 inline Rejection NotAStandardWav(const DisplayText& source_name, std::string hint = {}) {
@@ -204,14 +229,18 @@ inline Rejection BadSampleIdentifier() {
 
 // An instrument made of many sources is refused before anything is written.
 
-/// `hint`: where the shell expands wildcards, a pattern left unquoted leaves its first match as
-/// the output; `mode` is --kit or --multi.
-inline Rejection OutputNotXi(const DisplayText& output, std::string_view mode, bool hint) {
+inline Rejection OutputNotXi(const DisplayText& output, std::string hint) {
   return Rejection(exit_code::kInstrumentRefused,
-                   Text({"error: the output ", output, " does not end in .xi\n"}),
-                   hint ? Text({"hint: quote a wildcard pattern so that brumlet expands it: ",
-                                ModeExample(mode, true), "\n"})
-                        : "");
+                   Text({"error: the output ", output, " does not end in .xi\n"}), std::move(hint));
+}
+
+/// Two sources of one run whose outputs are the same file: `earlier` was converted first.
+inline Rejection SameOutput(const DisplayText& source, const DisplayText& earlier,
+                            const DisplayText& output) {
+  return Rejection(exit_code::kInstrumentRefused,
+                   Text({"error: ", source, " and ", earlier, " both become ", output,
+                         "; rename one of them (only the part before the first dot names the "
+                         "output)\n"}));
 }
 
 inline Rejection OutputNotAnInstrument(const DisplayText& output) {
@@ -270,7 +299,10 @@ inline Rejection BankNotSfbk(const DisplayText& bank) {
 
 inline Rejection BankSf3(const DisplayText& bank, std::uint16_t major, std::uint16_t minor) {
   return BankRefused(bank, Text({"a SoundFont ", std::to_string(major), ".", std::to_string(minor),
-                                 " bank with compressed samples, which Brumlet does not read"}));
+                                 " bank with compressed samples, which Brumlet does not read"}))
+      .WithHint(
+          "hint: SoundFont 3 banks hold Ogg Vorbis samples, which brumlet does not read yet; a "
+          "SoundFont editor can save the bank as SoundFont 2\n");
 }
 
 /// `where`: the list the chunk belongs in, or empty for a list of the file itself.
@@ -473,9 +505,19 @@ inline std::string OctavesMovedNote(int octaves) {
                octaves < 0 ? "down" : "up"});
 }
 
-inline Rejection NoPresetChosen(const DisplayText& choice, const DisplayText& bank) {
+/// `hint`: what the choice as part of a name would have found, or empty.
+inline Rejection NoPresetChosen(const DisplayText& choice, const DisplayText& bank,
+                                std::string hint = {}) {
   return Rejection(exit_code::kNoMatch,
-                   Text({"couldn't find presets ", choice, " in ", bank, "\n"}));
+                   Text({"couldn't find presets ", choice, " in ", bank, "\n"}), std::move(hint));
+}
+
+/// A choice without wildcards that names no preset whole, while `count` presets hold it:
+/// `pattern` is the choice between two "*".
+inline std::string WholeNameHint(const DisplayText& pattern, std::size_t count, bool quoted) {
+  const std::string_view quote = quoted ? "'" : "";
+  return Text({"hint: a name is matched whole; ", quote, pattern, quote, " matches ",
+               std::to_string(count), count == 1 ? " preset\n" : " presets\n"});
 }
 
 }  // namespace brumlet

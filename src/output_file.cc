@@ -26,19 +26,34 @@ void RefuseToReplaceAForeignFile(const std::string& path, Platform& platform) {
 }
 
 std::unique_ptr<File> CreateOutput(const std::string& path, std::span<const File* const> inputs,
-                                   Platform& platform) {
+                                   Platform& platform, const ReplaceCheck& check) {
   if (const std::optional<FileId> output = platform.IdOf(path)) {
     for (const File* input : inputs) {
       if (*output == input->Id()) throw IoFailure(IoError::AccessDenied(), Site::kOutputCreate);
     }
+    if (check) check(*output);
   }
   return platform.Create(path, Site::kOutputCreate);
 }
 
+namespace {
+std::array<std::uint64_t, 3> Key(const FileId& id) { return {id.device, id.inode, id.inode_high}; }
+}  // namespace
+
+void RunOutputs::Add(const FileId& output, std::string source) {
+  // A file whose identity the system cannot tell is never found again.
+  if (output != FileId{}) sources_.emplace(Key(output), std::move(source));
+}
+
+const std::string* RunOutputs::SourceOf(const FileId& file) const {
+  const auto found = sources_.find(Key(file));
+  return found == sources_.end() ? nullptr : &found->second;
+}
+
 void ScopedOutput::Create(const std::string& path, std::span<const File* const> inputs,
-                          Platform& platform) {
+                          Platform& platform, const ReplaceCheck& check) {
   path_ = path;
-  file_ = CreateOutput(path, inputs, platform);
+  file_ = CreateOutput(path, inputs, platform, check);
 }
 
 void ScopedOutput::Close() {

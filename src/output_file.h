@@ -1,6 +1,10 @@
 // Creating an output: what every mode refuses to replace.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -20,12 +24,30 @@ bool EndsInXi(std::string_view name);
 /// (247) for a file that is not an XI.
 void RefuseToReplaceAForeignFile(const std::string& path, Platform& platform);
 
+/// Called with the identity of the file an output would replace, after the run's inputs are
+/// spared; throws to refuse it.
+using ReplaceCheck = std::function<void(const FileId& existing)>;
+
 /// Creates `path` for an output, replacing a regular file of that name, after the refusals every
 /// output has, each as "File access denied" at the output's creation: one of the run's `inputs`
 /// under another name (replacing it would destroy that input), and a directory, link or anything
-/// else that is not a regular file of its own (the platform refuses those).
+/// else that is not a regular file of its own (the platform refuses those). Between the two,
+/// `check` (where given) looks at the file that would be replaced.
 std::unique_ptr<File> CreateOutput(const std::string& path, std::span<const File* const> inputs,
-                                   Platform& platform);
+                                   Platform& platform, const ReplaceCheck& check = {});
+
+/// The outputs a run has written, each with the source it was made of. Names map to files as
+/// the system decides (two names that differ in case are one file on Windows), so outputs are
+/// known by their identity.
+class RunOutputs {
+ public:
+  void Add(const FileId& output, std::string source);
+  /// The source whose output `file` is, if this run wrote it.
+  const std::string* SourceOf(const FileId& file) const;
+
+ private:
+  std::map<std::array<std::uint64_t, 3>, std::string> sources_;
+};
 
 /// The output a mode is writing. A rejection that ends it (a source that is not a WAV, a name
 /// file at fault, a preset skipped while it was written) has the mode abandon it once the message
@@ -34,7 +56,8 @@ std::unique_ptr<File> CreateOutput(const std::string& path, std::span<const File
 class ScopedOutput {
  public:
   /// Creates the output as CreateOutput does.
-  void Create(const std::string& path, std::span<const File* const> inputs, Platform& platform);
+  void Create(const std::string& path, std::span<const File* const> inputs, Platform& platform,
+              const ReplaceCheck& check = {});
   bool is_open() const { return file_ != nullptr; }
   File& file() { return *file_; }
   /// Closes the finished output, which stays.

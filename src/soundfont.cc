@@ -222,7 +222,23 @@ int BankConversion::Run(Platform& platform) {
       const sf2::PresetHeader& header = bank.presets[preset];
       return !choice.Matches(header.bank, header.program, header.name);
     });
-    if (order.empty()) throw NoPresetChosen(DisplayText(*choice_), bank_name);
+    if (order.empty()) {
+      // A choice without wildcards is a whole name; where it is part of names, say of how many.
+      std::string hint;
+      if (choice_->find_first_of("*?:") == std::string::npos) {
+        const std::string part = "*" + *choice_ + "*";
+        const sf2::PresetChoice wider(part);
+        std::size_t count = 0;
+        for (std::size_t preset = 0; preset < bank.PresetCount(); ++preset) {
+          const sf2::PresetHeader& header = bank.presets[preset];
+          if (!twins[preset] && wider.Matches(header.bank, header.program, header.name)) ++count;
+        }
+        if (count > 0) {
+          hint = WholeNameHint(DisplayText(part), count, platform.ShellExpandsWildcards());
+        }
+      }
+      throw NoPresetChosen(DisplayText(*choice_), bank_name, hint);
+    }
     console.Write(BankProcessingLine(DisplayText(bank_path_)));
   }
 

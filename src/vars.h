@@ -1,15 +1,17 @@
-// The state of one run: the run flags, the current names and files, what the scan found, the
-// header image, the naming's working values and the encoders' buffers. One object, created by
-// the driver and handed by reference to every step.
+// The state of one run of the plain conversion: the run's flags, the current names and files,
+// what the scan found, the sample count the naming left, and the buffers the writer and the
+// readers reuse. One object, created by the driver and handed by reference to every step.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "naming/text_line_reader.h"
+#include "naming/name_file.h"
 #include "output_file.h"
 #include "platform/platform.h"
+#include "wav/wav_data.h"
 #include "wav/wav_info.h"
 #include "xi/xi_header.h"
 #include "xi/xiwrite.h"
@@ -20,9 +22,7 @@ struct Vars {
   // For the whole run.
   /// Whether a stereo source becomes a left and a right sample or one mixed sample (--mono).
   StereoHandling stereo = StereoHandling::kSplit;
-  bool NameFileGiven = false;
-  std::string name_file_path;
-  std::unique_ptr<File> name_file;
+  std::optional<NameFile> name_file;  ///< when one is given
 
   // The current source and its output.
   std::string SourceName;  ///< the bare file name, as shown to the user
@@ -33,21 +33,13 @@ struct Vars {
   WavInfo wav_info;
   SmplImage smpl_image;  ///< survives from file to file, as the scan expects
 
-  XiHeaderBlock header;
-  /// The number of sample headers asked for; set only by the naming, kept from file to file.
+  /// The number of sample headers the naming asked for; kept from file to file, so that a name
+  /// file without sample lines keeps the count an earlier version of it set.
   std::uint8_t SampleCount = 0;
-  std::int64_t header_length = 0;  ///< bytes of header written; the sample data starts there
 
-  // The naming's working values and its two line readers.
-  std::string InstrumentName;
-  std::string SampleName;
-  std::int32_t SampleNumber = 0;
-  FileByteSource name_file_bytes;
-  TextLineReader name_lines{name_file_bytes};
-  ConsoleByteSource console_bytes;
-  TextLineReader console_lines{console_bytes};
-
+  XiHeaderBlock header;
   EncoderBuffers buffers;
+  AdpcmBuffers adpcm;
 };
 
 }  // namespace brumlet

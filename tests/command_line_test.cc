@@ -1,5 +1,5 @@
-// The pure pieces of the Windows rules, tested on every system: splitting the command line and
-// finding a pattern's folder.
+// The pure pieces of the platforms' rules, tested on every system: splitting the command line,
+// finding a pattern's folder, and a pattern that ignores case.
 #include "platform/command_line.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/wildcard.h"
 #include "platform/win32_paths.h"
 
 namespace brumlet {
@@ -68,6 +69,20 @@ TEST(FolderOfPath, EndsAtTheLastSlashOfEitherKindOrTheDrive) {
       {"1:x", ""},
   };
   for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfPath(path), folder) << path;
+}
+
+TEST(EitherCasePattern, LettersOfTheLastPartMatchBothCases) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"*.wav", "*.[wW][aA][vV]"},
+      {"Kits/K?.WAV", "Kits/[kK]?.[wW][aA][vV]"},
+      {"[a-c]1[!x]", "[a-cA-C]1[!xX]"},
+      {"[]Z-]", "[]Z-z]"},
+      {"\\a\\*\\[", "[aA]\\*\\["},
+      {"x[", "[xX]["},
+      {"[[:alpha:]].wav", "[[:alpha:]].wav"},  // a class already names its letters
+      {"*1.*", "*1.*"},
+  };
+  for (const auto& [pattern, either] : cases) EXPECT_EQ(EitherCasePattern(pattern), either);
 }
 
 }  // namespace

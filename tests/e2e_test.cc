@@ -17,6 +17,7 @@
 #include "expected_text.h"
 #include "program_test.h"
 #include "riff_builder.h"
+#include "sf2_builder.h"
 #include "xi_expect.h"
 #include "xi_reader.h"
 
@@ -35,7 +36,7 @@ Bytes Mono8(std::uint32_t rate = 8363) {
 
 TEST_F(EndToEnd, UsageWhenTheArgumentCountIsWrong) {
   const Result r = Run({"a", "b", "c"});
-  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.code, 246);
   EXPECT_EQ(r.out, kBanner + kUsage + kManyArgumentsHint);
   EXPECT_EQ(Run({"", ""}).code, 0);
 }
@@ -250,6 +251,103 @@ TEST_F(EndToEnd, DateTokenFollowsTheTimeLocale) {
               0);
     const std::string xi = Read("a.xi");
     EXPECT_EQ(xi.substr(298 + 18, static_cast<unsigned char>(xi[298 + 17])), expected) << locale;
+  }
+}
+
+// The plain conversion's mistakes and silent failures, as a new user meets them: every run ends
+// with a code that tells, and with at most one hint, the one that fits.
+TEST_F(EndToEnd, MistakesEndWithACodeThatTellsAndTheHintThatFits) {
+  const Bytes wav = Mono8();
+  Bytes ima = FmtData(1, 8000, 4, 0x11), ms = FmtData(1, 8000, 4, 2, Bytes(34, 0));
+  ima[12] = ms[12] = 8;  // block align
+  Sf2Parts sf3 = Parts({{{"Lead", 0, 0, {{Set(41, 0)}}}}, {{"I", {{Set(53, 0)}}}}, {{"S", 0, 1}}});
+  sf3.info = Chunk("ifil", {3, 0, 1, 0});
+  sf3.sdta = Chunk("smpl", {1, 2, 3});  // odd, and no pad byte behind it or its list
+  const Bytes bank = Sf2({{{"Grand Piano", 0, 0, {{Set(41, 0)}}},
+                           {"Piano 2", 0, 1, {{Set(41, 0)}}},
+                           {"Upright Piano", 0, 1, {{Set(41, 0)}}},  // a twin: never converted
+                           {"Organ", 0, 2, {{Set(41, 0)}}}},
+                          {{"I", {{Set(53, 0)}}}},
+                          {{"S", 0, 10}}});
+  const std::string same = "; rename one of them (only the part before the first dot names the "
+                           "output)\n";
+  struct Row {
+    std::vector<std::pair<std::string, Bytes>> files;
+    std::vector<std::string> args;
+    int code;
+    std::string out;  // after the banner (and the usage text where it starts with "hint")
+    std::vector<std::string> outputs = {};
+  };
+  // clang-format off
+  const Row rows[] = {
+      // An unquoted pattern, or a mistyped or misplaced mode: never success.
+      {{{"a.wav", wav}, {"b.wav", wav}, {"c.wav", wav}}, {"a.wav", "b.wav", "c.wav"}, 246,
+       kManyArgumentsHint},
+      {{}, {"--Kit", "drums.xi", "*.wav"}, 246,
+       "hint: the options are --mono, --kit, --multi, --sf2, --help and --version; they come "
+       "first\n"},
+      {{}, {"*.wav", "--kit", "drums.xi"}, 246,
+       "hint: options come first: brumlet --kit drums.xi '*.wav'\n"},
+      // Outputs that meet: the first stays, nothing is deleted, the run stops there.
+      {{{"bass.C2.wav", wav}, {"bass.C3.wav", wav}}, {"bass.*.wav"}, 247,
+       "Processing \"bass.*.wav\"\n\nbass.C2.wav  ->  bass.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+       "error: bass.C3.wav and bass.C2.wav both become bass.xi" + same, {"bass.xi"}},
+      {{{"pad v1.0.wav", wav}, {"pad v1.1.wav", wav}}, {"--mono", "pad*"}, 247,
+       "Processing \"pad*\"\n\npad v1.0.wav  ->  pad v1.xi  (8 bit, mono, 8363 Hz, no loop)\n"
+       "error: pad v1.1.wav and pad v1.0.wav both become pad v1.xi" + same, {"pad v1.xi"}},
+      {{{"old.wav", wav}, {"old.xi", {'o', 'l', 'd'}}}, {"old.wav"}, 0,
+       "Processing \"old.wav\"\n\nold.wav  ->  old.xi  (8 bit, mono, 8363 Hz, no loop)\n"},
+      // The output argument of --kit: a match the shell put there, or a name without ".xi".
+      {{{"kick.wav", wav}, {"hat.wav", wav}}, {"--kit", "kick.wav", "hat.wav", "x.wav"}, 246,
+       "hint: too many arguments for --kit; quote a wildcard pattern so that brumlet expands it: "
+       "brumlet --kit drums.xi '*.wav'\n"},
+      {{{"kick.wav", wav}}, {"--kit", "drums", "*.wav"}, 247,
+       "error: the output drums does not end in .xi\nhint: the first argument of --kit is the "
+       "instrument to write: brumlet --kit drums.xi '*.wav'\n"},
+      // Names that almost match.
+      {{{"KICK.WAV", wav}}, {"*.wav"}, 254,
+       "couldn't find *.wav\nhint: wildcards match case by case; '*.[wW][aA][vV]' matches "
+       "KICK.WAV\n"},
+      {{{"b.sf2", bank}}, {"--sf2", "b.sf2", "piano"}, 254,
+       "couldn't find presets piano in b.sf2\nhint: a name is matched whole; '*piano*' matches 2 "
+       "presets\n"},
+      {{{"b.sf2", bank}}, {"--sf2", "b.sf2", "rgan"}, 254,
+       "couldn't find presets rgan in b.sf2\nhint: a name is matched whole; '*rgan*' matches 1 "
+       "preset\n"},
+      // Files of formats the program does not read, told as what they are.
+      {{{"long.wav", Concat({Bytes{'R', 'F', '6', '4', 0xFF, 0xFF, 0xFF, 0xFF}, Bytes(40, 0)})}},
+       {"long.wav"}, 253,
+       "Processing \"long.wav\"\n\n\nlong.wav: not a standard WAV!\n\nhint: long.wav is an RF64 "
+       "file; brumlet reads RIFF WAVE files: ffmpeg -i long.wav -c:a copy -rf64 never fixed.wav\n"},
+      {{{"b.sf2", Assemble(sf3)}}, {"--sf2", "b.sf2"}, 245,
+       "error: b.sf2: a SoundFont 3.1 bank with compressed samples, which Brumlet does not read\n"
+       "hint: SoundFont 3 banks hold Ogg Vorbis samples, which brumlet does not read yet; a "
+       "SoundFont editor can save the bank as SoundFont 2\n"},
+      // Compressed sources: the width the XI holds, and the codec it comes from.
+      {{{"mu.wav", Wav(FmtData(1, 8000, 8, 7), {Chunk("data", {1})})},
+        {"a.wav", Wav(FmtData(1, 8000, 8, 6), {Chunk("data", {1})})}}, {"--mono", "*.wav"}, 0,
+       "Processing \"*.wav\"\n\na.wav  ->  a.xi  (16 bit from A-law, mono, 8000 Hz, no loop)\n"
+       "mu.wav  ->  mu.xi  (16 bit from mu-law, mono, 8000 Hz, no loop)\n", {"a.xi", "mu.xi"}},
+      {{{"ima.wav", Wav(ima, {Chunk("data", Bytes(8, 0))})},
+        {"ms.wav", Wav(ms, {Chunk("data", Bytes(8, 0))})}}, {"--kit", "k.xi", "*.wav"}, 0,
+       "Processing \"*.wav\" into kit \"k.xi\"\n\n"
+       "ima.wav  ->  slot 0, keys C-0..C-5, root C-5  (16 bit from IMA ADPCM, mono, 8000 Hz, no "
+       "loop)\nms.wav  ->  slot 1, keys C#5..B-7, root C#5  (16 bit from MS ADPCM, mono, 8000 Hz, "
+       "no loop)\n", {"k.xi"}},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    fs::remove_all(dir_);
+    fs::create_directory(dir_);
+    for (const auto& [name, bytes] : row.files) WriteWav(name, bytes);
+    const Result r = Run(row.args);
+    EXPECT_EQ(r.code, row.code) << row.args[0];
+    EXPECT_EQ(r.out, kBanner + (row.out.starts_with("hint") ? kUsage : "") + row.out);
+    for (const auto& [name, bytes] : row.files) EXPECT_TRUE(Exists(name)) << name;
+    for (const std::string& output : row.outputs) EXPECT_TRUE(Exists(output)) << output;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()),
+              static_cast<long>(row.files.size() + row.outputs.size() + 2))  // stdin, stdout
+        << row.args[0];
   }
 }
 

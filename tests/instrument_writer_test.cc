@@ -8,6 +8,7 @@
 #include "fake_platform.h"
 #include "output_file.h"
 #include "riff_builder.h"
+#include "wav/wav_data.h"
 #include "xi_expect.h"
 
 namespace brumlet {
@@ -29,9 +30,17 @@ TEST(InstrumentWriter, StoresItsOwnEnvelopeVibratoVolumesAndPanning) {
   instrument.envelope.fade_out = 0x123;
   instrument.vibrato = {1, 2, 3, 4};
   for (std::size_t key = 48; key < 96; ++key) instrument.keys[key] = 1;
+  FakePlatform p;
+  p.AddFile("wav", {0, 0, 0x80, 0x81, 0x7F});
+  p.AddFile("bank", Concat({Bytes(6, 0), Samples16({100, -4, 300, -7})}));
+  std::vector<std::unique_ptr<File>> open;
+  open.push_back(p.OpenRead("wav", Site::kSourceOpen));
+  open.push_back(p.OpenRead("bank", Site::kSourceOpen));
   WavInfo wav;
   wav.DataOffset = 2;
   wav.DataLength = 3;
+  AdpcmBuffers adpcm;
+  WavData wav_data(*open[0], wav, adpcm);
   InstrumentSample eight{.name = "a",
                          .relative_note = -12,
                          .finetune = 5,
@@ -41,7 +50,7 @@ TEST(InstrumentWriter, StoresItsOwnEnvelopeVibratoVolumesAndPanning) {
                          .loop_length = 2,
                          .volume = 40,
                          .panning = 200,
-                         .source = {0, WavDataSource{wav}}};
+                         .source = {0, &wav_data}};
   // Two frames at offset 6 mixed with two at 10: (100 + 300) >> 1, (-4 + -7) >> 1.
   InstrumentSample mixed{.name = "b",
                          .relative_note = 7,
@@ -52,12 +61,6 @@ TEST(InstrumentWriter, StoresItsOwnEnvelopeVibratoVolumesAndPanning) {
                          .source = {1, Pcm16Source{6, 10, 2}}};
   instrument.samples = {eight, mixed};
 
-  FakePlatform p;
-  p.AddFile("wav", {0, 0, 0x80, 0x81, 0x7F});
-  p.AddFile("bank", Concat({Bytes(6, 0), Samples16({100, -4, 300, -7})}));
-  std::vector<std::unique_ptr<File>> open;
-  open.push_back(p.OpenRead("wav", Site::kSourceOpen));
-  open.push_back(p.OpenRead("bank", Site::kSourceOpen));
   std::vector<File*> files{open[0].get(), open[1].get()};
   std::unique_ptr<File> out = p.Create("out.xi", Site::kOutputCreate);
   XiHeaderBlock image;
@@ -96,7 +99,10 @@ TEST(InstrumentWriter, RefusesWhatAnXiCannotHold) {
   Instrument past_the_end;
   past_the_end.samples.resize(2);
   past_the_end.keys[95] = 2;
-  for (const Instrument& instrument : {too_many, past_the_end, Instrument{}}) {
+  Instrument left_alone;  // a left channel is read together with the right one behind it
+  left_alone.samples.resize(2);
+  left_alone.samples[0].source.channels = Channels::kLeft;
+  for (const Instrument& instrument : {too_many, past_the_end, left_alone, Instrument{}}) {
     FakePlatform p;
     std::unique_ptr<File> out = p.Create("out.xi", Site::kOutputCreate);
     XiHeaderBlock image;
@@ -105,6 +111,7 @@ TEST(InstrumentWriter, RefusesWhatAnXiCannotHold) {
     EXPECT_TRUE(p.Contents("out.xi").empty());
   }
   EXPECT_EQ(InstrumentFault(past_the_end), "key 95 plays sample 2, past the last one");
+  EXPECT_EQ(InstrumentFault(left_alone), "sample 0 takes one channel without the other");
 }
 
 // What a rejection leaves of an output: nothing once it is abandoned; a finished one stays, and

@@ -41,7 +41,7 @@ TEST(Launch, ExplorerRunsEachFileBesideItThenWaitsForEnterAndEndsWithTheFirstFai
            "Exception EInOutError in module brumlet at 00000A02.\nFile access denied.\n" +
            kBanner + "Processing \"c.wav\"\n\nc.wav  ->  c.xi  (8 bit, mono, 8363 Hz, no loop)\n" +
            kPressEnter},
-      {false, dropped, 0, kUsage + kManyArgumentsHint},
+      {false, dropped, 246, kUsage + kManyArgumentsHint},
       {true, {}, 0, kUsage + kPressEnter},
   };
   for (const auto& [explorer, args, code, output] : cases) {
@@ -58,9 +58,25 @@ TEST(Launch, ExplorerRunsEachFileBesideItThenWaitsForEnterAndEndsWithTheFirstFai
     platform.fake_console().input = "\nx\r\nmore";
     EXPECT_EQ(Launch(args, "brumlet", platform), code);
     EXPECT_EQ(platform.fake_console().output, kBanner + output);
-    EXPECT_EQ(platform.Has("/m/a.xi"), code != 0);  // only the dropped files are converted
+    EXPECT_EQ(platform.Has("/m/a.xi"), code == 253);  // only the dropped files are converted
     EXPECT_EQ(platform.fake_console().next_input, explorer ? 4u : 0u);
   }
+}
+
+TEST(Launch, FilesDroppedTogetherNeverReplaceEachOthersOutputs) {
+  FakePlatform platform;
+  platform.explorer_launch = true;
+  platform.directories = {"/", "/m/"};
+  platform.folder = "/";
+  const Bytes wav = Wav(FmtData(1, 8363, 8), {Chunk("data", {0x80, 0x81})});
+  platform.AddFile("/m/a.1.wav", wav);
+  platform.AddFile("/m/a.2.wav", wav);
+  EXPECT_EQ(Launch({"/m/a.1.wav", "/m/a.2.wav"}, "brumlet", platform), 247);
+  EXPECT_TRUE(platform.fake_console().output.ends_with(
+      "error: a.2.wav and a.1.wav both become a.xi; rename one of them (only the part before the "
+      "first dot names the output)\n" +
+      kPressEnter));
+  EXPECT_EQ(platform.Contents("/m/a.xi").size(), 298u + 3 * 40 + 2);
 }
 
 TEST(Launch, AnUnexpectedExceptionIsAFailureReport) {

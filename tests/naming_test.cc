@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "expected_text.h"
 #include "fake_platform.h"
 #include "naming/labels.h"
 #include "naming/name_file.h"
 #include "naming/sample_number.h"
 #include "naming/text_line_reader.h"
-#include "vars.h"
-#include "xi/xi_header.h"
+#include "utf8.h"
 
 namespace brumlet {
 namespace {
@@ -17,28 +18,14 @@ using namespace brumlet::testing;
 // Runs the naming for a source over a name file (or without one), as the driver does.
 class Naming : public ::testing::Test {
  protected:
-  void SetUp() override {
-    info_.SampleRate = 8363;
-    info_.DataLength = 30000;
-    vars_.console_bytes.Attach(&platform_.console());
-  }
-
   void UseNameFile(std::string_view text) {
     platform_.AddTextFile("names.txt", text);
-    vars_.name_file_path = "names.txt";
-    OpenNameFile(vars_, platform_, Site::kNameFileOpen);
-    vars_.NameFileGiven = true;
+    name_file_.emplace("names.txt", platform_);
   }
 
   void Name(std::string_view source = "Bass.wav") {
-    vars_.SourceName = source;
-    vars_.wav_info = info_;
-    BuildHeaderImage(info_, vars_.header);
-    if (vars_.NameFileGiven) {
-      ApplyNameFile(vars_, platform_);
-    } else {
-      ApplyDefaultLabels(vars_);
-    }
+    const SourceFacts facts{source, title_, data_length_, loop_type_};
+    names_ = name_file_ ? name_file_->Read(facts) : DefaultLabels(facts);
   }
 
   // The exit code of a name file that is rejected, checking its message.
@@ -55,15 +42,14 @@ class Naming : public ::testing::Test {
     return 0;
   }
 
-  // The instrument name without the blanks behind it.
+  // The instrument name as stored, without the blanks behind it.
   std::string Instrument() const {
-    std::string name(vars_.header.bytes.begin() + 21, vars_.header.bytes.begin() + 43);
+    const std::string name(CutToBytes(names_.instrument, 22));
     return name.substr(0, name.find_last_not_of(' ') + 1);
   }
 
   std::string Slot(int slot) {
-    XiSampleHeader h = SampleHeaderAt(vars_.header, slot);
-    return std::string(h.begin() + 18, h.begin() + 18 + h[17]);
+    return std::string(CutToBytes(names_.samples[static_cast<std::size_t>(slot)], 22));
   }
 
   // The instrument name or slot 0's name that a one-token line gives.
@@ -82,12 +68,15 @@ class Naming : public ::testing::Test {
 
   void Reset() {
     platform_.files.clear();
-    vars_.NameFileGiven = false;
+    name_file_.reset();
   }
 
   FakePlatform platform_;
-  Vars vars_;
-  WavInfo info_;
+  std::optional<NameFile> name_file_;
+  Names names_;
+  std::string title_;
+  std::int32_t data_length_ = 30000;
+  std::uint32_t loop_type_ = 255;
 };
 
 const std::string kEmpty = "error: namefile is empty!\n";
@@ -148,11 +137,11 @@ TEST_F(Naming, IdentifiersInAnyCaseAndNumbersInEveryForm) {
   EXPECT_EQ(Slot(1), "one");
   EXPECT_EQ(Slot(10), "ten");
   EXPECT_EQ(Slot(15), "fifteen");
-  EXPECT_EQ(vars_.SampleCount, 16);
+  EXPECT_EQ(names_.count.value_or(0), 16);
 }
 
 TEST_F(Naming, InstrumentLineKnowsFourTokens) {
-  info_.Title = "Deep bass";
+  title_ = "Deep bass";
   EXPECT_EQ(InstrumentFrom("%WAV"), "Bass.wav");
   EXPECT_EQ(InstrumentFrom("%w"), "Bass.wav");
   EXPECT_EQ(InstrumentFrom("%XI"), "Bass.xi");
@@ -163,7 +152,7 @@ TEST_F(Naming, InstrumentLineKnowsFourTokens) {
        {"%INSTR", "%I", "%SIZE", "%S", "%LOOP", "%L", "%DATE", "%D", " %XI", "%XI text"}) {
     EXPECT_EQ(InstrumentFrom(plain), plain);
   }
-  info_.Title.clear();
+  title_.clear();
   EXPECT_EQ(InstrumentFrom("%INAM"), "Bass.xi");
   // A trailing blank makes it text; Instrument() cannot show the blank, the bytes can.
   EXPECT_EQ(InstrumentFrom("%ASK "), "%ASK");
@@ -171,9 +160,9 @@ TEST_F(Naming, InstrumentLineKnowsFourTokens) {
 }
 
 TEST_F(Naming, SampleLinesKnowEveryToken) {
-  info_.Title = "Deep bass";
-  info_.DataLength = 1536;
-  info_.LoopType = LoopKind::PingPong;
+  title_ = "Deep bass";
+  data_length_ = 1536;
+  loop_type_ = 1;
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"%WAV", "Bass.wav"},
       {"%W", "Bass.wav"},
@@ -201,17 +190,17 @@ TEST_F(Naming, SizeAndLoopLabels) {
       {511, "size: 0 KB"},  {512, "size: 0 KB"},  {513, "size: 1 KB"},   {1536, "size: 2 KB"},
       {2560, "size: 2 KB"}, {3584, "size: 4 KB"}, {30000, "size: 29 KB"}};
   for (auto [length, label] : sizes) {
-    info_.DataLength = length;
+    data_length_ = length;
     EXPECT_EQ(SampleFrom("%SIZE"), label) << length;
   }
   const std::pair<std::uint32_t, std::string_view> loops[] = {
       {0, "loop: forward"}, {1, "loop: ping-pong"}, {2, "loop: "}, {255, "loop: none"}};
   for (auto [loop, label] : loops) {
-    info_.LoopType = static_cast<LoopKind>(loop);
+    loop_type_ = loop;
     EXPECT_EQ(SampleFrom("%LOOP"), label) << loop;
   }
-  EXPECT_EQ(DefaultLoopWord(LoopKind::PingPong), "pingpong");
-  EXPECT_EQ(DefaultLoopWord(static_cast<LoopKind>(2)), "");
+  EXPECT_EQ(DefaultLoopWord(1), "pingpong");
+  EXPECT_EQ(DefaultLoopWord(2), "");
 }
 
 TEST_F(Naming, TestsRunInOrderEachOnWhatTheEarlierOnesLeft) {
@@ -310,7 +299,7 @@ TEST_F(Naming, ANameFileThatIsAWavGetsAHintWhereShellsExpandWildcards) {
 TEST_F(Naming, SampleLinesEndAtTheFirstEmptyLineAndSetTheCountFromTheLast) {
   UseNameFile("INSTR: x\nSMP05: five\nSMP02: two\nSMP02: again\n\nSMP09: never\n");
   Name();
-  EXPECT_EQ(vars_.SampleCount, 3);
+  EXPECT_EQ(names_.count.value_or(0), 3);
   EXPECT_EQ(Slot(5), "five");
   EXPECT_EQ(Slot(2), "again");
   EXPECT_EQ(Slot(9), "");
@@ -326,7 +315,7 @@ TEST_F(Naming, AnyLineEndReadsAlike) {
     EXPECT_EQ(Instrument(), "k");
     EXPECT_EQ(Slot(1), "a");
     EXPECT_EQ(Slot(2), "b");
-    EXPECT_EQ(vars_.SampleCount, 3);
+    EXPECT_EQ(names_.count.value_or(0), 3);
   }
 }
 
@@ -336,15 +325,14 @@ TEST_F(Naming, DefaultCaptionForMonoAndStereo) {
   EXPECT_EQ(Slot(0), " -- piano.xi --");
   EXPECT_EQ(Slot(1), " size: 29 K");
   EXPECT_EQ(Slot(2), " loop: none");
-  EXPECT_EQ(vars_.SampleCount, 3);
+  EXPECT_EQ(names_.count.value_or(0), 3);
 
-  info_.Stereo = true;
-  info_.Title = "Strings";
-  info_.LoopType = LoopKind::PingPong;
+  title_ = "Strings";
+  loop_type_ = 1;
   Name("averyverylongname.wav");
   EXPECT_EQ(Instrument(), " Strings");
   EXPECT_EQ(Slot(0), " -- averyverylongname.");  // the closing " --" goes first
-  EXPECT_EQ(Slot(1), " size: 29 K");             // the right channel's sample
+  EXPECT_EQ(Slot(1), " size: 29 K");             // a stereo source's right channel
   EXPECT_EQ(Slot(2), " loop: pingpong");
 
   Name("noext");

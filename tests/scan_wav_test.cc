@@ -140,15 +140,17 @@ TEST(ScanWavHead, TakesFormatFactsFromFixedOffsets) {
 }
 
 TEST(ScanWavHead, RecognisesTheFormatsConvertedToSixteenBit) {
-  auto wide = [](const Bytes& fmt) { return Scan(Wav(fmt, {Chunk("data", {})})).info.Wide; };
-  EXPECT_EQ(wide(FmtData(1, 8000, 24)), WideFormat::Pcm24);
-  EXPECT_EQ(wide(FmtData(2, 8000, 32)), WideFormat::Pcm32);
-  EXPECT_EQ(wide(FmtData(1, 8000, 32, 3)), WideFormat::Float32);
-  EXPECT_EQ(wide(FmtData(1, 8000, 64, 3)), WideFormat::Float64);
-  EXPECT_EQ(wide(FmtData(1, 8000, 16)), WideFormat::None);
-  EXPECT_EQ(wide(FmtData(1, 8000, 8)), WideFormat::None);
-  EXPECT_EQ(wide(FmtData(1, 8000, 64, 1)), WideFormat::None);
-  EXPECT_EQ(wide(FmtData(1, 8000, 16, 3)), WideFormat::None);
+  auto wide = [](const Bytes& fmt) {
+    return Scan(Wav(fmt, {Chunk("data", {})})).info.Encoding;
+  };
+  EXPECT_EQ(wide(FmtData(1, 8000, 24)), SampleEncoding::kSigned24);
+  EXPECT_EQ(wide(FmtData(2, 8000, 32)), SampleEncoding::kSigned32);
+  EXPECT_EQ(wide(FmtData(1, 8000, 32, 3)), SampleEncoding::kFloat32);
+  EXPECT_EQ(wide(FmtData(1, 8000, 64, 3)), SampleEncoding::kFloat64);
+  EXPECT_EQ(wide(FmtData(1, 8000, 16)), SampleEncoding::kSigned16);
+  EXPECT_EQ(wide(FmtData(1, 8000, 8)), SampleEncoding::kUnsigned8);
+  EXPECT_EQ(wide(FmtData(1, 8000, 64, 1)), SampleEncoding::kUnsigned8);
+  EXPECT_EQ(wide(FmtData(1, 8000, 16, 3)), SampleEncoding::kSigned16);
   // Extensible: the real tag is the subformat's first two bytes, 24 bytes into the fmt data.
   auto extensible = [](std::uint16_t bits, std::uint16_t subformat, std::size_t extra_size) {
     Bytes extra(extra_size, 0);
@@ -158,11 +160,11 @@ TEST(ScanWavHead, RecognisesTheFormatsConvertedToSixteenBit) {
     }
     return FmtData(1, 8000, bits, 0xFFFE, extra);
   };
-  EXPECT_EQ(wide(extensible(24, 1, 24)), WideFormat::Pcm24);
-  EXPECT_EQ(wide(extensible(32, 3, 24)), WideFormat::Float32);
-  EXPECT_EQ(wide(extensible(16, 1, 24)), WideFormat::None);
-  EXPECT_EQ(wide(extensible(24, 0, 24)), WideFormat::None);
-  EXPECT_EQ(wide(extensible(24, 1, 2)), WideFormat::None);  // too short to hold a subformat
+  EXPECT_EQ(wide(extensible(24, 1, 24)), SampleEncoding::kSigned24);
+  EXPECT_EQ(wide(extensible(32, 3, 24)), SampleEncoding::kFloat32);
+  EXPECT_EQ(wide(extensible(16, 1, 24)), SampleEncoding::kSigned16);
+  EXPECT_EQ(wide(extensible(24, 0, 24)), SampleEncoding::kUnsigned8);
+  EXPECT_EQ(wide(extensible(24, 1, 2)), SampleEncoding::kUnsigned8);  // no room for a subformat
   // The report still shows the raw width, and the 8-bit mono pad rule still applies to 24-bit.
   const Scanned padded = Scan(Wav(FmtData(1, 8000, 24), {Chunk("data", Repeat(9, 0)), Bytes{0},
                                                          Chunk("smpl", SmplData(1, {{1, 2, 3}}))}));

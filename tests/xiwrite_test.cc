@@ -3,14 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <type_traits>
 
+#include "brumlet.h"
 #include "fake_platform.h"
 #include "riff_builder.h"
-#include "wav/scan_wav.h"
+#include "wav/wav_data.h"
 #include "xi_reader.h"
 
 namespace brumlet {
@@ -19,30 +21,17 @@ namespace {
 using namespace brumlet::testing;
 using namespace brumlet::measure;
 
-constexpr std::int64_t kHeader = 338;
-
-// Scans `wav`, then runs the encoder behind a header of kHeader bytes; returns what it left
-// behind the header.
+// Converts `wav` as the plain conversion does (--mono for kMix) and returns what the output
+// holds behind its header.
 Bytes Encode(const Bytes& wav, StereoHandling stereo = StereoHandling::kSplit) {
-  Faults none;
-  auto source_node = std::make_shared<MemNode>();
-  source_node->bytes = wav;
-  auto output_node = std::make_shared<MemNode>();
-  output_node->bytes.assign(kHeader, 'H');
-  MemFile source(source_node, none);
-  MemFile output(output_node, none);
-  WavInfo info;
-  SmplImage smpl;
-  ScanWav(source, DisplayText("x.wav"), info, smpl);
-  output.Seek(kHeader, Site::kOutputSeek);
-  EncoderBuffers buffers;
-  EncodeJob job{source, output, info.DataOffset, SampleDataLength(info, stereo), kHeader, buffers};
-  EncodeSampleData(job, info, stereo);
-  EXPECT_EQ(output.Position(Site::kOutputSeek),
-            static_cast<std::int64_t>(output_node->bytes.size()));
-  EXPECT_EQ(Bytes(output_node->bytes.begin(), output_node->bytes.begin() + kHeader),
-            Bytes(kHeader, 'H'));
-  return Bytes(output_node->bytes.begin() + kHeader, output_node->bytes.end());
+  FakePlatform p;
+  p.AddFile("x.wav", wav);
+  std::vector<std::string> args{"x.wav"};
+  if (stereo == StereoHandling::kMix) args.insert(args.begin(), "--mono");
+  EXPECT_EQ(RunBrumlet(args, "brumlet", p), 0) << p.fake_console().output;
+  const Bytes& xi = p.Contents("x.xi");
+  const std::size_t header = 298 + 40 * static_cast<std::size_t>(xi[296] | xi[297] << 8);
+  return Bytes(xi.begin() + static_cast<std::ptrdiff_t>(header), xi.end());
 }
 
 Bytes Words(std::initializer_list<std::uint16_t> words) {
@@ -165,21 +154,16 @@ TEST(Encoders, DecodeToTheInvertedWaveformAcrossBlockBoundaries) {
 
 TEST(Encoders, FailedWritesAndCutsEndThePassWithTheirReport) {
   for (Site site : {Site::kSampleRead, Site::kSampleWrite, Site::kOutputTruncate}) {
-    Faults faults{{site, ENOSPC}};
-    auto source_node = std::make_shared<MemNode>();
-    source_node->bytes = Wav(kMono8, {Chunk("data", Repeat(10, 0x80))});
-    auto output_node = std::make_shared<MemNode>();
-    MemFile source(source_node, faults);
-    MemFile output(output_node, faults);
-    EncoderBuffers buffers;
-    EncodeJob job{source, output, 44, 10, 0, buffers};
-    try {
-      EncodeMono8(job);
-      ADD_FAILURE();
-    } catch (const RunFailure& failure) {
-      EXPECT_STREQ(failure.what(), "Disk full");
-      EXPECT_EQ(failure.site(), site);
-    }
+    FakePlatform p;
+    p.AddFile("a.wav", Wav(kMono8, {Chunk("data", Repeat(10, 0x80))}));
+    p.faults[site] = ENOSPC;
+    EXPECT_EQ(RunBrumlet({"a.wav"}, "brumlet", p), 1);
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(site));
+    EXPECT_TRUE(p.fake_console().output.ends_with(std::string("Exception EInOutError in module "
+                                                              "brumlet at ") +
+                                                  hex + ".\nDisk full.\n"))
+        << p.fake_console().output;
   }
 }
 

@@ -133,8 +133,9 @@
     1: 'A file could not be read or written, or the program failed: the report says why',
     245: (bank, wrote) => (wrote ? 'Done, but some presets were skipped' : 'Not a readable bank: nothing was written'),
     246: 'The command line was not understood',
-    247: (bank) => (bank ? 'A file would have replaced one that is not an instrument; the files before it were written'
-      : 'The instrument could not be made; nothing was written'),
+    247: (bank, wrote) => (bank ? 'A file would have replaced one that is not an instrument; the files before it were written'
+      : wrote ? 'Two files would have become the same instrument; the files before it were written'
+        : 'The instrument could not be made; nothing was written'),
     248: 'A WAV has no data',
     249: 'The name file has a bad sample number',
     250: 'The name file has a bad sample line',

@@ -20,20 +20,12 @@ std::int64_t SizeInKilobytes(std::int32_t data_length) {
   return std::llrint(static_cast<double>(data_length) / 1024.0);
 }
 
-std::string_view NameFileLoopWord(LoopKind loop) {
-  switch (loop) {
-    case LoopKind::Forward:
-      return "forward";
-    case LoopKind::PingPong:
-      return "ping-pong";
-    case LoopKind::NoLoop:
-      return "none";
-  }
-  return "";
+std::string_view NameFileLoopWord(std::uint32_t loop_type) {
+  return loop_type == 0 ? "forward" : loop_type == 1 ? "ping-pong" : loop_type == 255 ? "none" : "";
 }
 
-std::string_view DefaultLoopWord(LoopKind loop) {
-  return loop == LoopKind::PingPong ? "pingpong" : NameFileLoopWord(loop);
+std::string_view DefaultLoopWord(std::uint32_t loop_type) {
+  return loop_type == 1 ? "pingpong" : NameFileLoopWord(loop_type);
 }
 
 }  // namespace brumlet

@@ -2,11 +2,11 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "messages.h"
 #include "naming/labels.h"
 #include "naming/sample_number.h"
-#include "xi/sampleinit.h"
 
 namespace brumlet {
 namespace {
@@ -38,107 +38,114 @@ bool IsToken(std::string_view text, std::string_view long_form, std::string_view
   return upper == long_form || upper == short_form;
 }
 
-std::string TitleOrXiName(const Vars& vars) {
-  return vars.wav_info.Title.empty() ? XiName(vars.SourceName) : vars.wav_info.Title;
+std::string TitleOrXiName(const SourceFacts& source) {
+  return source.title.empty() ? XiName(source.source_name) : std::string(source.title);
 }
 
-std::string Ask(Vars& vars, Platform& platform, std::string_view prompt) {
-  platform.console().Write(prompt);
-  return vars.console_lines.ReadLine();
-}
-
-// Each test looks at the text the earlier ones left, so an answer typed at the prompt is itself
-// expanded by the later tests, while no test runs twice.
-void ExpandInstrumentTokens(Vars& vars, Platform& platform) {
-  std::string& name = vars.InstrumentName;
-  if (IsToken(name, "%ASK", "%A")) name = Ask(vars, platform, "enter instrument name: ");
-  if (IsToken(name, "%WAV", "%W")) name = vars.SourceName;
-  if (IsToken(name, "%XI", "%X")) name = XiName(vars.SourceName);
-  if (IsToken(name, "%INAM", "%IN")) name = TitleOrXiName(vars);
-}
-
-void ExpandSampleTokens(Vars& vars, Platform& platform) {
-  std::string& name = vars.SampleName;
-  if (IsToken(name, "%ASK", "%A")) {
-    name =
-        Ask(vars, platform, Text({"enter sample ", std::to_string(vars.SampleNumber), " name: "}));
-  }
-  if (IsToken(name, "%WAV", "%W")) name = vars.SourceName;
-  if (IsToken(name, "%XI", "%X")) name = XiName(vars.SourceName);
-  if (IsToken(name, "%INSTR", "%I")) name = vars.InstrumentName;
-  if (IsToken(name, "%SIZE", "%S")) {
-    name = Text({"size: ", std::to_string(SizeInKilobytes(vars.wav_info.DataLength)), " KB"});
-  }
-  if (IsToken(name, "%LOOP", "%L")) {
-    name = Text({"loop: ", NameFileLoopWord(vars.wav_info.LoopType)});
-  }
-  if (IsToken(name, "%INAM", "%IN")) name = TitleOrXiName(vars);
-  if (IsToken(name, "%DATE", "%D")) name = platform.DateText();
-}
-
-void ReadSampleLine(const std::string& line, Vars& vars) {
+// The slot a sample line names, and its text.
+std::pair<int, std::string> ReadSampleLine(const std::string& line) {
   if (line.size() < kTextOffset || UpperAscii(line.substr(0, kSampleId.size())) != kSampleId ||
       line.compare(kSeparatorOffset, kSeparator.size(), kSeparator) != 0) {
     throw BadSampleIdentifier();
   }
   const auto number = ParseSampleNumber(std::string_view(line).substr(kNumberOffset, kNumberSize));
   // The image has 16 slots; a number that names none of them is as bad as one that is no number.
-  if (!number || *number < 0 || *number >= xi::kSampleSlots) throw BadSampleNumber();
-  vars.SampleNumber = *number;
-  vars.SampleName = line.substr(kTextOffset);
+  if (!number || *number < 0 || *number >= Names::kSlots) throw BadSampleNumber();
+  return {*number, line.substr(kTextOffset)};
 }
 
 // A name file that is really a WAV: what the shell makes of an unquoted pattern that matches
 // exactly two files, the second of which lands where the name file goes.
-bool LooksLikeAWav(const std::string& first_line, const Vars& vars) {
-  return first_line.starts_with("RIFF") && !vars.name_file_bytes.skipped_mark();
+bool LooksLikeAWav(const std::string& first_line, const FileByteSource& bytes) {
+  return first_line.starts_with("RIFF") && !bytes.skipped_mark();
 }
 
 }  // namespace
 
-void OpenNameFile(Vars& vars, Platform& platform, Site site) {
-  vars.name_file = platform.OpenRead(vars.name_file_path, site);
-  vars.name_file_bytes.Attach(vars.name_file.get());
-  vars.name_lines.Reset();
+NameFile::NameFile(std::string path, Platform& platform)
+    : path_(std::move(path)), platform_(platform) {
+  console_bytes_.Attach(&platform.console());
+  Open(Site::kNameFileOpen);
 }
 
-void ApplyNameFile(Vars& vars, Platform& platform) {
-  TextLineReader& lines = vars.name_lines;
-  if (lines.AtEnd()) throw NameFileEmpty();
-  const std::string first = lines.ReadLine();
+void NameFile::Open(Site site) {
+  file_ = platform_.OpenRead(path_, site);
+  bytes_.Attach(file_.get());
+  lines_.Reset();
+}
+
+void NameFile::Close() {
+  if (!file_) return;
+  file_->Close(Site::kNameFileClose);
+  file_.reset();
+}
+
+std::string NameFile::Ask(std::string_view prompt) {
+  platform_.console().Write(prompt);
+  return console_lines_.ReadLine();
+}
+
+// Each test looks at the text the earlier ones left, so an answer typed at the prompt is itself
+// expanded by the later tests, while no test runs twice.
+void NameFile::ExpandInstrumentTokens(const SourceFacts& source, std::string& name) {
+  if (IsToken(name, "%ASK", "%A")) name = Ask("enter instrument name: ");
+  if (IsToken(name, "%WAV", "%W")) name = source.source_name;
+  if (IsToken(name, "%XI", "%X")) name = XiName(source.source_name);
+  if (IsToken(name, "%INAM", "%IN")) name = TitleOrXiName(source);
+}
+
+void NameFile::ExpandSampleTokens(const SourceFacts& source, int slot,
+                                  const std::string& instrument, std::string& name) {
+  if (IsToken(name, "%ASK", "%A")) {
+    name = Ask(Text({"enter sample ", std::to_string(slot), " name: "}));
+  }
+  if (IsToken(name, "%WAV", "%W")) name = source.source_name;
+  if (IsToken(name, "%XI", "%X")) name = XiName(source.source_name);
+  if (IsToken(name, "%INSTR", "%I")) name = instrument;
+  if (IsToken(name, "%SIZE", "%S")) {
+    name = Text({"size: ", std::to_string(SizeInKilobytes(source.data_length)), " KB"});
+  }
+  if (IsToken(name, "%LOOP", "%L")) name = Text({"loop: ", NameFileLoopWord(source.loop_type)});
+  if (IsToken(name, "%INAM", "%IN")) name = TitleOrXiName(source);
+  if (IsToken(name, "%DATE", "%D")) name = platform_.DateText();
+}
+
+Names NameFile::Read(const SourceFacts& source) {
+  if (lines_.AtEnd()) throw NameFileEmpty();
+  const std::string first = lines_.ReadLine();
   if (first.size() < kInstrumentId.size() ||
       UpperAscii(first.substr(0, kInstrumentId.size())) != kInstrumentId) {
-    throw BadInstrumentIdentifier(platform.ShellExpandsWildcards() && LooksLikeAWav(first, vars));
+    throw BadInstrumentIdentifier(platform_.ShellExpandsWildcards() &&
+                                  LooksLikeAWav(first, bytes_));
   }
-  vars.InstrumentName = first.substr(kInstrumentId.size());
-  ExpandInstrumentTokens(vars, platform);
-  SetInstrumentName(vars.header, vars.InstrumentName);
+  Names names;
+  names.instrument = first.substr(kInstrumentId.size());
+  ExpandInstrumentTokens(source, names.instrument);
 
   // The sample lines run to the end of the file or to the first empty line.
-  while (!lines.AtEnd()) {
-    const std::string line = lines.ReadLine();
+  while (!lines_.AtEnd()) {
+    const std::string line = lines_.ReadLine();
     if (line.empty()) break;
-    ReadSampleLine(line, vars);
-    ExpandSampleTokens(vars, platform);
+    auto [slot, name] = ReadSampleLine(line);
+    ExpandSampleTokens(source, slot, names.instrument, name);
     // The count follows the last line, not the highest slot.
-    vars.SampleCount = static_cast<std::uint8_t>(vars.SampleNumber + 1);
-    StoreSampleNameAt(vars.header, vars.SampleNumber, vars.SampleName);
+    names.count = static_cast<std::uint8_t>(slot + 1);
+    names.samples[static_cast<std::size_t>(slot)] = std::move(name);
   }
 
-  vars.name_file->Close(Site::kNameFileClose);
-  vars.name_file.reset();
-  OpenNameFile(vars, platform, Site::kNameFileRewind);
+  Close();
+  Open(Site::kNameFileRewind);
+  return names;
 }
 
-void ApplyDefaultLabels(Vars& vars) {
-  const std::string xi_name = XiName(vars.SourceName);
-  SetInstrumentName(vars.header, Text({" ", TitleOrXiName(vars)}));
-  SetSampleName(SampleHeaderAt(vars.header, 0), Text({" -- ", xi_name, " --"}));
-  SetSampleName(SampleHeaderAt(vars.header, 1),
-                Text({" size: ", std::to_string(SizeInKilobytes(vars.wav_info.DataLength)), " K"}));
-  SetSampleName(SampleHeaderAt(vars.header, 2),
-                Text({" loop: ", DefaultLoopWord(vars.wav_info.LoopType)}));
-  vars.SampleCount = 3;
+Names DefaultLabels(const SourceFacts& source) {
+  Names names;
+  names.instrument = Text({" ", TitleOrXiName(source)});
+  names.samples[0] = Text({" -- ", XiName(source.source_name), " --"});
+  names.samples[1] = Text({" size: ", std::to_string(SizeInKilobytes(source.data_length)), " K"});
+  names.samples[2] = Text({" loop: ", DefaultLoopWord(source.loop_type)});
+  names.count = 3;
+  return names;
 }
 
 }  // namespace brumlet

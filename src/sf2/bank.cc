@@ -82,13 +82,16 @@ struct ChunkPlace {
 };
 
 // Walks the chunks of one list (or of the RIFF form) over the file, never past `end`, padding
-// odd chunks as RIFF says (riff.h says how this differs from a WAV's walk).
+// odd chunks as RIFF says (riff.h says how this differs from a WAV's walk). The pad byte is a
+// zero; where a chunk id starts in its place instead, the writer left it out, as the writers
+// of SoundFont 3 banks do after their odd-sized sample chunk, and players read such banks.
 class ListWalk {
  public:
   ListWalk(File& file, std::int64_t begin, std::int64_t end) : file_(file), at_(begin), end_(end) {}
 
-  /// The next chunk's id and place; nothing at the end, or where the rest is too short for a
-  /// header. A chunk may run past `end`: the caller decides what that means for it.
+  /// The next chunk's id and place, the file positioned at its data; nothing at the end, or
+  /// where the rest is too short for a header. A chunk may run past `end`: the caller decides
+  /// what that means for it.
   bool Next(std::array<Byte, 4>& id, ChunkPlace& place) {
     if (end_ - at_ < kChunkHeaderSize) return false;
     file_.Seek(at_, Site::kBankSeek);
@@ -96,11 +99,25 @@ class ListWalk {
     id = head.id;
     place.size = head.size;
     place.data = at_ + kChunkHeaderSize;
-    at_ = place.data + place.size + (place.size & 1);
+    at_ = place.data + place.size;
+    if (place.size % 2 != 0) {
+      if (!ChunkStartsHere()) ++at_;
+      file_.Seek(place.data, Site::kBankSeek);  // back where the caller reads the chunk
+    }
     return true;
   }
 
  private:
+  // Whether a chunk header whose id is printable text starts at the walk's place.
+  bool ChunkStartsHere() {
+    std::array<Byte, kChunkHeaderSize> next;
+    if (end_ - at_ < kChunkHeaderSize) return false;
+    file_.Seek(at_, Site::kBankSeek);
+    file_.ReadExact(next.data(), next.size(), Site::kBankRead);
+    return std::all_of(next.begin(), next.begin() + 4,
+                       [](Byte b) { return b >= 0x20 && b < 0x7F; });
+  }
+
   File& file_;
   std::int64_t at_;
   std::int64_t end_;

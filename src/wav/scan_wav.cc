@@ -165,17 +165,18 @@ class WavChunkWalk {
   SmplImage& smpl_;
 };
 
-// The formats that are converted to 16-bit samples, by tag and container width (bits per
-// sample rounded up to whole bytes).
-WideFormat Classify(std::uint16_t tag, std::uint16_t bits_per_sample) {
+// How the data is read, by tag and container width (bits per sample rounded up to whole
+// bytes): PCM of 3 and 4 bytes, float and G.711 are made 16-bit; every other width that is not
+// exactly 16 bits goes byte by byte, as 8-bit data.
+SampleEncoding Classify(std::uint16_t tag, std::uint16_t bits_per_sample) {
   const int container = (bits_per_sample + 7) / 8;
-  if (tag == kPcmTag && container == 3) return WideFormat::Pcm24;
-  if (tag == kPcmTag && container == 4) return WideFormat::Pcm32;
-  if (tag == kFloatTag && container == 4) return WideFormat::Float32;
-  if (tag == kFloatTag && container == 8) return WideFormat::Float64;
-  if (tag == kMuLawTag) return WideFormat::MuLaw;
-  if (tag == kALawTag) return WideFormat::ALaw;
-  return WideFormat::None;
+  if (tag == kPcmTag && container == 3) return SampleEncoding::kSigned24;
+  if (tag == kPcmTag && container == 4) return SampleEncoding::kSigned32;
+  if (tag == kFloatTag && container == 4) return SampleEncoding::kFloat32;
+  if (tag == kFloatTag && container == 8) return SampleEncoding::kFloat64;
+  if (tag == kMuLawTag) return SampleEncoding::kMuLaw;
+  if (tag == kALawTag) return SampleEncoding::kALaw;
+  return bits_per_sample == 16 ? SampleEncoding::kSigned16 : SampleEncoding::kUnsigned8;
 }
 
 // The tag of the real format: the fmt chunk's, or for WAVE_FORMAT_EXTENSIBLE with room for a
@@ -238,7 +239,7 @@ void TakeFormat(File& file, const Byte* head, const DisplayText& source_name, Wa
   if (!Readable(tag) || (tag == kImaAdpcmTag && info.BitsPerSample != 4)) {
     throw UndecodableFormat(source_name, tag);
   }
-  info.Wide = Classify(tag, info.BitsPerSample);
+  info.Encoding = Classify(tag, info.BitsPerSample);
   info.Adpcm.kind = AdpcmKind::None;
   if (tag != kImaAdpcmTag && tag != kMsAdpcmTag) return;
   const bool ima = tag == kImaAdpcmTag;
@@ -248,6 +249,7 @@ void TakeFormat(File& file, const Byte* head, const DisplayText& source_name, Wa
     throw DamagedAdpcmBlocks(source_name, block_align);
   }
   info.Adpcm.kind = ima ? AdpcmKind::Ima : AdpcmKind::Microsoft;
+  info.Encoding = SampleEncoding::kSigned16;
   info.Adpcm.block_align = block_align;
   if (!ima) {
     info.Adpcm.coefficients = LoadU16(head + kFormatTagOffset) == kMsAdpcmTag
@@ -279,6 +281,14 @@ std::optional<std::string> ChunkBeforeFormat(File& source) {
   return std::nullopt;
 }
 
+// Whether `source` holds 2 GiB or more, asked without the size query, which refuses such a file.
+// RIFF rewrites only what is smaller: a hint to rewrite a larger RF64 file would mislead.
+bool ReachesTwoGiB(File& source) {
+  Byte last;
+  source.Seek(kMaxPosition, Site::kSourceSeek);
+  return source.Read(&last, 1, Site::kWavHeadRead) == 1;
+}
+
 }  // namespace
 
 void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplImage& smpl) {
@@ -290,6 +300,9 @@ void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplIm
   if (riff_wave && !IdEquals(head + kFmtIdOffset, "fmt ")) {
     const std::optional<std::string> first = ChunkBeforeFormat(source);
     throw NotAStandardWav(source_name, first ? ChunkBeforeFormatHint(source_name, *first) : "");
+  }
+  if (IdEquals(head + kRiffIdOffset, "RF64") && !ReachesTwoGiB(source)) {
+    throw NotAStandardWav(source_name, Rf64Hint(source_name));
   }
   if (!riff_wave || channels > 2) throw NotAStandardWav(source_name);
   info.Stereo = channels == 2;
@@ -325,6 +338,16 @@ void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplIm
   // Only compressed sources grow when decoded, and they can outgrow a sample's 32-bit length.
   if (DecodedBytes(info) > kMaxPosition) throw DecodesTooLong(source_name);
   source.Seek(info.DataOffset, Site::kSourceSeek);
+}
+
+std::string ReportFormat(const WavInfo& info) {
+  std::string_view codec;
+  if (info.Encoding == SampleEncoding::kMuLaw) codec = "mu-law";
+  if (info.Encoding == SampleEncoding::kALaw) codec = "A-law";
+  if (info.Adpcm.kind == AdpcmKind::Ima) codec = "IMA ADPCM";
+  if (info.Adpcm.kind == AdpcmKind::Microsoft) codec = "MS ADPCM";
+  return ReportFormat(info.BitsPerSample, codec, info.Stereo, info.SampleRate,
+                      static_cast<std::uint32_t>(info.LoopType));
 }
 
 }  // namespace brumlet

@@ -15,4 +15,8 @@ namespace brumlet {
 /// message) or RunFailure for a failed or short read.
 void ScanWav(File& source, const DisplayText& source_name, WavInfo& info, SmplImage& smpl);
 
+/// The format part of the source's report line: "(24 bit, stereo, 48000 Hz, no loop)"; for a
+/// compressed source the codec its 16-bit samples are decoded from, "(16 bit from mu-law, ...".
+std::string ReportFormat(const WavInfo& info);
+
 }  // namespace brumlet

@@ -8,6 +8,7 @@
 
 #include "bytes.h"
 #include "wav/adpcm.h"
+#include "xi/sample_reader.h"
 
 namespace brumlet {
 
@@ -18,38 +19,6 @@ enum class LoopKind : std::uint32_t {
   PingPong = 1,
   NoLoop = 255,
 };
-
-/// Sample formats that are converted to 16-bit samples on the way, one sample at a time, rather
-/// than passed through the 8-bit path byte by byte like every other width that is not exactly
-/// 16 bits.
-enum class WideFormat {
-  None,     ///< 8-bit, 16-bit and anything unrecognised: stored as the scan classifies it
-  Pcm24,    ///< integer PCM in 3-byte containers: the top 16 bits are kept
-  Pcm32,    ///< integer PCM in 4-byte containers: the top 16 bits are kept
-  Float32,  ///< IEEE float, scaled by 32768, rounded and clamped
-  Float64,
-  MuLaw,  ///< G.711 bytes, decoded by their law whatever the bits field says
-  ALaw,
-};
-
-/// Bytes of one sample of `format` in the source; 0 for WideFormat::None.
-constexpr int ContainerBytes(WideFormat format) {
-  switch (format) {
-    case WideFormat::Pcm24:
-      return 3;
-    case WideFormat::Pcm32:
-    case WideFormat::Float32:
-      return 4;
-    case WideFormat::Float64:
-      return 8;
-    case WideFormat::MuLaw:
-    case WideFormat::ALaw:
-      return 1;
-    case WideFormat::None:
-      break;
-  }
-  return 0;
-}
 
 /// ADPCM sources, decoded to 16-bit samples block by block.
 enum class AdpcmKind { None, Ima, Microsoft };
@@ -66,8 +35,10 @@ struct WavInfo {
   bool SixteenBit = false;      ///< bits per sample is exactly 16; anything else counts as 8-bit
   std::int32_t SampleRate = 0;  ///< as stored, not tested
   std::uint16_t BitsPerSample = 0;
-  WideFormat Wide = WideFormat::None;  ///< set for sources converted to 16-bit samples
-  AdpcmBlocks Adpcm;                   ///< set for ADPCM sources, also converted to 16-bit
+  /// How the data is read: as stored, made 16-bit (24- and 32-bit PCM, float, G.711), or for
+  /// ADPCM, decoded to 16-bit frames first; every width not handled so goes byte by byte.
+  SampleEncoding Encoding = SampleEncoding::kUnsigned8;
+  AdpcmBlocks Adpcm;            ///< set for ADPCM sources
   std::int32_t DataOffset = 0;  ///< file position of the data chunk's contents; 0 = none seen
   std::int32_t DataLength = 0;  ///< declared size of the data chunk in bytes
   LoopKind LoopType = LoopKind::NoLoop;
@@ -94,7 +65,7 @@ inline std::int64_t AdpcmFrames(const WavInfo& info) {
 inline std::int64_t DecodedBytes(const WavInfo& info) {
   const std::int64_t channels = info.Stereo ? 2 : 1;
   if (info.Adpcm.kind != AdpcmKind::None) return AdpcmFrames(info) * 2 * channels;
-  if (info.Wide == WideFormat::MuLaw || info.Wide == WideFormat::ALaw) {
+  if (info.Encoding == SampleEncoding::kMuLaw || info.Encoding == SampleEncoding::kALaw) {
     return info.DataLength / channels * 2 * channels;
   }
   return 0;

@@ -53,9 +53,4 @@ void SetInstrumentName(XiHeaderBlock& image, std::string_view name) {
   std::copy(name.begin(), name.end(), &image.bytes[xi::kInstrumentNameOffset]);
 }
 
-void StoreSampleNameAt(XiHeaderBlock& image, std::int32_t slot, std::string_view name) {
-  if (slot < 0 || slot >= xi::kSampleSlots) return;
-  SetSampleName(SampleHeaderAt(image, slot), name);
-}
-
 }  // namespace brumlet

@@ -20,7 +20,4 @@ void SetSampleName(XiSampleHeader header, std::string_view name);
 /// Stores `name`, cut to 22 bytes, over the front of the blank-filled instrument name.
 void SetInstrumentName(XiHeaderBlock& image, std::string_view name);
 
-/// SetSampleName on the sample header of `slot`; a slot outside 0..15 stores nothing.
-void StoreSampleNameAt(XiHeaderBlock& image, std::int32_t slot, std::string_view name);
-
 }  // namespace brumlet

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "xi/pitch.h"
 #include "xi/sampleinit.h"
 
 namespace brumlet {
@@ -13,16 +12,8 @@ using xi::kMagic;
 constexpr std::string_view kTrackerName = "Brumlet";
 
 constexpr std::uint16_t kFormatVersion = 0x0102;
-using xi::kFullVolume;
-constexpr std::uint8_t kCentre = xi::kCentrePanning;
-constexpr std::uint8_t kHardLeft = 0;
-constexpr std::uint8_t kHardRight = 255;
-
-// Sample type: bits 0-1 the loop mode, bit 4 16-bit data.
-constexpr std::uint8_t kNoLoopType = 0;
-constexpr std::uint8_t kForwardLoopType = 1;
-constexpr std::uint8_t kPingPongLoopType = 2;
-constexpr std::uint8_t kSixteenBitType = 16;
+// An empty slot's sample type: no loop, 8-bit.
+constexpr std::uint8_t kEmptyType = 0;
 
 // A short plucked decay: full volume at once, falling quickly to silence. Only the first six
 // points are in use (count 6, sustain on point 0); the rest are stored all the same.
@@ -105,7 +96,8 @@ XiSampleHeader SampleHeaderAt(XiHeaderBlock& image, int slot) {
 void InitHeaderImage(XiHeaderBlock& image) {
   image.bytes.fill(0);
   for (int slot = 0; slot < xi::kSampleSlots; ++slot) {
-    InitSampleHeader(SampleHeaderAt(image, slot), 0, 0, 0, kFullVolume, 0, kNoLoopType, kCentre, 0);
+    InitSampleHeader(SampleHeaderAt(image, slot), 0, 0, 0, xi::kFullVolume, 0, kEmptyType,
+                     xi::kCentrePanning, 0);
   }
   Byte* b = image.bytes.data();
   std::copy(kMagic.begin(), kMagic.end(), b + xi::kMagicOffset);
@@ -116,59 +108,7 @@ void InitHeaderImage(XiHeaderBlock& image) {
   std::copy(HeaderTemplate.begin(), HeaderTemplate.end(), b + xi::kTemplateOffset);
 }
 
-std::uint8_t SampleType(const WavInfo& info) {
-  std::uint8_t type = kForwardLoopType;  // every loop kind without a word of its own loops forward
-  if (info.LoopType == LoopKind::PingPong) type = kPingPongLoopType;
-  if (info.LoopType == LoopKind::NoLoop) type = kNoLoopType;
-  if (StoredAsSixteenBit(info)) type += kSixteenBitType;
-  return type;
-}
-
-LoopBytes SampleLoopBytes(const WavInfo& info) {
-  if (info.LoopType == LoopKind::NoLoop) return {};
-  // Each channel becomes a sample of its own (or both become one), so the loop is measured in
-  // one stored sample's bytes: two for a source converted to 16-bit, whatever its own width.
-  // Loop points come straight from the file and are not checked; the arithmetic wraps rather
-  // than overflows.
-  const auto bytes_per_sample = static_cast<std::uint32_t>(StoredAsSixteenBit(info) ? 2 : 1);
-  const std::uint32_t frames =
-      static_cast<std::uint32_t>(info.LoopEnd) - static_cast<std::uint32_t>(info.LoopStart) + 1u;
-  return {static_cast<std::int32_t>(static_cast<std::uint32_t>(info.LoopStart) * bytes_per_sample),
-          static_cast<std::int32_t>(frames * bytes_per_sample)};
-}
-
-void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image, StereoHandling stereo) {
-  InitHeaderImage(image);
-  const Pitch pitch = ComputePitch(info.SampleRate);
-  const std::uint8_t type = SampleType(info);
-  const LoopBytes loop = SampleLoopBytes(info);
-
-  if (!TwoSamples(info, stereo)) {
-    InitSampleHeader(SampleHeaderAt(image, 0), SampleDataLength(info, stereo), loop.start,
-                     loop.length, kFullVolume, pitch.finetune, type, kCentre, pitch.relative_note);
-    return;
-  }
-  Byte* b = image.bytes.data();
-  std::fill(b + xi::kKeyMapOffset + xi::kFirstRightChannelKey,
-            b + xi::kKeyMapOffset + xi::kKeyCount, Byte{1});
-  const std::int32_t half = SampleDataLength(info) / 2;
-  InitSampleHeader(SampleHeaderAt(image, 0), half, loop.start, loop.length, kFullVolume,
-                   pitch.finetune, type, kHardLeft, pitch.relative_note);
-  // The right channel's sample is tuned an octave below the left's, so that it too plays at its
-  // own rate on the first key it owns.
-  const auto right_note =
-      static_cast<std::int8_t>(static_cast<std::uint8_t>(pitch.relative_note) - 12u);
-  InitSampleHeader(SampleHeaderAt(image, 1), half, loop.start, loop.length, kFullVolume,
-                   pitch.finetune, type, kHardRight, right_note);
-}
-
-int WrittenSampleCount(std::uint8_t sample_count, bool two_samples) {
-  return std::clamp<int>(sample_count, two_samples ? 2 : 1, xi::kSampleSlots);
-}
-
-std::int64_t WriteHeaderImage(std::uint8_t sample_count, bool two_samples, XiHeaderBlock& image,
-                              File& output) {
-  const int count = WrittenSampleCount(sample_count, two_samples);
+std::int64_t WriteHeaderImage(int count, XiHeaderBlock& image, File& output) {
   StoreU16(&image.bytes[xi::kSampleCountOffset], static_cast<std::uint16_t>(count));
   const int length = xi::kInstrumentHeaderSize + count * xi::kSampleHeaderSize;
   output.Write(image.bytes.data(), static_cast<std::size_t>(length), Site::kHeaderWrite);

@@ -22,9 +22,7 @@
 
 #include "bytes.h"
 #include "platform/platform.h"
-#include "wav/wav_info.h"
 #include "xi/envelope.h"
-#include "xi/sample_layout.h"
 
 namespace brumlet {
 
@@ -74,7 +72,7 @@ static_assert(kImageSize == 938);
 static_assert(kEnvelopePoints == kEnvelopePointCount);
 static_assert(kVibratoRateOffset + 1 == kFadeOutOffset);
 
-/// A stereo source plays its right channel (sample 1) on the top 24 notes.
+/// A stereo WAV split in two plays its right channel (sample 1) on the top 24 notes.
 inline constexpr int kFirstRightChannelKey = 72;
 
 /// Every sample plays at full volume; mono samples sit in the middle.
@@ -104,35 +102,14 @@ xi::VolumeEnvelope PluckedEnvelope();
 void StoreEnvelope(XiHeaderBlock& image, const xi::VolumeEnvelope& envelope,
                    const xi::AutoVibrato& vibrato);
 
-/// Rebuilds `image` from nothing for the source `info` describes: magic, blank name, template,
-/// pitch, key map and the sample headers of one sample (mono, or stereo mixed) or two (stereo
-/// split into left and right). Throws RunFailure for a rate that has no pitch.
-void BuildHeaderImage(const WavInfo& info, XiHeaderBlock& image,
-                      StereoHandling stereo = StereoHandling::kSplit);
-
 /// Clears `image` and writes what every instrument starts from: magic, blank name, tracker
 /// name, the template, and in every slot a sample header of length 0 with full volume and
 /// centred panning.
 void InitHeaderImage(XiHeaderBlock& image);
 
-/// The sample type of a sample from `info`: its loop mode and the 16-bit flag.
-std::uint8_t SampleType(const WavInfo& info);
-
-/// The loop start and loop length in bytes of one stored sample of `info`; zero without a loop.
-struct LoopBytes {
-  std::int32_t start = 0;
-  std::int32_t length = 0;
-};
-LoopBytes SampleLoopBytes(const WavInfo& info);
-
-/// The number of sample headers actually written for `sample_count`: never fewer than the
-/// samples that carry sound (1, or 2 for a stereo source split in two), so no sound is left
-/// without a header.
-int WrittenSampleCount(std::uint8_t sample_count, bool two_samples);
-
-/// Stores the written sample count and writes the used part of the image to `output` in one
-/// write. Returns the number of bytes written, where the sample data starts.
-std::int64_t WriteHeaderImage(std::uint8_t sample_count, bool two_samples, XiHeaderBlock& image,
-                              File& output);
+/// Stores `count` as the number of sample headers and writes the instrument header and as many
+/// sample headers to `output` in one write. Returns the number of bytes written, where the
+/// sample data starts.
+std::int64_t WriteHeaderImage(int count, XiHeaderBlock& image, File& output);
 
 }  // namespace brumlet

@@ -3,38 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <optional>
-#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-#include "wav/g711.h"
+#include "xi/g711.h"
 
 namespace brumlet {
 namespace {
 
-// One encoder: `Word` is the stored sample (std::uint16_t or std::uint8_t), `kStride` the bytes
-// of one unit of the source (a sample or a frame). Blocks are whole units, so a unit is never
-// split between two reads.
-template <typename Word, std::size_t kStride, std::size_t kBlock>
-struct Format {
-  using Stored = Word;
-  static constexpr std::size_t kUnit = kStride;
-  static constexpr std::size_t kBlockSize = kBlock;
-  static_assert(kBlock % kStride == 0);
-  static_assert(kBlock <= EncoderBuffers::kInputSize);
-  static_assert(kBlock / kStride * sizeof(Word) <= EncoderBuffers::kBlockOutputSize);
-};
-
-// Every format reads blocks of 128 KiB: fewer, larger reads cost measurably less than the 32 and
-// 64 KiB blocks that would give every format the same 64 KiB of output per block.
-using Stereo16 = Format<std::uint16_t, 4, 131072>;
-using Mono16 = Format<std::uint16_t, 2, 131072>;
-using Stereo8 = Format<std::uint8_t, 2, 131072>;
-using Mono8 = Format<std::uint8_t, 1, 131072>;
-
+// The encoders of sources taken as they are stored are templates over `Word`, the stored sample
+// (std::uint16_t or std::uint8_t), which is also the width of a sample in the source.
 constexpr std::uint16_t kStart16 = 0xFFFF;  // -1
 constexpr std::uint8_t kStart8 = 127;
 
@@ -136,62 +116,53 @@ struct Channel {
   Word previous;
 };
 
-// A mono source: one sample over the whole data area.
+// What an encoder works on: a reader, and where its sample (or its left and right samples) go.
+struct Job {
+  SampleReader& reader;
+  File& output;
+  EncoderBuffers& buffers;
+  SampleArea first;   ///< the one sample, or the left one
+  SampleArea second;  ///< the right one
+  bool pair = false;  ///< whether the two are written, side by side (see AlignedWriter)
+};
+
+// The first sample of a job, or the second.
 template <typename Word>
-Channel<Word> OnlyChannel(EncodeJob& job, Word start_value) {
-  return {
-      AlignedWriter(job.output, job.buffers.left.get(), job.header_length, job.data_length, false),
-      start_value};
+Channel<Word> ChannelOf(Job& job, bool second, Word start_value) {
+  const SampleArea area = second ? job.second : job.first;
+  Byte* buffer = second ? job.buffers.right.get() : job.buffers.left.get();
+  return {AlignedWriter(job.output, buffer, area.start, area.length, job.pair), start_value};
 }
 
-// A stereo source: the left sample takes the first L / 2 bytes of the data area (rounded down)
-// and the right sample the rest.
-template <typename Word>
-Channel<Word> LeftChannel(EncodeJob& job, Word start_value) {
-  return {AlignedWriter(job.output, job.buffers.left.get(), job.header_length, job.data_length / 2,
-                        true),
-          start_value};
-}
-
-template <typename Word>
-Channel<Word> RightChannel(EncodeJob& job, Word start_value) {
-  const std::int64_t half = job.data_length / 2;
-  return {AlignedWriter(job.output, job.buffers.right.get(), job.header_length + half,
-                        job.data_length - half, true),
-          start_value};
-}
-
-// Reads the source from the data chunk to the end of the file in blocks of whole units (a
-// sample or a frame, so that a unit is never split between two reads) and hands each block's
-// units to `encode`; an incomplete unit at the very end is dropped.
+// Reads the reader to its end in blocks of whole frames (so that a frame is never split between
+// two reads) and hands each block's frames to `encode`; an incomplete frame at the very end is
+// dropped. A block is as many frames as the input buffer holds, and never more than an output
+// block of each channel's stored values: 128 KiB of every source taken as stored, which reads
+// measurably faster than smaller blocks.
 template <typename Encode>
-void ReadBlocks(EncodeJob& job, std::size_t block_size, std::size_t unit, Encode&& encode) {
-  Byte* in = job.buffers.input.get();
-  job.source.Seek(job.data_offset, Site::kSourceSeek);
+void ReadBlocks(Job& job, Encode&& encode) {
+  const SampleFormat format = job.reader.format();
+  const std::size_t frame = format.FrameBytes();
+  const std::size_t stored = format.encoding == SampleEncoding::kUnsigned8 ? 1 : 2;
+  const std::span<Byte> block(
+      job.buffers.input.get(),
+      std::min(EncoderBuffers::kInputSize / frame, EncoderBuffers::kBlockOutputSize / stored) *
+          frame);
   for (;;) {
-    const std::size_t n = job.source.Read(in, block_size, Site::kSampleRead);
+    const std::size_t n = job.reader.Read(block);
     if (n == 0) break;
-    if (n / unit > 0) encode(in, n / unit);
+    if (n / frame > 0) encode(block.data(), n / frame);
   }
 }
 
-// The output ends where the header says the sample data does: cut there, or extended with zero
-// bytes where the data chunk declared more than the file holds.
-void EndOutput(EncodeJob& job) {
-  job.output.Seek(job.header_length + job.data_length, Site::kOutputSeek);
-  job.output.Truncate(Site::kOutputTruncate);
-}
-
-template <typename F>
-void EncodeMono(EncodeJob& job, typename F::Stored start_value) {
-  using Word = typename F::Stored;
-  Channel<Word> only = OnlyChannel(job, start_value);
-  ReadBlocks(job, F::kBlockSize, F::kUnit, [&](const Byte* in, std::size_t units) {
-    only.previous = EncodeBlock<Word, F::kUnit>(in, units, only.writer.Tail(), only.previous);
+template <typename Word>
+void EncodeMono(Job& job, Word start_value) {
+  Channel<Word> only = ChannelOf(job, false, start_value);
+  ReadBlocks(job, [&](const Byte* in, std::size_t units) {
+    only.previous = EncodeBlock<Word, sizeof(Word)>(in, units, only.writer.Tail(), only.previous);
     only.writer.Commit(units * sizeof(Word));
   });
   only.writer.Flush();
-  EndOutput(job);
 }
 
 // The deltas of stereo frames [first, last), each from the frame before it, split into the left
@@ -257,12 +228,11 @@ void EncodeFrames(const Byte* __restrict in, std::size_t frames, Byte* __restric
 
 // Both samples from each block: the left values from the first half of every frame, the right
 // ones from the second.
-template <typename F>
-void EncodeStereo(EncodeJob& job, typename F::Stored start_value) {
-  using Word = typename F::Stored;
-  Channel<Word> left = LeftChannel(job, start_value);
-  Channel<Word> right = RightChannel(job, start_value);
-  ReadBlocks(job, F::kBlockSize, F::kUnit, [&](const Byte* in, std::size_t units) {
+template <typename Word>
+void EncodeStereo(Job& job, Word start_value) {
+  Channel<Word> left = ChannelOf(job, false, start_value);
+  Channel<Word> right = ChannelOf(job, true, start_value);
+  ReadBlocks(job, [&](const Byte* in, std::size_t units) {
     EncodeFrames<Word>(in, units, left.writer.Tail(), right.writer.Tail(), left.previous,
                        right.previous);
     left.writer.Commit(units * sizeof(Word));
@@ -270,18 +240,16 @@ void EncodeStereo(EncodeJob& job, typename F::Stored start_value) {
   });
   left.writer.Flush();
   right.writer.Flush();
-  EndOutput(job);
 }
 
-// A stereo frame's two samples mixed into one: (L + R) >> 1, the sum taken in full and halved
-// with an arithmetic shift (rounding down), signed for 16-bit data and unsigned for 8-bit data.
+// A stereo frame's two samples mixed into one (MixStereo), signed for 16-bit data and unsigned
+// for 8-bit data.
 template <typename Word>
 Word Mix(const Byte* frame) {
   if constexpr (sizeof(Word) == 2) {
-    const int sum = LoadI16(frame) + LoadI16(frame + 2);
-    return static_cast<Word>(sum >> 1);
+    return static_cast<Word>(MixStereo(LoadI16(frame), LoadI16(frame + 2)));
   } else {
-    return static_cast<Word>((frame[0] + frame[1]) >> 1);
+    return static_cast<Word>(MixStereo(frame[0], frame[1]));
   }
 }
 
@@ -298,17 +266,15 @@ Word EncodeMixedBlock(const Byte* __restrict in, std::size_t frames, Byte* __res
   return Mix<Word>(in + (frames - 1) * kFrame);
 }
 
-// A stereo source as one sample over the whole data area, mixed from both channels.
-template <typename F>
-void EncodeMixed(EncodeJob& job, typename F::Stored start_value) {
-  using Word = typename F::Stored;
-  Channel<Word> only = OnlyChannel(job, start_value);
-  ReadBlocks(job, F::kBlockSize, F::kUnit, [&](const Byte* in, std::size_t frames) {
+// A stereo source as one sample, mixed from both channels.
+template <typename Word>
+void EncodeMixed(Job& job, Word start_value) {
+  Channel<Word> only = ChannelOf(job, false, start_value);
+  ReadBlocks(job, [&](const Byte* in, std::size_t frames) {
     only.previous = EncodeMixedBlock<Word>(in, frames, only.writer.Tail(), only.previous);
     only.writer.Commit(frames * sizeof(Word));
   });
   only.writer.Flush();
-  EndOutput(job);
 }
 
 // The wide formats: each sample becomes a signed 16-bit value. Integer PCM keeps its top 16 bits
@@ -322,17 +288,17 @@ std::uint16_t FloatToSample(double x) {
   return static_cast<std::uint16_t>(static_cast<std::int16_t>(scaled));
 }
 
-template <WideFormat kFormat>
+template <SampleEncoding kEncoding>
 std::uint16_t ToSample(const Byte* p) {
-  if constexpr (kFormat == WideFormat::Pcm24) {
+  if constexpr (kEncoding == SampleEncoding::kSigned24) {
     return LoadU16(p + 1);
-  } else if constexpr (kFormat == WideFormat::Pcm32) {
+  } else if constexpr (kEncoding == SampleEncoding::kSigned32) {
     return LoadU16(p + 2);
-  } else if constexpr (kFormat == WideFormat::MuLaw) {
+  } else if constexpr (kEncoding == SampleEncoding::kMuLaw) {
     return static_cast<std::uint16_t>(MuLawToSample(*p));
-  } else if constexpr (kFormat == WideFormat::ALaw) {
+  } else if constexpr (kEncoding == SampleEncoding::kALaw) {
     return static_cast<std::uint16_t>(ALawToSample(*p));
-  } else if constexpr (kFormat == WideFormat::Float32) {
+  } else if constexpr (kEncoding == SampleEncoding::kFloat32) {
     float x;
     const std::uint32_t bits = LoadU32(p);
     std::memcpy(&x, &bits, sizeof x);
@@ -345,21 +311,21 @@ std::uint16_t ToSample(const Byte* p) {
   }
 }
 
-// Encodes one channel of `frames` wide frames, its sample at `offset` in each frame; or, with
-// kMix, both samples of each stereo frame made 16-bit and then mixed into one.
-template <WideFormat kFormat, bool kMix = false>
+// Encodes one channel of `frames` frames, its sample at `offset` in each frame; or, with kMix,
+// both samples of each stereo frame made 16-bit and then mixed into one.
+template <SampleEncoding kEncoding, bool kMix = false>
 void EncodeWideChannel(const Byte* in, std::size_t frames, std::size_t frame_size,
                        std::size_t offset, Channel<std::uint16_t>& channel) {
-  constexpr auto kSampleSize = static_cast<std::size_t>(ContainerBytes(kFormat));
+  constexpr std::size_t kSampleSize = EncodedBytes(kEncoding);
   Byte* out = channel.writer.Tail();
   std::uint16_t previous = channel.previous;
   for (std::size_t i = 0; i < frames; ++i) {
     const Byte* sample = in + i * frame_size + offset;
-    std::uint16_t current = ToSample<kFormat>(sample);
+    std::uint16_t current = ToSample<kEncoding>(sample);
     if constexpr (kMix) {
-      const int sum = static_cast<std::int16_t>(current) +
-                      static_cast<std::int16_t>(ToSample<kFormat>(sample + kSampleSize));
-      current = static_cast<std::uint16_t>(sum >> 1);
+      current = static_cast<std::uint16_t>(
+          MixStereo(static_cast<std::int16_t>(current),
+                    static_cast<std::int16_t>(ToSample<kEncoding>(sample + kSampleSize))));
     }
     StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
     previous = current;
@@ -368,215 +334,87 @@ void EncodeWideChannel(const Byte* in, std::size_t frames, std::size_t frame_siz
   channel.writer.Commit(2 * frames);
 }
 
-template <WideFormat kFormat>
-void EncodeWideFrames(EncodeJob& job, bool stereo, StereoHandling handling) {
-  const auto sample_size = static_cast<std::size_t>(ContainerBytes(kFormat));
+// The encodings made 16-bit on the way: one sample, a stereo source mixed, or split in two.
+template <SampleEncoding kEncoding>
+void EncodeWide(Job& job) {
+  const std::size_t sample_size = EncodedBytes(kEncoding);
+  const bool stereo = job.reader.format().channels == 2;
   const std::size_t frame_size = sample_size * (stereo ? 2 : 1);
-  // Whole frames per block, and no more than one output block of 16-bit samples a channel.
-  const std::size_t block =
-      std::min(EncoderBuffers::kInputSize / frame_size, EncoderBuffers::kBlockOutputSize / 2) *
-      frame_size;
-  if (stereo && handling == StereoHandling::kMix) {
-    Channel<std::uint16_t> only = OnlyChannel(job, kStart16);
-    ReadBlocks(job, block, frame_size, [&](const Byte* in, std::size_t frames) {
-      EncodeWideChannel<kFormat, true>(in, frames, frame_size, 0, only);
-    });
-    only.writer.Flush();
-  } else if (stereo) {
-    Channel<std::uint16_t> left = LeftChannel(job, kStart16);
-    Channel<std::uint16_t> right = RightChannel(job, kStart16);
-    ReadBlocks(job, block, frame_size, [&](const Byte* in, std::size_t frames) {
-      EncodeWideChannel<kFormat>(in, frames, frame_size, 0, left);
-      EncodeWideChannel<kFormat>(in, frames, frame_size, sample_size, right);
+  if (job.pair) {
+    Channel<std::uint16_t> left = ChannelOf(job, false, kStart16);
+    Channel<std::uint16_t> right = ChannelOf(job, true, kStart16);
+    ReadBlocks(job, [&](const Byte* in, std::size_t frames) {
+      EncodeWideChannel<kEncoding>(in, frames, frame_size, 0, left);
+      EncodeWideChannel<kEncoding>(in, frames, frame_size, sample_size, right);
     });
     left.writer.Flush();
     right.writer.Flush();
-  } else {
-    Channel<std::uint16_t> only = OnlyChannel(job, kStart16);
-    ReadBlocks(job, block, frame_size, [&](const Byte* in, std::size_t frames) {
-      EncodeWideChannel<kFormat>(in, frames, frame_size, 0, only);
-    });
-    only.writer.Flush();
+    return;
   }
-  EndOutput(job);
+  Channel<std::uint16_t> only = ChannelOf(job, false, kStart16);
+  ReadBlocks(job, [&](const Byte* in, std::size_t frames) {
+    if (stereo) {
+      EncodeWideChannel<kEncoding, true>(in, frames, frame_size, 0, only);
+    } else {
+      EncodeWideChannel<kEncoding>(in, frames, frame_size, 0, only);
+    }
+  });
+  only.writer.Flush();
 }
 
-// Encodes channel `offset` of `frames` decoded frames of `channels` samples each, or with `mix`
-// both samples of each stereo frame mixed into one, in pieces that each fit an output block.
-void EncodeDecodedChannel(const std::int16_t* samples, std::size_t frames, std::size_t channels,
-                          std::size_t offset, bool mix, Channel<std::uint16_t>& channel) {
-  constexpr std::size_t kPiece = EncoderBuffers::kBlockOutputSize / 2;
-  for (std::size_t first = 0; first < frames; first += kPiece) {
-    const std::size_t count = std::min(kPiece, frames - first);
-    const std::int16_t* in = samples + first * channels + offset;
-    Byte* out = channel.writer.Tail();
-    std::uint16_t previous = channel.previous;
-    for (std::size_t i = 0; i < count; ++i) {
-      const int value = mix ? (in[i * channels] + in[i * channels + 1]) >> 1 : in[i * channels];
-      const auto current = static_cast<std::uint16_t>(value);
-      StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
-      previous = current;
-    }
-    channel.previous = previous;
-    channel.writer.Commit(2 * count);
-  }
-}
-
-// The frames of `range` (mixed with those of `mixed`, when given) read in blocks that never pass
-// either range: the ranges lie inside a much larger file.
-void EncodePcm16Frames(File& source, Pcm16Range range, Pcm16Range mixed,
-                       Channel<std::uint16_t>& channel, EncoderBuffers& buffers) {
-  const bool mix = mixed.offset >= 0;
-  // A full input block of frames either way: the other side of a pair is read into the right
-  // output buffer, which one sample alone leaves unused.
-  constexpr std::size_t block_frames = EncoderBuffers::kInputSize / 2;
-  static_assert(EncoderBuffers::kOutputSize >= EncoderBuffers::kInputSize);
-  Byte* left = buffers.input.get();
-  Byte* right = buffers.right.get();
-  for (std::uint32_t done = 0; done < range.frames;) {
-    const std::size_t n = std::min<std::size_t>(block_frames, range.frames - done);
-    source.Seek(range.offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
-    source.ReadExact(left, 2 * n, Site::kSampleRead);
-    if (mix) {
-      const std::size_t there =
-          done < mixed.frames ? std::min<std::size_t>(n, mixed.frames - done) : 0;
-      if (there > 0) {
-        source.Seek(mixed.offset + 2 * static_cast<std::int64_t>(done), Site::kSourceSeek);
-        source.ReadExact(right, 2 * there, Site::kSampleRead);
-      }
-      std::fill(right + 2 * there, right + 2 * n, Byte{0});
-    }
-    // The values first, mixed in place, then each one's difference from the one before: two
-    // loops the compiler vectorises, where one loop carrying the previous value is not.
-    if (mix) {
-      for (std::size_t i = 0; i < n; ++i) {
-        StoreU16(left + 2 * i,
-                 static_cast<std::uint16_t>((LoadI16(left + 2 * i) + LoadI16(right + 2 * i)) >> 1));
-      }
-    }
-    Byte* out = channel.writer.Tail();
-    StoreU16(out, static_cast<std::uint16_t>(channel.previous - LoadU16(left)));
-    for (std::size_t i = 1; i < n; ++i) {
-      StoreU16(out + 2 * i,
-               static_cast<std::uint16_t>(LoadU16(left + 2 * i - 2) - LoadU16(left + 2 * i)));
-    }
-    channel.previous = LoadU16(left + 2 * n - 2);
-    channel.writer.Commit(2 * n);
-    done += static_cast<std::uint32_t>(n);
+// Runs the encoder of the reader's format: one sample of one channel or of two mixed, or a
+// stereo source's left and right samples.
+void Encode(Job& job) {
+  const SampleFormat format = job.reader.format();
+  const bool stereo = format.channels == 2;
+  switch (format.encoding) {
+    case SampleEncoding::kUnsigned8:
+      if (job.pair) return EncodeStereo<std::uint8_t>(job, kStart8);
+      return stereo ? EncodeMixed<std::uint8_t>(job, kStart8) : EncodeMono(job, kStart8);
+    case SampleEncoding::kSigned16:
+      if (job.pair) return EncodeStereo<std::uint16_t>(job, kStart16);
+      return stereo ? EncodeMixed<std::uint16_t>(job, kStart16) : EncodeMono(job, kStart16);
+    case SampleEncoding::kSigned24:
+      return EncodeWide<SampleEncoding::kSigned24>(job);
+    case SampleEncoding::kSigned32:
+      return EncodeWide<SampleEncoding::kSigned32>(job);
+    case SampleEncoding::kFloat32:
+      return EncodeWide<SampleEncoding::kFloat32>(job);
+    case SampleEncoding::kFloat64:
+      return EncodeWide<SampleEncoding::kFloat64>(job);
+    case SampleEncoding::kMuLaw:
+      return EncodeWide<SampleEncoding::kMuLaw>(job);
+    case SampleEncoding::kALaw:
+      return EncodeWide<SampleEncoding::kALaw>(job);
   }
 }
 
 }  // namespace
 
-void EncodePcm16(File& source, File& output, std::span<const Pcm16Sample> samples,
-                 std::int64_t start, EncoderBuffers& buffers) {
-  std::int64_t length = 0;
-  for (const Pcm16Sample& sample : samples) length += 2 * std::int64_t{sample.range.frames};
-  Channel<std::uint16_t> run{AlignedWriter(output, buffers.left.get(), start, length, false),
-                             kStart16};
-  for (const Pcm16Sample& sample : samples) {
+void EncodeSample(SampleReader& reader, SampleArea area, File& output, EncoderBuffers& buffers) {
+  Job job{reader, output, buffers, area, {}};
+  Encode(job);
+}
+
+void EncodeStereoPair(SampleReader& reader, SampleArea left, SampleArea right, File& output,
+                      EncoderBuffers& buffers) {
+  Job job{reader, output, buffers, left, right, true};
+  Encode(job);
+}
+
+void EncodeRun(std::span<SampleReader* const> readers, SampleArea area, File& output,
+               EncoderBuffers& buffers) {
+  Channel<std::uint16_t> run{
+      AlignedWriter(output, buffers.left.get(), area.start, area.length, false), kStart16};
+  for (SampleReader* reader : readers) {
+    Job job{*reader, output, buffers, area, {}};
     run.previous = kStart16;
-    EncodePcm16Frames(source, sample.range, sample.mixed, run, buffers);
+    ReadBlocks(job, [&](const Byte* in, std::size_t frames) {
+      run.previous = EncodeBlock<std::uint16_t, 2>(in, frames, run.writer.Tail(), run.previous);
+      run.writer.Commit(2 * frames);
+    });
   }
   run.writer.Flush();
-}
-
-void EncodeFrames(FrameSource& source, std::uint32_t frames, File& output, std::int64_t start,
-                  EncoderBuffers& buffers) {
-  Channel<std::uint16_t> only{
-      AlignedWriter(output, buffers.left.get(), start, 2 * std::int64_t{frames}, false), kStart16};
-  // The frames arrive in the buffer for decoded values, a block at a time.
-  constexpr std::size_t kBlock = EncoderBuffers::kBlockOutputSize / 2;
-  static_assert(kBlock <= kMaxBlockSamples);
-  std::int16_t* values = buffers.decoded.get();
-  for (std::uint32_t done = 0; done < frames;) {
-    const std::size_t n = std::min<std::size_t>(kBlock, frames - done);
-    source.Read(std::span<std::int16_t>(values, n));
-    Byte* out = only.writer.Tail();
-    std::uint16_t previous = only.previous;
-    for (std::size_t i = 0; i < n; ++i) {
-      const auto current = static_cast<std::uint16_t>(values[i]);
-      StoreU16(out + 2 * i, static_cast<std::uint16_t>(previous - current));
-      previous = current;
-    }
-    only.previous = previous;
-    only.writer.Commit(2 * n);
-    done += static_cast<std::uint32_t>(n);
-  }
-  only.writer.Flush();
-}
-
-void EncodeStereo16(EncodeJob& job) { EncodeStereo<Stereo16>(job, kStart16); }
-void EncodeMono16(EncodeJob& job) { EncodeMono<Mono16>(job, kStart16); }
-void EncodeStereo8(EncodeJob& job) { EncodeStereo<Stereo8>(job, kStart8); }
-void EncodeMono8(EncodeJob& job) { EncodeMono<Mono8>(job, kStart8); }
-
-void EncodeMixed16(EncodeJob& job) { EncodeMixed<Stereo16>(job, kStart16); }
-void EncodeMixed8(EncodeJob& job) { EncodeMixed<Stereo8>(job, kStart8); }
-
-void EncodeWide(EncodeJob& job, WideFormat format, bool stereo, StereoHandling handling) {
-  switch (format) {
-    case WideFormat::Pcm24:
-      return EncodeWideFrames<WideFormat::Pcm24>(job, stereo, handling);
-    case WideFormat::Pcm32:
-      return EncodeWideFrames<WideFormat::Pcm32>(job, stereo, handling);
-    case WideFormat::Float32:
-      return EncodeWideFrames<WideFormat::Float32>(job, stereo, handling);
-    case WideFormat::Float64:
-      return EncodeWideFrames<WideFormat::Float64>(job, stereo, handling);
-    case WideFormat::MuLaw:
-      return EncodeWideFrames<WideFormat::MuLaw>(job, stereo, handling);
-    case WideFormat::ALaw:
-      return EncodeWideFrames<WideFormat::ALaw>(job, stereo, handling);
-    case WideFormat::None:
-      break;
-  }
-}
-
-void EncodeAdpcm(EncodeJob& job, const AdpcmBlocks& adpcm, bool stereo, StereoHandling handling) {
-  const int channels = stereo ? 2 : 1;
-  const std::size_t block = adpcm.block_align;
-  if (block == 0) return;
-  const std::span<std::int16_t> decoded(job.buffers.decoded.get(), kMaxBlockSamples);
-  // Whole blocks per read (a block is at most 64 KiB), so a block is never split between reads.
-  const std::size_t read_size = EncoderBuffers::kInputSize / block * block;
-  const bool mix = stereo && handling == StereoHandling::kMix;
-  Channel<std::uint16_t> left =
-      stereo && !mix ? LeftChannel(job, kStart16) : OnlyChannel(job, kStart16);
-  std::optional<Channel<std::uint16_t>> right;
-  if (stereo && !mix) right.emplace(RightChannel(job, kStart16));
-  ReadBlocks(job, read_size, 1, [&](const Byte* in, std::size_t bytes) {
-    for (std::size_t at = 0; at < bytes; at += block) {
-      const std::span<const Byte> one(in + at, std::min(block, bytes - at));
-      const std::size_t frames =
-          adpcm.kind == AdpcmKind::Ima
-              ? DecodeImaAdpcmBlock(one, channels, decoded)
-              : DecodeMsAdpcmBlock(one, channels, adpcm.coefficients, decoded);
-      const auto n = static_cast<std::size_t>(channels);
-      EncodeDecodedChannel(decoded.data(), frames, n, 0, mix, left);
-      if (right) EncodeDecodedChannel(decoded.data(), frames, n, 1, false, *right);
-    }
-  });
-  left.writer.Flush();
-  if (right) right->writer.Flush();
-  EndOutput(job);
-}
-
-void EncodeSampleData(EncodeJob& job, const WavInfo& info, StereoHandling stereo) {
-  const bool mix = stereo == StereoHandling::kMix;
-  if (info.Adpcm.kind != AdpcmKind::None) {
-    EncodeAdpcm(job, info.Adpcm, info.Stereo, stereo);
-  } else if (info.Wide != WideFormat::None) {
-    EncodeWide(job, info.Wide, info.Stereo, stereo);
-  } else if (info.Stereo && info.SixteenBit) {
-    mix ? EncodeMixed16(job) : EncodeStereo16(job);
-  } else if (info.SixteenBit) {
-    EncodeMono16(job);
-  } else if (info.Stereo) {
-    mix ? EncodeMixed8(job) : EncodeStereo8(job);
-  } else {
-    EncodeMono8(job);
-  }
 }
 
 }  // namespace brumlet

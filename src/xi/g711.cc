@@ -1,4 +1,4 @@
-#include "wav/g711.h"
+#include "xi/g711.h"
 
 namespace brumlet {
 
