@@ -40,16 +40,29 @@ bool RungOut(const BiquadState& s) {
          std::abs(s.y2) < kRungOut;
 }
 
-void AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<float> out) {
+void AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<float> out,
+              RenderScratch& scratch) {
   const ResamplerSource source{v.frames, v.loops, v.loop_start, v.loop_end};
   ReadPosition at;
   VolumeRun volume = StartVolumeRun(v.volume, rate);
   const bool filtered = NeedsFilter(v, rate);
   const double q = ResonanceQ(v.filter_q_db);
+  const bool filter_sweeps = filtered && v.mod_env_to_filter_cents != 0;
   BiquadCoefficients coefficients;
+  if (filtered) coefficients = LowPass(FilterCutoffHz(v, rate, 0), rate, q);
   BiquadState state;
   const bool sweeps = v.mod_env_to_pitch_cents != 0;
   double step_start = ReadStep(v, rate, 0, extra_cents);
+  // The common case: one step, at most 1, read from a copy laid out for it.
+  const bool unit = !sweeps && step_start <= 1;
+  UnitSource unit_source;
+  UnitPosition unit_at;
+  std::int64_t unit_step = 0;
+  if (unit) {
+    unit_source =
+        LayOutUnitSource(source, static_cast<std::int64_t>(out.size()), scratch.unit_source);
+    unit_step = std::llround(std::ldexp(step_start, kUnitFractionBits));
+  }
   bool read_out = false;
   const std::size_t frames = out.size();
   for (std::size_t block = 0; block < frames; block += kControlFrames) {
@@ -58,16 +71,23 @@ void AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<f
         sweeps ? ReadStep(v, rate, static_cast<double>(block + kControlFrames) / rate, extra_cents)
                : step_start;
     const double slope = (step_end - step_start) / kControlFrames;
-    if (filtered) coefficients = LowPass(FilterCutoffHz(v, rate, seconds), rate, q);
+    if (filter_sweeps) coefficients = LowPass(FilterCutoffHz(v, rate, seconds), rate, q);
     const std::size_t count = std::min<std::size_t>(kControlFrames, frames - block);
     std::array<float, kControlFrames> read{};
-    if (!read_out) ReadFrames(source, at, step_start, slope, std::span(read).first(count));
+    if (!read_out) {
+      if (unit) {
+        ReadUnitFrames(unit_source, unit_at, unit_step, std::span(read).first(count));
+      } else {
+        ReadFrames(source, at, step_start, slope, std::span(read).first(count));
+      }
+    }
     for (std::size_t j = 0; j < count; ++j) {
       const double y = filtered ? Filter(coefficients, state, read[j]) : read[j];
       out[block + j] += static_cast<float>(v.gain * NextVolumeLevel(volume) * y);
     }
     step_start = step_end;
-    read_out = read_out || ReadsPastEnd(source, at, step_start);
+    read_out = read_out || (unit ? UnitReadsPastEnd(unit_source, unit_at)
+                                 : ReadsPastEnd(source, at, step_start));
     if (RungOut(state)) state = {};
     if (VolumeRunSilent(volume) || (read_out && RungOut(state))) break;
   }
@@ -77,6 +97,12 @@ void AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<f
 
 void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layout,
                std::span<float> out) {
+  RenderScratch scratch;
+  RenderKey(voices, layout, out, scratch);
+}
+
+void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layout,
+               std::span<float> out, RenderScratch& scratch) {
   out = out.first(std::min<std::size_t>(out.size(), layout.frames));
   std::fill(out.begin(), out.end(), 0.0f);
   if (!(layout.rate > 0)) return;
@@ -84,7 +110,7 @@ void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layou
     const RenderVoice v = CheckedVoice(voices[i]);
     if (!Sounds(v) || v.frames.size() != v.length) continue;  // a voice laid out, not read
     const bool loop_voice = static_cast<int>(i) == layout.loop_voice;
-    AddVoice(v, layout.rate, loop_voice ? layout.loop_pitch_error_cents : 0, out);
+    AddVoice(v, layout.rate, loop_voice ? layout.loop_pitch_error_cents : 0, out, scratch);
   }
 }
 

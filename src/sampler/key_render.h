@@ -15,14 +15,24 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "sampler/key_layout.h"
 #include "sampler/render_voice.h"
 
 namespace brumlet::sampler {
 
+/// What a render allocates, kept from one render to the next.
+struct RenderScratch {
+  std::vector<std::int16_t> unit_source;  ///< a voice's frames laid out for ReadUnitFrames
+};
+
 /// Renders into `out` (layout.frames values), float, full scale 1.0, summed over voices.
 /// `layout` is LayOutKey's for the same voices.
+void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layout,
+               std::span<float> out, RenderScratch& scratch);
+
+/// RenderKey with a scratch of its own.
 void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layout,
                std::span<float> out);
 

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
-#include "sampler/key_render.h"
-
 namespace brumlet::sampler {
 
 void KeyRenderSource::Render() {
   const std::vector<PlannedVoice>& planned = render_.voices;
   if (buffers_.voices.size() < planned.size()) buffers_.voices.resize(planned.size());
-  std::vector<RenderVoice> voices;
-  voices.reserve(planned.size());
+  std::vector<RenderVoice>& voices = buffers_.planned;
+  voices.clear();
   for (std::size_t i = 0; i < planned.size(); ++i) {
     std::vector<std::int16_t>& data = buffers_.voices[i];
     data.resize(planned[i].frames.frames);
@@ -30,7 +28,7 @@ void KeyRenderSource::Render() {
   const std::uint32_t frames = render_.layout.frames;
   buffers_.render.resize(frames);
   buffers_.frames.resize(frames);
-  RenderKey(voices, render_.layout, buffers_.render);
+  RenderKey(voices, render_.layout, buffers_.render, buffers_.scratch);
   scaled_down_ = ToInt16(buffers_.render, buffers_.frames).scaled_down;
   rendered_ = true;
 }

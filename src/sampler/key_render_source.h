@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "sampler/key_render.h"
 #include "sampler/plan.h"
 #include "xi/frame_source.h"
 
@@ -25,8 +26,10 @@ class FrameReader {
 struct RenderBuffers {
   std::vector<std::vector<std::int16_t>> voices;
   std::vector<std::int16_t> side;  ///< the other side of a pair, read to be mixed in
+  std::vector<RenderVoice> planned;  ///< the key's voices over the frames read
   std::vector<float> render;
   std::vector<std::int16_t> frames;
+  RenderScratch scratch;
 };
 
 class KeyRenderSource final : public FrameSource {

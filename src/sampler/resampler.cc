@@ -4,12 +4,18 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <numbers>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace brumlet::sampler {
 namespace {
 
+// The kernel for steps above 1.
 constexpr int kTaps = 2 * kKernelHalfWidth;
 constexpr int kPhases = 512;
 // Kaiser's beta for about 87 dB of stopband over a transition from 0.45 to 0.55 of the rate with
@@ -23,6 +29,23 @@ constexpr int kMaxWindow =
     (static_cast<int>(2 * kKernelHalfWidth * kMaxKernelStretch) + 1 + kLanes - 1) / kLanes * kLanes;
 constexpr float kFullScale = 1.0f / 32768;  // the frames are gathered as they are, scaled once
 
+// The kernel for steps at or below 1. With 48 taps a Kaiser window does best near beta 7.4: its
+// stopband from 0.55 of the rate lies 76 dB down (beta 7 gives 72, 8 gives 63).
+constexpr int kUnitTaps = 2 * kUnitKernelHalfWidth;
+constexpr double kUnitKaiserBeta = 7.4;
+// 4096 phases: taking the phase a position falls in moves it by up to 1/8192 of a frame, which
+// for a tone at 0.45 of the rate is an error about 74 dB down (2 pi 0.45 / (4096 sqrt 12)), and
+// less for lower tones. The table is 4096 x 48 x 2 bytes, 384 KiB.
+constexpr int kUnitPhaseBits = 12;
+constexpr int kUnitPhases = 1 << kUnitPhaseBits;
+// The products of 16-bit taps and frames are summed in four 32-bit lanes, each over 12 taps (two
+// adjacent of every 8, as SSE2's multiply-add pairs them). Every lane's taps must add up to at
+// most 65535 in magnitude, so that no sum of full-scale frames can leave 32 bits.
+constexpr int kUnitLaneCount = 4;
+constexpr std::int64_t kLaneLimit = 65535;
+static_assert(kUnitTaps % 8 == 0);
+static_assert(kLaneLimit * 32768 <= std::numeric_limits<std::int32_t>::max());
+
 double BesselI0(double x) {
   double sum = 1, term = 1;
   for (int k = 1; term > 1e-17 * sum; ++k) {
@@ -32,42 +55,70 @@ double BesselI0(double x) {
   return sum;
 }
 
-// The windowed sinc at `x` source frames from the centre.
-double KernelAt(double x) {
-  if (std::abs(x) >= kKernelHalfWidth) return 0;
-  const double r = x / kKernelHalfWidth;
-  const double window = BesselI0(kKaiserBeta * std::sqrt(1 - r * r)) / BesselI0(kKaiserBeta);
+// A windowed sinc at `x` frames from its centre: zero crossings every frame, `half_width` of them
+// either side under a Kaiser window of `beta`.
+double KernelAt(double x, int half_width, double beta) {
+  if (std::abs(x) >= half_width) return 0;
+  const double r = x / half_width;
+  const double window = BesselI0(beta * std::sqrt(1 - r * r)) / BesselI0(beta);
   const double sinc = x == 0 ? 1 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
   return sinc * window;
 }
 
-// The kernel twice, for the two ways it is read. `rows` by phase: row p holds the 56 taps of a
-// position p / kPhases past a source frame, the one the unstretched read takes whole, so its
-// inner loop runs over adjacent values. `fine` by position: the kernel every 1/kPhases frame
-// from -28 to 28, for a stretched read, whose taps fall anywhere. Each comes with the
-// differences to its next entry, so that interpolating is one multiply-add.
+double StretchedKernelAt(double x) { return KernelAt(x, kKernelHalfWidth, kKaiserBeta); }
+
 struct KernelTable {
-  std::vector<float> rows, row_deltas;  // (kPhases + 1) x kTaps
-  // kTaps x kPhases + 1 pairs of a value and its difference to the next, side by side: the
-  // stretched read fetches both of a pair at once.
-  std::vector<std::array<float, 2>> fine;
+  // For steps at or below 1, by phase: row p holds the 48 taps of a position (p + 1/2) / 4096
+  // past a source frame, scaled by unit_scale, so that a read takes it whole over adjacent frames.
+  std::vector<std::int16_t> unit_rows;  // kUnitPhases x kUnitTaps
+  float unit_scale = 0;                 // a row's sum of products, back to full scale 1.0
+  // For steps above 1, by position: the kernel every 1/kPhases frame from -28 to 28, its taps
+  // falling anywhere. Pairs of a value and its difference to the next, side by side: the
+  // stretched read fetches both of a pair at once and interpolates with one multiply-add.
+  std::vector<std::array<float, 2>> fine;  // kTaps x kPhases + 1
 };
+
+void BuildUnitRows(KernelTable& t) {
+  std::vector<double> rows(static_cast<std::size_t>(kUnitPhases) * kUnitTaps);
+  // Row p at phase f and row 4095 - p at 1 - f are each other's mirror image.
+  for (int p = 0; p < kUnitPhases / 2; ++p) {
+    const double phase = (p + 0.5) / kUnitPhases;
+    for (int j = 0; j < kUnitTaps; ++j) {
+      const double value = KernelAt(j - (kUnitKernelHalfWidth - 1) - phase, kUnitKernelHalfWidth,
+                                    kUnitKaiserBeta);
+      rows[static_cast<std::size_t>(p) * kUnitTaps + j] = value;
+      rows[static_cast<std::size_t>(kUnitPhases - 1 - p) * kUnitTaps + (kUnitTaps - 1 - j)] = value;
+    }
+  }
+  // Full scale, 32767 for the largest tap, unless a lane's taps would add up to more than
+  // kLaneLimit; each rounded tap is at most half a step larger.
+  double widest_lane = 0;
+  for (int p = 0; p < kUnitPhases; ++p) {
+    for (int lane = 0; lane < kUnitLaneCount; ++lane) {
+      double sum = 0;
+      for (int j = 2 * lane; j < kUnitTaps; j += 8) {
+        sum += std::abs(rows[static_cast<std::size_t>(p) * kUnitTaps + j]) +
+               std::abs(rows[static_cast<std::size_t>(p) * kUnitTaps + j + 1]);
+      }
+      widest_lane = std::max(widest_lane, sum);
+    }
+  }
+  constexpr double kTapsPerLane = static_cast<double>(kUnitTaps) / kUnitLaneCount;
+  const double scale = std::min(32767.0, (kLaneLimit - kTapsPerLane / 2) / widest_lane);
+  t.unit_rows.resize(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    t.unit_rows[i] = static_cast<std::int16_t>(std::lround(rows[i] * scale));
+  }
+  t.unit_scale = static_cast<float>(1 / (scale * 32768));
+}
 
 KernelTable BuildKernelTable() {
   KernelTable t;
-  t.rows.resize((kPhases + 1) * kTaps);
-  t.row_deltas.resize(t.rows.size());
-  for (int p = 0; p <= kPhases; ++p) {
-    for (int j = 0; j < kTaps; ++j) {
-      t.rows[p * kTaps + j] =
-          static_cast<float>(KernelAt(j - kKernelHalfWidth + 1 - static_cast<double>(p) / kPhases));
-    }
-  }
-  for (int i = 0; i < kPhases * kTaps; ++i) t.row_deltas[i] = t.rows[i + kTaps] - t.rows[i];
+  BuildUnitRows(t);
   t.fine.resize(kTaps * kPhases + 1);
   for (std::size_t u = 0; u < t.fine.size(); ++u) {
     t.fine[u][0] =
-        static_cast<float>(KernelAt(static_cast<double>(u) / kPhases - kKernelHalfWidth));
+        static_cast<float>(StretchedKernelAt(static_cast<double>(u) / kPhases - kKernelHalfWidth));
   }
   for (std::size_t u = 0; u + 1 < t.fine.size(); ++u)
     t.fine[u][1] = t.fine[u + 1][0] - t.fine[u][0];
@@ -78,6 +129,32 @@ KernelTable BuildKernelTable() {
 const KernelTable& Kernel() {
   static const KernelTable table = BuildKernelTable();
   return table;
+}
+
+// The unit kernel's sum of products over 48 frames, in four lanes of 32-bit integers (exact, see
+// kLaneLimit), the lanes then added as floats in a fixed order: both ways give the same bits.
+inline float DotUnit(const std::int16_t* __restrict taps, const std::int16_t* __restrict x) {
+#if defined(__SSE2__)
+  const auto load = [](const std::int16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  __m128i sum = _mm_madd_epi16(load(taps), load(x));
+  for (int j = 8; j < kUnitTaps; j += 8) {
+    sum = _mm_add_epi32(sum, _mm_madd_epi16(load(taps + j), load(x + j)));
+  }
+  const __m128 lanes = _mm_cvtepi32_ps(sum);
+  const __m128 halves = _mm_add_ps(lanes, _mm_movehl_ps(lanes, lanes));  // 0 + 2, 1 + 3
+  return _mm_cvtss_f32(_mm_add_ss(halves, _mm_shuffle_ps(halves, halves, 1)));
+#else
+  std::array<std::int32_t, kUnitLaneCount> lane{};
+  for (int j = 0; j < kUnitTaps; j += 8) {
+    for (int l = 0; l < kUnitLaneCount; ++l) {
+      lane[l] += taps[j + 2 * l] * x[j + 2 * l] + taps[j + 2 * l + 1] * x[j + 2 * l + 1];
+    }
+  }
+  return (static_cast<float>(lane[0]) + static_cast<float>(lane[2])) +
+         (static_cast<float>(lane[1]) + static_cast<float>(lane[3]));
+#endif
 }
 
 std::int64_t PositiveModulo(std::int64_t value, std::int64_t modulus) {
@@ -96,8 +173,9 @@ std::int64_t DirectEnd(const ResamplerSource& s) {
 
 // Source frames first .. first + count - 1, as the read sees them, into `out`, for a window that
 // crosses the start, the end or the loop's wrap.
+template <typename Sample>
 void Gather(const ResamplerSource& source, bool wrapped, std::int64_t first, int count,
-            float* out) {
+            Sample* out) {
   const std::int16_t* frames = source.frames.data();
   std::int64_t i = first;
   if (!source.loops || !wrapped) {
@@ -108,7 +186,7 @@ void Gather(const ResamplerSource& source, bool wrapped, std::int64_t first, int
     count -= direct;
     i += direct;
     if (!source.loops) {
-      std::fill(out, out + count, 0.0f);
+      std::fill(out, out + count, Sample{0});
       return;
     }
   }
@@ -122,20 +200,6 @@ void Gather(const ResamplerSource& source, bool wrapped, std::int64_t first, int
 
 float Sum(const std::array<float, kLanes>& acc) {
   return ((acc[0] + acc[1]) + (acc[2] + acc[3])) + ((acc[4] + acc[5]) + (acc[6] + acc[7]));
-}
-
-// The unstretched kernel at one phase, interpolated `fraction` of the way to the next, over 56
-// frames. Eight accumulators, so that the sum is not one long chain of dependent additions.
-template <typename Sample>
-float DotRow(const float* __restrict values, const float* __restrict deltas, float fraction,
-             const Sample* __restrict x) {
-  std::array<float, kLanes> acc{};
-  for (int j = 0; j < kTaps; j += kLanes) {
-    for (int l = 0; l < kLanes; ++l) {
-      acc[l] += (values[j + l] + fraction * deltas[j + l]) * static_cast<float>(x[j + l]);
-    }
-  }
-  return Sum(acc);
 }
 
 // The stretched kernel over `taps` frames (padded with zeros to whole lanes): tap j lies at
@@ -169,22 +233,19 @@ float DotStretched(const KernelTable& kernel, float u0, float spacing, int taps,
 
 float ReadOne(const KernelTable& kernel, const ResamplerSource& source, const ReadPosition& at,
               double step) {
-  alignas(32) std::array<float, kMaxWindow> window;
   const std::int16_t* frames = source.frames.data();
   const std::int64_t begin = DirectBegin(source, at.wrapped), end = DirectEnd(source);
   if (step <= 1) {
     const double base = std::floor(at.frame);
-    const double phase = (at.frame - base) * kPhases;
-    const int row = std::min(static_cast<int>(phase), kPhases - 1);
-    const auto fraction = static_cast<float>(phase - row);
-    const float* values = &kernel.rows[static_cast<std::size_t>(row) * kTaps];
-    const float* deltas = &kernel.row_deltas[static_cast<std::size_t>(row) * kTaps];
-    const std::int64_t first = static_cast<std::int64_t>(base) - kKernelHalfWidth + 1;
-    if (first >= begin && first + kTaps <= end) {
-      return DotRow(values, deltas, fraction, frames + first) * kFullScale;
+    const int row = std::min(static_cast<int>((at.frame - base) * kUnitPhases), kUnitPhases - 1);
+    const std::int16_t* taps = &kernel.unit_rows[static_cast<std::size_t>(row) * kUnitTaps];
+    const std::int64_t first = static_cast<std::int64_t>(base) - kUnitKernelHalfWidth + 1;
+    if (first >= begin && first + kUnitTaps <= end) {
+      return DotUnit(taps, frames + first) * kernel.unit_scale;
     }
-    Gather(source, at.wrapped, first, kTaps, window.data());
-    return DotRow(values, deltas, fraction, window.data()) * kFullScale;
+    std::array<std::int16_t, kUnitTaps> window;
+    Gather(source, at.wrapped, first, kUnitTaps, window.data());
+    return DotUnit(taps, window.data()) * kernel.unit_scale;
   }
   // Stretched by the step: the kernel's cutoff falls to the output's Nyquist frequency, so it
   // spans `reach` source frames either side and its taps are 1/stretch of a crossing apart.
@@ -200,9 +261,12 @@ float ReadOne(const KernelTable& kernel, const ResamplerSource& source, const Re
   if (first >= begin && first + taps <= end) {
     return DotStretched(kernel, u0, spacing, taps, frames + first) * scale;
   }
+  alignas(32) std::array<float, kMaxWindow> window;
   Gather(source, at.wrapped, first, taps, window.data());
   return DotStretched(kernel, u0, spacing, taps, window.data()) * scale;
 }
+
+constexpr std::int64_t kOne = std::int64_t{1} << kUnitFractionBits;
 
 }  // namespace
 
@@ -226,8 +290,86 @@ void Advance(const ResamplerSource& source, ReadPosition& at, double step) {
 }
 
 bool ReadsPastEnd(const ResamplerSource& source, const ReadPosition& at, double step) {
-  const double reach = kKernelHalfWidth * std::clamp(step, 1.0, kMaxKernelStretch);
+  const double reach = step <= 1 ? kUnitKernelHalfWidth
+                                 : kKernelHalfWidth * std::min(step, kMaxKernelStretch);
   return !source.loops && at.frame - reach >= static_cast<double>(source.frames.size());
+}
+
+// The copy holds the frames the read sees at positions below `reach`: silence, the source's
+// frames, then silence or the loop again and again. After the position first passes loop_end,
+// every window must lie within the repeated loop (at or after loop_start): a loop shorter than
+// the window's left half moves the position on by whole loops there. From then on it moves back
+// by whole loops, at least 64 frames' worth, whenever it passes `wrap`.
+UnitSource LayOutUnitSource(const ResamplerSource& source, std::int64_t reach,
+                            std::vector<std::int16_t>& buffer) {
+  constexpr std::int64_t kLeft = kUnitKernelHalfWidth - 1, kRight = kUnitKernelHalfWidth;
+  constexpr std::int64_t kLeastWrap = 64;
+  UnitSource s;
+  s.loops = source.loops;
+  // The last whole frame a position reaches, in the copy's frames.
+  std::int64_t last = reach - 1;
+  std::int64_t loop_length = 0;
+  if (source.loops) {
+    loop_length = source.loop_end - source.loop_start;
+    const std::int64_t shift = (std::max<std::int64_t>(kLeft - loop_length, 0) + loop_length - 1) /
+                               loop_length * loop_length;
+    const std::int64_t back = (kLeastWrap + loop_length - 1) / loop_length * loop_length;
+    s.first_wrap = source.loop_end * kOne;
+    s.first_shift = shift * kOne;
+    s.wrap = (source.loop_end + shift + back) * kOne;
+    s.wrap_back = back * kOne;
+    last = std::min(last + shift, source.loop_end + shift + back - 1);
+  } else {
+    s.frames = static_cast<std::int64_t>(source.frames.size());
+  }
+  // Frames -kUnitKernelHalfWidth .. end - 1 of the read's view.
+  const std::int64_t end = std::max<std::int64_t>(last + kRight + 1, 0);
+  buffer.resize(static_cast<std::size_t>(kUnitKernelHalfWidth + end));
+  std::int16_t* first = buffer.data() + kUnitKernelHalfWidth;
+  std::fill(buffer.data(), first, std::int16_t{0});
+  const std::int64_t direct = std::min(DirectEnd(source), end);
+  std::copy_n(source.frames.data(), direct, first);
+  if (source.loops) {
+    for (std::int64_t i = direct; i < end; ++i) first[i] = first[i - loop_length];
+  } else {
+    std::fill(first + direct, first + end, std::int16_t{0});
+  }
+  s.first = first;
+  return s;
+}
+
+void ReadUnitFrames(const UnitSource& source, UnitPosition& at, std::int64_t step,
+                    std::span<float> out) {
+  const KernelTable& kernel = Kernel();
+  const std::int16_t* rows = kernel.unit_rows.data();
+  const float scale = kernel.unit_scale;
+  constexpr int kRowShift = kUnitFractionBits - kUnitPhaseBits;
+  std::int64_t wrap = !source.loops ? std::numeric_limits<std::int64_t>::max()
+                      : at.wrapped  ? source.wrap
+                                    : source.first_wrap;
+  std::int64_t position = at.fixed;
+  for (float& value : out) {
+    const std::int64_t frame = position >> kUnitFractionBits;
+    const auto row = static_cast<std::size_t>((position & (kOne - 1)) >> kRowShift);
+    value = DotUnit(rows + row * kUnitTaps, source.first + frame - (kUnitKernelHalfWidth - 1)) *
+            scale;
+    position += step;
+    if (position >= wrap) {
+      if (at.wrapped) {
+        position -= source.wrap_back;
+      } else {
+        position += source.first_shift;
+        at.wrapped = true;
+        wrap = source.wrap;
+      }
+    }
+  }
+  at.fixed = position;
+}
+
+bool UnitReadsPastEnd(const UnitSource& source, const UnitPosition& at) {
+  return !source.loops &&
+         (at.fixed >> kUnitFractionBits) - (kUnitKernelHalfWidth - 1) >= source.frames;
 }
 
 }  // namespace brumlet::sampler

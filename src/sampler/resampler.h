@@ -1,34 +1,52 @@
-// Reading a voice's frames at any position and speed: a band-limited windowed-sinc resampler.
+// Reading a voice's frames at any position and speed: band-limited windowed-sinc resampling, with
+// one kernel for reads at or below the source's rate and one for faster reads.
 //
-// The kernel is sinc(x) under a Kaiser window (beta 8.6) of 28 zero crossings either side, its
-// cutoff at the Nyquist frequency of the slower of the two rates: the source's when the voice is
-// read slower than one source frame an output frame (step <= 1), the output's when faster (the
-// kernel is stretched by the step, so whatever lies above the output's Nyquist frequency is
-// removed before it could alias). Measured with sines through it (tests/key_render_test.cc, steps
-// 0.5 to 3.7, steady and sweeping): the gain stays within 0.01 dB up to 0.45 of the slower rate,
-// and at 0.55 of it and above, and in every image and alias, at least 80 dB down. So an alias
-// can only land above 0.45 of the output rate, outside the passband.
+// At a step of at most one source frame an output frame (the voice read at its own rate or
+// slower: a key's render runs at least as fast as every voice, so nearly every read is one), the
+// kernel is sinc(x) under a Kaiser window (beta 7.4) of 24 zero crossings either side, 48 taps,
+// its cutoff at the source's Nyquist frequency. It is tabulated once per run at 4096 phases
+// between frames, each phase the centre of its 1/4096 of a frame, as 16-bit integers; a read takes
+// the phase it falls in, multiplies the 48 taps with the 16-bit frames and sums the products in 32
+// bits, exactly. Measured with sines through it (tests/key_render_test.cc, steps 0.5 and 1): the
+// gain stays within 0.01 dB up to 0.45 of the source rate, and everything else that comes out
+// (the images at 0.55 of the rate and above, the error of taking a phase for a position within
+// 1/8192 of a frame, the taps' rounding) stays at least 70 dB below the tone.
 //
-// The kernel is tabulated once per run at 512 phases between taps, linearly interpolated. The
-// stretch stops at 16 (a voice read 16 times faster than the output, four octaves up): the taps a
-// frame costs stay bounded, 56 unstretched and at most 16 times that; a voice read faster still
-// keeps its pitch but aliases what lies above 1/16 of its band.
+// Faster, the kernel is sinc(x) under a Kaiser window (beta 8.6) of 28 zero crossings either side,
+// its cutoff at the output's Nyquist frequency: it is stretched by the step, so whatever lies above
+// the output's Nyquist frequency is removed before it could alias. Measured (steps 1.5 to 3.7,
+// steady and sweeping, and a sweep from 0.5 that crosses over): the gain stays within 0.01 dB up
+// to 0.45 of the output rate, and at 0.55 of it and above, and in every image and alias, at least
+// 80 dB down. It is tabulated at 512 phases between taps, linearly interpolated. The stretch
+// stops at 16 (a voice read 16 times faster than the output, four octaves up): the taps a frame
+// costs stay bounded, 56 x 16 at most; a voice read faster still keeps its pitch but aliases what
+// lies above 1/16 of its band. So with either kernel an alias can only land above 0.45 of the
+// output rate, outside the passband.
 //
 // A looping source continues through its loop: its position wraps from loop_end to loop_start,
 // and the kernel reads across the wrap as the loop goes on; never the frames after loop_end.
 // Before the position first wraps, the frames before loop_start are the source's own; after, they
 // are the end of the loop. Outside the frames of a source that does not loop is silence.
+//
+// Two ways to read. ReadFrames takes any steps, a frame at a time, from the source as it is.
+// ReadUnitFrames takes one constant step of at most 1, the common case, from a copy of the source
+// laid out once (UnitSource) with silence around it and its loop repeated past its end, so that no
+// window has to be gathered, and a position in fixed point; it gives what ReadFrames gives to
+// within the rounding of the position.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace brumlet::sampler {
 
-/// Zero crossings of the unstretched kernel either side of its centre.
+/// Zero crossings of the kernel for steps above 1, unstretched, either side of its centre.
 inline constexpr int kKernelHalfWidth = 28;
 /// The most source frames an output frame may step before the kernel stops widening.
 inline constexpr double kMaxKernelStretch = 16;
+/// Zero crossings of the kernel for steps at or below 1 either side of its centre.
+inline constexpr int kUnitKernelHalfWidth = 24;
 
 struct ResamplerSource {
   std::span<const std::int16_t> frames;
@@ -51,5 +69,42 @@ void Advance(const ResamplerSource& source, ReadPosition& at, double step);
 
 /// Whether the kernel, at `step`, reads nothing but the silence after a source that does not loop.
 bool ReadsPastEnd(const ResamplerSource& source, const ReadPosition& at, double step);
+
+/// A position in fixed point: source frames x 2^32.
+inline constexpr int kUnitFractionBits = 32;
+
+/// A source laid out for ReadUnitFrames: its frames as the read sees them, from
+/// kUnitKernelHalfWidth frames of silence before the first on. A loop is repeated past its end
+/// far enough that the position can wrap back by whole loops before any window reaches the end
+/// of the copy.
+struct UnitSource {
+  const std::int16_t* first = nullptr;  ///< source frame 0 within the copy
+  std::int64_t frames = 0;  ///< source frames before the silence (a source that does not loop)
+  bool loops = false;
+  /// Fixed point: where the position first wraps, and by how much it moves then (forward, so
+  /// that a window left of it lies within the repeated loop; 0 for a loop of 23 frames or more).
+  std::int64_t first_wrap = 0, first_shift = 0;
+  /// Fixed point: where the position wraps after that, and by how much it moves back then.
+  std::int64_t wrap = 0, wrap_back = 0;
+};
+
+/// Lays `source` out in `buffer` (grown as needed, kept by the caller) for a read whose
+/// positions stay below `reach` source frames, as they are before a loop wraps them (a read of n
+/// frames from frame 0 at steps of at most 1: n). The copy holds no more than that read sees.
+UnitSource LayOutUnitSource(const ResamplerSource& source, std::int64_t reach,
+                            std::vector<std::int16_t>& buffer);
+
+struct UnitPosition {
+  std::int64_t fixed = 0;  ///< source frames x 2^32, in the copy's frames after a wrap
+  bool wrapped = false;
+};
+
+/// Reads `out.size()` output frames from `at` on at a constant `step` (fixed point, 0 < step <=
+/// 2^32), full scale 1.0, and moves `at` past them.
+void ReadUnitFrames(const UnitSource& source, UnitPosition& at, std::int64_t step,
+                    std::span<float> out);
+
+/// Whether the unit kernel reads nothing but the silence after a source that does not loop.
+bool UnitReadsPastEnd(const UnitSource& source, const UnitPosition& at);
 
 }  // namespace brumlet::sampler
