@@ -4,6 +4,8 @@
 // analog one's DC gain (1), its peak height and, for Q = 1/sqrt(2), its -3 dB point at the cutoff.
 #pragma once
 
+#include <array>
+
 namespace brumlet::sampler {
 
 struct BiquadCoefficients {
@@ -31,5 +33,22 @@ inline double Filter(const BiquadCoefficients& c, BiquadState& s, double x) {
   s.y1 = y;
   return y;
 }
+
+/// The filter four frames at a time. Frame by frame, each output waits for the one before it (a
+/// multiply and two subtractions, which the processor cannot overlap); here each of four
+/// outputs is worked out from the inputs and the two outputs before the four, so the wait is one
+/// multiply and two additions for four frames: y[n + k] = sum over i <= k of response[i] x
+/// ff[n + k - i], plus from_y1[k] x y[n - 1] plus from_y2[k] x y[n - 2], where ff is the
+/// feed-forward part and `response` the impulse response of the feedback alone.
+struct BiquadFourFrames {
+  BiquadCoefficients c;
+  std::array<double, 4> response, from_y1, from_y2;
+};
+
+BiquadFourFrames FourFrames(const BiquadCoefficients& c);
+
+/// Filters `in` into `out` (as many values), as Filter does frame by frame to within rounding.
+void FilterFrames(const BiquadFourFrames& f, BiquadState& s, const float* in, double* out,
+                  int count);
 
 }  // namespace brumlet::sampler

@@ -10,6 +10,16 @@ double Amplitude(double db_down) { return std::pow(10.0, -db_down / 20); }
 
 double DecayStart(const EnvelopeShape& e) { return e.delay + e.attack + e.hold; }
 
+// The stage's powers and sums, for the levels of a block.
+void Tabulate(VolumeRun& run) {
+  run.powers[0] = 1;
+  run.sums[0] = 0;
+  for (std::size_t i = 1; i < run.powers.size(); ++i) {
+    run.powers[i] = run.powers[i - 1] * run.factor;
+    run.sums[i] = run.sums[i - 1] + run.powers[i - 1];
+  }
+}
+
 }  // namespace
 
 double VolumeLevelAt(const EnvelopeShape& volume, double seconds) {
@@ -49,7 +59,11 @@ VolumeRun StartVolumeRun(const EnvelopeShape& volume, double rate) {
   run.shape = volume;
   run.rate = rate;
   run.stage_end = volume.delay * rate;
-  if (run.stage_end <= 0) EnterVolumeStage(run);
+  if (run.stage_end <= 0) {
+    EnterVolumeStage(run);
+  } else {
+    Tabulate(run);
+  }
   return run;
 }
 
@@ -90,6 +104,26 @@ void EnterVolumeStage(VolumeRun& run) {
         run.level = Amplitude(e.sustain);
         break;
     }
+  }
+  Tabulate(run);
+}
+
+void NextVolumeLevels(VolumeRun& run, double gain, std::span<double> out) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    if (run.frame >= run.stage_end) EnterVolumeStage(run);
+    // The frames left in the stage; at least one, infinitely many in the sustain.
+    const double left = std::ceil(run.stage_end - run.frame);
+    const std::size_t count =
+        left < static_cast<double>(out.size() - done) ? static_cast<std::size_t>(left)
+                                                      : out.size() - done;
+    const double level = run.level, step = run.step;
+    for (std::size_t i = 0; i < count; ++i) {
+      out[done + i] = gain * (level * run.powers[i] + step * run.sums[i]);
+    }
+    run.level = level * run.powers[count] + step * run.sums[count];
+    run.frame += static_cast<double>(count);
+    done += count;
   }
 }
 

@@ -42,9 +42,10 @@ struct Int16Scaling {
   double gain = 1;           ///< applied to every frame: 1, or 1 / peak when scaled down
 };
 
-/// Converts a render to 16-bit frames (x 32768, rounded, the top value 32767). If its peak
-/// exceeds full scale the whole render is scaled down to fit first, and the result says by how
-/// much. `out` holds as many frames as `render`.
+/// Converts a render to 16-bit frames (x 32768 in float, rounded to the nearest, ties to even, the
+/// top value 32767; a value that is not finite becomes 0). If its peak exceeds full scale the
+/// whole render is scaled down to fit first, and the result says by how much. `out` holds as
+/// many frames as `render`.
 Int16Scaling ToInt16(std::span<const float> render, std::span<std::int16_t> out);
 
 }  // namespace brumlet::sampler
