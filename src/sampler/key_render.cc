@@ -63,8 +63,10 @@ bool RungOut(const BiquadState& s) {
          std::abs(s.y2) < kRungOut;
 }
 
-void AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<float> out,
-              RenderScratch& scratch) {
+// Adds the voice into `out`, whose frames from `fresh` on hold nothing yet and are written, not
+// added to. Returns the end of the frames the voice wrote: it stops once silent for good.
+std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<float> out,
+                     std::size_t fresh, RenderScratch& scratch) {
   const ResamplerSource source{v.frames, v.loops, v.loop_start, v.loop_end};
   ReadPosition at;
   VolumeRun volume = StartVolumeRun(v.volume, rate);
@@ -72,7 +74,11 @@ void AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<f
   const double q = ResonanceQ(v.filter_q_db);
   const bool filter_sweeps = filtered && v.mod_env_to_filter_cents != 0;
   BiquadFourFrames filter;
-  if (filtered) filter = FourFrames(LowPass(FilterCutoffHz(v, rate, 0), rate, q));
+  double cutoff_hz = 0;
+  if (filtered) {
+    cutoff_hz = FilterCutoffHz(v, rate, 0);
+    filter = FourFrames(LowPass(cutoff_hz, rate, q));
+  }
   BiquadState state;
   const bool sweeps = v.mod_env_to_pitch_cents != 0;
   double step_start = ReadStep(v, rate, 0, extra_cents);
@@ -97,7 +103,12 @@ void AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<f
         sweeps ? ReadStep(v, rate, static_cast<double>(block + kControlFrames) / rate, extra_cents)
                : step_start;
     const double slope = (step_end - step_start) / kControlFrames;
-    if (filter_sweeps) filter = FourFrames(LowPass(FilterCutoffHz(v, rate, seconds), rate, q));
+    // The cutoff stops moving where the modulation envelope settles, or where it is clamped.
+    if (filter_sweeps) {
+      const double hz = FilterCutoffHz(v, rate, seconds);
+      if (hz != cutoff_hz) filter = FourFrames(LowPass(hz, rate, q));
+      cutoff_hz = hz;
+    }
     const std::size_t count = std::min<std::size_t>(kControlFrames, frames - block);
     if (read_out) {
       read.fill(0);
@@ -113,13 +124,19 @@ void AddVoice(const RenderVoice& v, double rate, double extra_cents, std::span<f
     }
     NextVolumeLevels(volume, v.gain, std::span(levels).first(count));
     float* to = &out[block];
-    for (std::size_t j = 0; j < count; ++j) to[j] += static_cast<float>(levels[j] * shaped[j]);
+    if (block + count <= fresh) {
+      for (std::size_t j = 0; j < count; ++j) to[j] += static_cast<float>(levels[j] * shaped[j]);
+    } else {
+      // Blocks start at multiples of kControlFrames and `fresh` is one, or the end.
+      for (std::size_t j = 0; j < count; ++j) to[j] = static_cast<float>(levels[j] * shaped[j]);
+    }
     step_start = step_end;
     read_out = read_out || (unit ? UnitReadsPastEnd(unit_source, unit_at)
                                  : ReadsPastEnd(source, at, step_start));
     if (RungOut(state)) state = {};
-    if (VolumeRunSilent(volume) || (read_out && RungOut(state))) break;
+    if (VolumeRunSilent(volume) || (read_out && RungOut(state))) return block + count;
   }
+  return frames;
 }
 
 }  // namespace
@@ -133,14 +150,18 @@ void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layou
 void RenderKey(std::span<const RenderVoice> voices, const KeyRenderLayout& layout,
                std::span<float> out, RenderScratch& scratch) {
   out = out.first(std::min<std::size_t>(out.size(), layout.frames));
-  std::fill(out.begin(), out.end(), 0.0f);
-  if (!(layout.rate > 0)) return;
-  for (std::size_t i = 0; i < voices.size(); ++i) {
-    const RenderVoice v = CheckedVoice(voices[i]);
-    if (!Sounds(v) || v.frames.size() != v.length) continue;  // a voice laid out, not read
-    const bool loop_voice = static_cast<int>(i) == layout.loop_voice;
-    AddVoice(v, layout.rate, loop_voice ? layout.loop_pitch_error_cents : 0, out, scratch);
+  // No clearing first: each voice writes the frames no voice before it reached.
+  std::size_t written = 0;
+  if (layout.rate > 0) {
+    for (std::size_t i = 0; i < voices.size(); ++i) {
+      const RenderVoice v = CheckedVoice(voices[i]);
+      if (!Sounds(v) || v.frames.size() != v.length) continue;  // a voice laid out, not read
+      const bool loop_voice = static_cast<int>(i) == layout.loop_voice;
+      const double extra_cents = loop_voice ? layout.loop_pitch_error_cents : 0;
+      written = std::max(written, AddVoice(v, layout.rate, extra_cents, out, written, scratch));
+    }
   }
+  std::fill(out.begin() + static_cast<std::ptrdiff_t>(written), out.end(), 0.0f);
 }
 
 Int16Scaling ToInt16(std::span<const float> render, std::span<std::int16_t> out) {
