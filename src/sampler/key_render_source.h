@@ -22,7 +22,7 @@ class FrameReader {
   virtual void Read(const FrameRange& range, std::span<std::int16_t> out) = 0;
 };
 
-/// The buffers of a run's renders.
+/// The buffers of a run's renders. They only grow: a key uses as much of each as it needs.
 struct RenderBuffers {
   std::vector<std::vector<std::int16_t>> voices;
   std::vector<std::int16_t> side;  ///< the other side of a pair, read to be mixed in

@@ -324,7 +324,9 @@ UnitSource LayOutUnitSource(const ResamplerSource& source, std::int64_t reach,
   }
   // Frames -kUnitKernelHalfWidth .. end - 1 of the read's view.
   const std::int64_t end = std::max<std::int64_t>(last + kRight + 1, 0);
-  buffer.resize(static_cast<std::size_t>(kUnitKernelHalfWidth + end));
+  // Grown only: a resize to fewer frames and back would clear the frames between again.
+  const auto size = static_cast<std::size_t>(kUnitKernelHalfWidth + end);
+  if (buffer.size() < size) buffer.resize(size);
   std::int16_t* first = buffer.data() + kUnitKernelHalfWidth;
   std::fill(buffer.data(), first, std::int16_t{0});
   const std::int64_t direct = std::min(DirectEnd(source), end);
