@@ -32,8 +32,8 @@ std::vector<std::int16_t> Tone(std::size_t frames, double cycles_per_frame, doub
 }
 
 // The loop holds whole cycles of the tone; after it lies full-scale noise the read must not see.
-// Steps run linearly from `from` to `to`; one constant step of at most 1 is read as a render reads
-// it, from a copy laid out for it. Returns, in dB, the gain, the RMS of what is not the tone (its
+// Steps run linearly from `from` to `to`; one constant step is read as a render reads it, from a
+// copy laid out for it. Returns, in dB, the gain, the RMS of what is not the tone (its
 // least-squares fit at the ideal phase) and of all of it, both against the tone's own.
 struct Through {
   double gain, rest, total;
@@ -47,11 +47,11 @@ Through ThroughResampler(double from, double to, double cycles_per_frame) {
   constexpr double kStart = 200.37;
   const double slope = (to - from) / kFrames;
   std::vector<float> out(kFrames);
-  if (from == to && from <= 1) {
-    std::vector<std::int16_t> copy;
-    const UnitSource unit = LayOutUnitSource(source, static_cast<std::int64_t>(kStart) + kFrames + 1, copy);
-    UnitPosition at{std::llround(std::ldexp(kStart, kUnitFractionBits))};
-    ReadUnitFrames(unit, at, std::llround(std::ldexp(from, kUnitFractionBits)), out);
+  if (from == to) {
+    SteadyBuffers buffers;
+    const SteadyRead read = LayOutSteadyRead(source, from, kStart, kFrames, buffers);
+    SteadyPosition at = SteadyStart(kStart);
+    ReadSteadyFrames(read, at, out);
   } else {
     ReadPosition at{kStart, false};
     ReadFrames(source, at, from, slope, out);

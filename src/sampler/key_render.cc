@@ -82,15 +82,13 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
   BiquadState state;
   const bool sweeps = v.mod_env_to_pitch_cents != 0;
   double step_start = ReadStep(v, rate, 0, extra_cents);
-  // The common case: one step, at most 1, read from a copy laid out for it.
-  const bool unit = !sweeps && step_start <= 1;
-  UnitSource unit_source;
-  UnitPosition unit_at;
-  std::int64_t unit_step = 0;
-  if (unit) {
-    unit_source =
-        LayOutUnitSource(source, static_cast<std::int64_t>(out.size()), scratch.unit_source);
-    unit_step = std::llround(std::ldexp(step_start, kUnitFractionBits));
+  // The common case: one step, read from a copy laid out for it.
+  const bool steady = !sweeps && ReadsSteadily(step_start);
+  SteadyRead steady_read;
+  SteadyPosition steady_at;
+  if (steady) {
+    steady_read = LayOutSteadyRead(source, step_start, 0, static_cast<std::int64_t>(out.size()),
+                                   scratch.steady);
   }
   bool read_out = false;
   const std::size_t frames = out.size();
@@ -112,8 +110,8 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
     const std::size_t count = std::min<std::size_t>(kControlFrames, frames - block);
     if (read_out) {
       read.fill(0);
-    } else if (unit) {
-      ReadUnitFrames(unit_source, unit_at, unit_step, std::span(read).first(count));
+    } else if (steady) {
+      ReadSteadyFrames(steady_read, steady_at, std::span(read).first(count));
     } else {
       ReadFrames(source, at, step_start, slope, std::span(read).first(count));
     }
@@ -131,8 +129,7 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
       for (std::size_t j = 0; j < count; ++j) to[j] = static_cast<float>(levels[j] * shaped[j]);
     }
     step_start = step_end;
-    read_out = read_out || (unit ? UnitReadsPastEnd(unit_source, unit_at)
-                                 : ReadsPastEnd(source, at, step_start));
+    read_out = read_out || (steady ? steady_at.read_out : ReadsPastEnd(source, at, step_start));
     if (RungOut(state)) state = {};
     if (VolumeRunSilent(volume) || (read_out && RungOut(state))) return block + count;
   }

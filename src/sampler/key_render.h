@@ -19,12 +19,13 @@
 
 #include "sampler/key_layout.h"
 #include "sampler/render_voice.h"
+#include "sampler/resampler.h"
 
 namespace brumlet::sampler {
 
 /// What a render allocates, kept from one render to the next.
 struct RenderScratch {
-  std::vector<std::int16_t> unit_source;  ///< a voice's frames laid out for ReadUnitFrames
+  SteadyBuffers steady;  ///< a voice's frames and kernel laid out for ReadSteadyFrames
 };
 
 /// Renders into `out` (layout.frames values), float, full scale 1.0, summed over voices.

@@ -38,10 +38,10 @@ constexpr double kUnitKaiserBeta = 7.4;
 // less for lower tones. The table is 4096 x 48 x 2 bytes, 384 KiB.
 constexpr int kUnitPhaseBits = 12;
 constexpr int kUnitPhases = 1 << kUnitPhaseBits;
-// The products of 16-bit taps and frames are summed in four 32-bit lanes, each over 12 taps (two
-// adjacent of every 8, as SSE2's multiply-add pairs them). Every lane's taps must add up to at
-// most 65535 in magnitude, so that no sum of full-scale frames can leave 32 bits.
-constexpr int kUnitLaneCount = 4;
+// The products of 16-bit taps and frames are summed in four 32-bit lanes, each over two adjacent
+// taps of every 8, as SSE2's multiply-add pairs them. Every lane's taps must add up to at most
+// 65535 in magnitude, so that no sum of full-scale frames can leave 32 bits.
+constexpr int kLaneCount = 4;
 constexpr std::int64_t kLaneLimit = 65535;
 static_assert(kUnitTaps % 8 == 0);
 static_assert(kLaneLimit * 32768 <= std::numeric_limits<std::int32_t>::max());
@@ -78,6 +78,32 @@ struct KernelTable {
   std::vector<std::array<float, 2>> fine;  // kTaps x kPhases + 1
 };
 
+// Rounds `rows` (each `taps` long) to 16-bit taps, as large as they can be: 32767 for the largest,
+// unless a lane's taps would add up to more than kLaneLimit (each rounded tap is at most half a
+// step larger). Returns the scale they were multiplied by.
+double ToInt16Taps(const std::vector<double>& rows, int taps, std::vector<std::int16_t>& out) {
+  double largest = 0, widest_lane = 0;
+  for (std::size_t row = 0; row < rows.size(); row += static_cast<std::size_t>(taps)) {
+    for (int lane = 0; lane < kLaneCount; ++lane) {
+      double sum = 0;
+      for (int j = 2 * lane; j < taps; j += 8) {
+        sum += std::abs(rows[row + static_cast<std::size_t>(j)]) +
+               std::abs(rows[row + static_cast<std::size_t>(j) + 1]);
+      }
+      widest_lane = std::max(widest_lane, sum);
+    }
+  }
+  for (double value : rows) largest = std::max(largest, std::abs(value));
+  const double taps_per_lane = static_cast<double>(taps) / kLaneCount;
+  const double scale =
+      std::min(32767 / largest, (static_cast<double>(kLaneLimit) - taps_per_lane / 2) / widest_lane);
+  if (out.size() < rows.size()) out.resize(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    out[i] = static_cast<std::int16_t>(std::lround(rows[i] * scale));
+  }
+  return scale;
+}
+
 void BuildUnitRows(KernelTable& t) {
   std::vector<double> rows(static_cast<std::size_t>(kUnitPhases) * kUnitTaps);
   // Row p at phase f and row 4095 - p at 1 - f are each other's mirror image.
@@ -90,26 +116,7 @@ void BuildUnitRows(KernelTable& t) {
       rows[static_cast<std::size_t>(kUnitPhases - 1 - p) * kUnitTaps + (kUnitTaps - 1 - j)] = value;
     }
   }
-  // Full scale, 32767 for the largest tap, unless a lane's taps would add up to more than
-  // kLaneLimit; each rounded tap is at most half a step larger.
-  double widest_lane = 0;
-  for (int p = 0; p < kUnitPhases; ++p) {
-    for (int lane = 0; lane < kUnitLaneCount; ++lane) {
-      double sum = 0;
-      for (int j = 2 * lane; j < kUnitTaps; j += 8) {
-        sum += std::abs(rows[static_cast<std::size_t>(p) * kUnitTaps + j]) +
-               std::abs(rows[static_cast<std::size_t>(p) * kUnitTaps + j + 1]);
-      }
-      widest_lane = std::max(widest_lane, sum);
-    }
-  }
-  constexpr double kTapsPerLane = static_cast<double>(kUnitTaps) / kUnitLaneCount;
-  const double scale = std::min(32767.0, (kLaneLimit - kTapsPerLane / 2) / widest_lane);
-  t.unit_rows.resize(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    t.unit_rows[i] = static_cast<std::int16_t>(std::lround(rows[i] * scale));
-  }
-  t.unit_scale = static_cast<float>(1 / (scale * 32768));
+  t.unit_scale = static_cast<float>(1 / (ToInt16Taps(rows, kUnitTaps, t.unit_rows) * 32768));
 }
 
 KernelTable BuildKernelTable() {
@@ -131,24 +138,28 @@ const KernelTable& Kernel() {
   return table;
 }
 
-// The unit kernel's sum of products over 48 frames, in four lanes of 32-bit integers (exact, see
-// kLaneLimit), the lanes then added as floats in a fixed order: both ways give the same bits.
-inline float DotUnit(const std::int16_t* __restrict taps, const std::int16_t* __restrict x) {
+// A sum of products of 16-bit taps and frames over `taps` frames (a multiple of 8), in four
+// lanes of 32-bit integers (exact, see kLaneLimit), the lanes then added as floats in a fixed
+// order: SSE2's multiply-add and the plain loop give the same bits. kTaps > 0 fixes the count.
+template <int kTaps>
+inline float DotInt16(const std::int16_t* __restrict taps, const std::int16_t* __restrict x,
+                      int count) {
+  if constexpr (kTaps > 0) count = kTaps;
 #if defined(__SSE2__)
   const auto load = [](const std::int16_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   };
   __m128i sum = _mm_madd_epi16(load(taps), load(x));
-  for (int j = 8; j < kUnitTaps; j += 8) {
+  for (int j = 8; j < count; j += 8) {
     sum = _mm_add_epi32(sum, _mm_madd_epi16(load(taps + j), load(x + j)));
   }
   const __m128 lanes = _mm_cvtepi32_ps(sum);
   const __m128 halves = _mm_add_ps(lanes, _mm_movehl_ps(lanes, lanes));  // 0 + 2, 1 + 3
   return _mm_cvtss_f32(_mm_add_ss(halves, _mm_shuffle_ps(halves, halves, 1)));
 #else
-  std::array<std::int32_t, kUnitLaneCount> lane{};
-  for (int j = 0; j < kUnitTaps; j += 8) {
-    for (int l = 0; l < kUnitLaneCount; ++l) {
+  std::array<std::int32_t, kLaneCount> lane{};
+  for (int j = 0; j < count; j += 8) {
+    for (int l = 0; l < kLaneCount; ++l) {
       lane[l] += taps[j + 2 * l] * x[j + 2 * l] + taps[j + 2 * l + 1] * x[j + 2 * l + 1];
     }
   }
@@ -241,11 +252,11 @@ float ReadOne(const KernelTable& kernel, const ResamplerSource& source, const Re
     const std::int16_t* taps = &kernel.unit_rows[static_cast<std::size_t>(row) * kUnitTaps];
     const std::int64_t first = static_cast<std::int64_t>(base) - kUnitKernelHalfWidth + 1;
     if (first >= begin && first + kUnitTaps <= end) {
-      return DotUnit(taps, frames + first) * kernel.unit_scale;
+      return DotInt16<kUnitTaps>(taps, frames + first, kUnitTaps) * kernel.unit_scale;
     }
     std::array<std::int16_t, kUnitTaps> window;
     Gather(source, at.wrapped, first, kUnitTaps, window.data());
-    return DotUnit(taps, window.data()) * kernel.unit_scale;
+    return DotInt16<kUnitTaps>(taps, window.data(), kUnitTaps) * kernel.unit_scale;
   }
   // Stretched by the step: the kernel's cutoff falls to the output's Nyquist frequency, so it
   // spans `reach` source frames either side and its taps are 1/stretch of a crossing apart.
@@ -266,7 +277,89 @@ float ReadOne(const KernelTable& kernel, const ResamplerSource& source, const Re
   return DotStretched(kernel, u0, spacing, taps, window.data()) * scale;
 }
 
-constexpr std::int64_t kOne = std::int64_t{1} << kUnitFractionBits;
+constexpr std::int64_t kOne = std::int64_t{1} << kSteadyFractionBits;
+
+// The stretched kernel, interpolated in `fine`, at `x` unstretched frames from its centre.
+double FineKernelAt(const KernelTable& kernel, double x) {
+  const double u = (x + kKernelHalfWidth) * kPhases;
+  if (!(u >= 0 && u < kTaps * kPhases)) return 0;
+  const auto index = static_cast<std::size_t>(u);
+  const std::array<float, 2>& pair = kernel.fine[index];
+  return pair[0] + (u - static_cast<double>(index)) * pair[1];
+}
+
+// The stretched kernel for one step above 1, as a steady read takes it: rows at 256 / stretch
+// phases (at least 16; a higher phase interpolated is an error of about (f / phases)^2 for a tone
+// at f cycles a source frame, and below the output's Nyquist frequency f is at most 0.5 /
+// stretch), one more row for the interpolation to reach phase 1, `taps` frames from
+// frame - left each.
+void TabulateStretched(const KernelTable& kernel, double step, SteadyRead& read,
+                       SteadyBuffers& buffers) {
+  const double stretch = std::min(step, kMaxKernelStretch);
+  const auto reach = static_cast<int>(std::ceil(kKernelHalfWidth * stretch));
+  read.left = reach - 1;
+  read.taps = (2 * reach + 1 + 7) / 8 * 8;
+  read.phase_bits = std::clamp(static_cast<int>(std::ceil(std::log2(256 / stretch))), 4, 8);
+  read.interpolated = true;
+  const int phases = 1 << read.phase_bits;
+  std::vector<double> rows(static_cast<std::size_t>(phases + 1) * read.taps);
+  for (int p = 0; p <= phases; ++p) {
+    const double phase = static_cast<double>(p) / phases;
+    for (int j = 0; j < read.taps; ++j) {
+      rows[static_cast<std::size_t>(p) * read.taps + j] =
+          FineKernelAt(kernel, (j - read.left - phase) / stretch) / stretch;
+    }
+  }
+  read.scale = static_cast<float>(1 / (ToInt16Taps(rows, read.taps, buffers.rows) * 32768));
+  read.rows = buffers.rows.data();
+}
+
+template <bool kInterpolated, int kTaps>
+void ReadSteady(const SteadyRead& read, SteadyPosition& at, std::span<float> out) {
+  // The read's numbers in locals: the compiler cannot tell that storing `out` leaves them be.
+  const int taps = kTaps > 0 ? kTaps : read.taps;
+  const int row_shift = kSteadyFractionBits - read.phase_bits;
+  const std::int16_t* const rows = read.rows;
+  const std::int16_t* const first = read.first - read.left;
+  const std::int64_t step = read.step;
+  const float scale = read.scale;
+  [[maybe_unused]] const std::int64_t fraction_mask = (std::int64_t{1} << row_shift) - 1;
+  [[maybe_unused]] const float fraction_scale = std::ldexp(1.0f, -row_shift);
+  std::int64_t limit = !read.loops  ? read.end
+                       : at.wrapped ? read.wrap
+                                    : read.first_wrap;
+  std::int64_t position = at.fixed;
+  bool read_out = at.read_out || (!read.loops && position >= limit);
+  std::size_t n = 0;
+  for (; n < out.size() && !read_out; ++n) {
+    const std::int64_t phase = position & (kOne - 1);
+    const std::int16_t* row = rows + static_cast<std::size_t>(phase >> row_shift) * taps;
+    const std::int16_t* x = first + (position >> kSteadyFractionBits);
+    if constexpr (kInterpolated) {
+      const float here = DotInt16<kTaps>(row, x, taps);
+      const float next = DotInt16<kTaps>(row + taps, x, taps);
+      const float fraction = static_cast<float>(phase & fraction_mask) * fraction_scale;
+      out[n] = (here + fraction * (next - here)) * scale;
+    } else {
+      out[n] = DotInt16<kTaps>(row, x, taps) * scale;
+    }
+    position += step;
+    if (position >= limit) {
+      if (!read.loops) {
+        read_out = true;
+      } else if (at.wrapped) {
+        position -= read.wrap_back;
+      } else {
+        position += read.first_shift;
+        at.wrapped = true;
+        limit = read.wrap;
+      }
+    }
+  }
+  std::fill(out.begin() + static_cast<std::ptrdiff_t>(n), out.end(), 0.0f);
+  at.fixed = position;
+  at.read_out = read_out;
+}
 
 }  // namespace
 
@@ -295,83 +388,77 @@ bool ReadsPastEnd(const ResamplerSource& source, const ReadPosition& at, double 
   return !source.loops && at.frame - reach >= static_cast<double>(source.frames.size());
 }
 
-// The copy holds the frames the read sees at positions below `reach`: silence, the source's
-// frames, then silence or the loop again and again. After the position first passes loop_end,
-// every window must lie within the repeated loop (at or after loop_start): a loop shorter than
-// the window's left half moves the position on by whole loops there. From then on it moves back
-// by whole loops, at least 64 frames' worth, whenever it passes `wrap`.
-UnitSource LayOutUnitSource(const ResamplerSource& source, std::int64_t reach,
-                            std::vector<std::int16_t>& buffer) {
-  constexpr std::int64_t kLeft = kUnitKernelHalfWidth - 1, kRight = kUnitKernelHalfWidth;
+bool ReadsSteadily(double step) { return step > 0 && step <= kMaxKernelStretch; }
+
+// The copy holds the frames the read sees: silence, the source's frames, then silence or the
+// loop again and again. After the position first passes loop_end, every window must lie within
+// the repeated loop (at or after loop_start): a loop shorter than the window's left part moves
+// the position on by whole loops there. From then on it moves back by whole loops, at least 64
+// frames' worth (more than a step), whenever it passes `wrap`.
+SteadyRead LayOutSteadyRead(const ResamplerSource& source, double step, double start,
+                            std::int64_t output_frames, SteadyBuffers& buffers) {
   constexpr std::int64_t kLeastWrap = 64;
-  UnitSource s;
-  s.loops = source.loops;
-  // The last whole frame a position reaches, in the copy's frames.
-  std::int64_t last = reach - 1;
-  std::int64_t loop_length = 0;
+  const KernelTable& kernel = Kernel();
+  SteadyRead read;
+  read.step = std::llround(std::ldexp(step, kSteadyFractionBits));
+  if (step <= 1) {
+    read.rows = kernel.unit_rows.data();
+    read.taps = kUnitTaps;
+    read.left = kUnitKernelHalfWidth - 1;
+    read.phase_bits = kUnitPhaseBits;
+    read.scale = kernel.unit_scale;
+  } else {
+    TabulateStretched(kernel, step, read, buffers);
+  }
+  read.loops = source.loops;
+  // The last frame a window is centred on, in the copy's frames.
+  std::int64_t last = static_cast<std::int64_t>(start + static_cast<double>(output_frames) * step);
   if (source.loops) {
-    loop_length = source.loop_end - source.loop_start;
-    const std::int64_t shift = (std::max<std::int64_t>(kLeft - loop_length, 0) + loop_length - 1) /
-                               loop_length * loop_length;
-    const std::int64_t back = (kLeastWrap + loop_length - 1) / loop_length * loop_length;
-    s.first_wrap = source.loop_end * kOne;
-    s.first_shift = shift * kOne;
-    s.wrap = (source.loop_end + shift + back) * kOne;
-    s.wrap_back = back * kOne;
+    const std::int64_t length = source.loop_end - source.loop_start;
+    const std::int64_t shift =
+        (std::max<std::int64_t>(read.left - length, 0) + length - 1) / length * length;
+    const std::int64_t back = (kLeastWrap + length - 1) / length * length;
+    read.first_wrap = source.loop_end * kOne;
+    read.first_shift = shift * kOne;
+    read.wrap = (source.loop_end + shift + back) * kOne;
+    read.wrap_back = back * kOne;
     last = std::min(last + shift, source.loop_end + shift + back - 1);
   } else {
-    s.frames = static_cast<std::int64_t>(source.frames.size());
+    const auto frames = static_cast<std::int64_t>(source.frames.size());
+    read.end = (frames + read.left) * kOne;
+    last = std::min(last, frames + read.left - 1);
   }
-  // Frames -kUnitKernelHalfWidth .. end - 1 of the read's view.
-  const std::int64_t end = std::max<std::int64_t>(last + kRight + 1, 0);
+  // Frames -left .. end - 1 of the read's view.
+  const std::int64_t end = std::max<std::int64_t>(last - read.left + read.taps, 0);
+  const auto size = static_cast<std::size_t>(read.left + end);
   // Grown only: a resize to fewer frames and back would clear the frames between again.
-  const auto size = static_cast<std::size_t>(kUnitKernelHalfWidth + end);
-  if (buffer.size() < size) buffer.resize(size);
-  std::int16_t* first = buffer.data() + kUnitKernelHalfWidth;
-  std::fill(buffer.data(), first, std::int16_t{0});
+  if (buffers.frames.size() < size) buffers.frames.resize(size);
+  std::int16_t* first = buffers.frames.data() + read.left;
+  std::fill(buffers.frames.data(), first, std::int16_t{0});
   const std::int64_t direct = std::min(DirectEnd(source), end);
   std::copy_n(source.frames.data(), direct, first);
   if (source.loops) {
-    for (std::int64_t i = direct; i < end; ++i) first[i] = first[i - loop_length];
+    const std::int64_t length = source.loop_end - source.loop_start;
+    for (std::int64_t i = direct; i < end; ++i) first[i] = first[i - length];
   } else {
     std::fill(first + direct, first + end, std::int16_t{0});
   }
-  s.first = first;
-  return s;
+  read.first = first;
+  return read;
 }
 
-void ReadUnitFrames(const UnitSource& source, UnitPosition& at, std::int64_t step,
-                    std::span<float> out) {
-  const KernelTable& kernel = Kernel();
-  const std::int16_t* rows = kernel.unit_rows.data();
-  const float scale = kernel.unit_scale;
-  constexpr int kRowShift = kUnitFractionBits - kUnitPhaseBits;
-  std::int64_t wrap = !source.loops ? std::numeric_limits<std::int64_t>::max()
-                      : at.wrapped  ? source.wrap
-                                    : source.first_wrap;
-  std::int64_t position = at.fixed;
-  for (float& value : out) {
-    const std::int64_t frame = position >> kUnitFractionBits;
-    const auto row = static_cast<std::size_t>((position & (kOne - 1)) >> kRowShift);
-    value = DotUnit(rows + row * kUnitTaps, source.first + frame - (kUnitKernelHalfWidth - 1)) *
-            scale;
-    position += step;
-    if (position >= wrap) {
-      if (at.wrapped) {
-        position -= source.wrap_back;
-      } else {
-        position += source.first_shift;
-        at.wrapped = true;
-        wrap = source.wrap;
-      }
-    }
+SteadyPosition SteadyStart(double frame) {
+  return {std::llround(std::ldexp(frame, kSteadyFractionBits)), false, false};
+}
+
+void ReadSteadyFrames(const SteadyRead& read, SteadyPosition& at, std::span<float> out) {
+  if (read.interpolated) {
+    ReadSteady<true, 0>(read, at, out);
+  } else if (read.taps == kUnitTaps) {
+    ReadSteady<false, kUnitTaps>(read, at, out);
+  } else {
+    ReadSteady<false, 0>(read, at, out);
   }
-  at.fixed = position;
-}
-
-bool UnitReadsPastEnd(const UnitSource& source, const UnitPosition& at) {
-  return !source.loops &&
-         (at.fixed >> kUnitFractionBits) - (kUnitKernelHalfWidth - 1) >= source.frames;
 }
 
 }  // namespace brumlet::sampler

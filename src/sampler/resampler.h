@@ -29,9 +29,11 @@
 // are the end of the loop. Outside the frames of a source that does not loop is silence.
 //
 // Two ways to read. ReadFrames takes any steps, a frame at a time, from the source as it is.
-// ReadUnitFrames takes one constant step of at most 1, the common case, from a copy of the source
-// laid out once (UnitSource) with silence around it and its loop repeated past its end, so that no
-// window has to be gathered, and a position in fixed point; it gives what ReadFrames gives to
+// ReadSteadyFrames takes one constant step up to 16, a voice whose pitch does not sweep, from a
+// copy of the source laid out once (SteadyRead) with silence around it and its loop repeated past
+// its end, so that no window has to be gathered, and a position in fixed point. Above a step of
+// 1 it tabulates the stretched kernel for the voice's step: at 256 / step phases (16 at least),
+// 16-bit taps, linearly interpolated between phases; otherwise it gives what ReadFrames gives to
 // within the rounding of the position.
 #pragma once
 
@@ -70,41 +72,56 @@ void Advance(const ResamplerSource& source, ReadPosition& at, double step);
 /// Whether the kernel, at `step`, reads nothing but the silence after a source that does not loop.
 bool ReadsPastEnd(const ResamplerSource& source, const ReadPosition& at, double step);
 
-/// A position in fixed point: source frames x 2^32.
-inline constexpr int kUnitFractionBits = 32;
+/// A steady read's positions and step in fixed point: source frames x 2^32.
+inline constexpr int kSteadyFractionBits = 32;
 
-/// A source laid out for ReadUnitFrames: its frames as the read sees them, from
-/// kUnitKernelHalfWidth frames of silence before the first on. A loop is repeated past its end
-/// far enough that the position can wrap back by whole loops before any window reaches the end
-/// of the copy.
-struct UnitSource {
+/// A read at one constant step, laid out once for the voice: the source's frames as the read
+/// sees them, from silence before the first on, with silence after the last or the loop repeated
+/// past its end far enough that the position can wrap back by whole loops before any window
+/// reaches the end of the copy; and the kernel for the step, as 16-bit taps by phase.
+struct SteadyRead {
   const std::int16_t* first = nullptr;  ///< source frame 0 within the copy
-  std::int64_t frames = 0;  ///< source frames before the silence (a source that does not loop)
+  std::int64_t step = 0;                ///< fixed point, 1 to 16 x 2^32
   bool loops = false;
+  /// Fixed point: where a source that does not loop is read out (every later window silent).
+  std::int64_t end = 0;
   /// Fixed point: where the position first wraps, and by how much it moves then (forward, so
-  /// that a window left of it lies within the repeated loop; 0 for a loop of 23 frames or more).
+  /// that the window's left part lies within the repeated loop; 0 for a loop long enough).
   std::int64_t first_wrap = 0, first_shift = 0;
   /// Fixed point: where the position wraps after that, and by how much it moves back then.
   std::int64_t wrap = 0, wrap_back = 0;
+  /// The kernel: a read at frame f + phase takes the copy's frames f - left .. f - left + taps
+  /// - 1 and the row of its phase (of 2^phase_bits), or that row and the next, interpolated.
+  const std::int16_t* rows = nullptr;
+  int taps = 0, left = 0, phase_bits = 0;
+  bool interpolated = false;
+  float scale = 0;  ///< from a sum of products to full scale 1.0
 };
 
-/// Lays `source` out in `buffer` (grown as needed, kept by the caller) for a read whose
-/// positions stay below `reach` source frames, as they are before a loop wraps them (a read of n
-/// frames from frame 0 at steps of at most 1: n). The copy holds no more than that read sees.
-UnitSource LayOutUnitSource(const ResamplerSource& source, std::int64_t reach,
-                            std::vector<std::int16_t>& buffer);
+/// Where SteadyReads live, kept by the caller from one voice to the next; they only grow.
+struct SteadyBuffers {
+  std::vector<std::int16_t> frames, rows;
+};
 
-struct UnitPosition {
-  std::int64_t fixed = 0;  ///< source frames x 2^32, in the copy's frames after a wrap
+/// Whether `step` can be read steadily: above 0 and at most kMaxKernelStretch.
+bool ReadsSteadily(double step);
+
+/// Lays out a read of `output_frames` frames at `step` (ReadsSteadily) from position `start` on.
+/// The copy holds no more than that read sees; the kernel is the unit kernel at steps up to 1,
+/// and above, the stretched kernel tabulated for the step.
+SteadyRead LayOutSteadyRead(const ResamplerSource& source, double step, double start,
+                            std::int64_t output_frames, SteadyBuffers& buffers);
+
+struct SteadyPosition {
+  std::int64_t fixed = 0;  ///< in the copy's frames once the loop has wrapped
   bool wrapped = false;
+  bool read_out = false;  ///< a source that does not loop: nothing but silence from here on
 };
 
-/// Reads `out.size()` output frames from `at` on at a constant `step` (fixed point, 0 < step <=
-/// 2^32), full scale 1.0, and moves `at` past them.
-void ReadUnitFrames(const UnitSource& source, UnitPosition& at, std::int64_t step,
-                    std::span<float> out);
+/// The position `frame` source frames in.
+SteadyPosition SteadyStart(double frame);
 
-/// Whether the unit kernel reads nothing but the silence after a source that does not loop.
-bool UnitReadsPastEnd(const UnitSource& source, const UnitPosition& at);
+/// Reads `out.size()` output frames from `at` on (full scale 1.0) and moves `at` past them.
+void ReadSteadyFrames(const SteadyRead& read, SteadyPosition& at, std::span<float> out);
 
 }  // namespace brumlet::sampler
