@@ -70,7 +70,7 @@ double StretchedKernelAt(double x) { return KernelAt(x, kKernelHalfWidth, kKaise
 struct KernelTable {
   // For steps at or below 1, by phase: row p holds the 48 taps of a position (p + 1/2) / 4096
   // past a source frame, scaled by unit_scale, so that a read takes it whole over adjacent frames.
-  std::vector<std::int16_t> unit_rows;  // kUnitPhases x kUnitTaps
+  std::vector<TapBlock> unit_rows;  // kUnitPhases x kUnitTaps
   float unit_scale = 0;                 // a row's sum of products, back to full scale 1.0
   // For steps above 1, by position: the kernel every 1/kPhases frame from -28 to 28, its taps
   // falling anywhere. Pairs of a value and its difference to the next, side by side: the
@@ -81,7 +81,7 @@ struct KernelTable {
 // Rounds `rows` (each `taps` long) to 16-bit taps, as large as they can be: 32767 for the largest,
 // unless a lane's taps would add up to more than kLaneLimit (each rounded tap is at most half a
 // step larger). Returns the scale they were multiplied by.
-double ToInt16Taps(const std::vector<double>& rows, int taps, std::vector<std::int16_t>& out) {
+double ToInt16Taps(const std::vector<double>& rows, int taps, std::vector<TapBlock>& out) {
   double largest = 0, widest_lane = 0;
   for (std::size_t row = 0; row < rows.size(); row += static_cast<std::size_t>(taps)) {
     for (int lane = 0; lane < kLaneCount; ++lane) {
@@ -97,9 +97,9 @@ double ToInt16Taps(const std::vector<double>& rows, int taps, std::vector<std::i
   const double taps_per_lane = static_cast<double>(taps) / kLaneCount;
   const double scale =
       std::min(32767 / largest, (static_cast<double>(kLaneLimit) - taps_per_lane / 2) / widest_lane);
-  if (out.size() < rows.size()) out.resize(rows.size());
+  if (out.size() < rows.size() / 8) out.resize(rows.size() / 8);
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    out[i] = static_cast<std::int16_t>(std::lround(rows[i] * scale));
+    out[i / 8].taps[i % 8] = static_cast<std::int16_t>(std::lround(rows[i] * scale));
   }
   return scale;
 }
@@ -142,25 +142,27 @@ const KernelTable& Kernel() {
 // lanes of 32-bit integers (exact, see kLaneLimit), the lanes then added as floats in a fixed
 // order: SSE2's multiply-add and the plain loop give the same bits. kTaps > 0 fixes the count.
 template <int kTaps>
-inline float DotInt16(const std::int16_t* __restrict taps, const std::int16_t* __restrict x,
+inline float DotInt16(const TapBlock* __restrict taps, const std::int16_t* __restrict x,
                       int count) {
   if constexpr (kTaps > 0) count = kTaps;
 #if defined(__SSE2__)
-  const auto load = [](const std::int16_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const auto block = [taps](int j) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(taps[j / 8].taps.data()));
   };
-  __m128i sum = _mm_madd_epi16(load(taps), load(x));
-  for (int j = 8; j < count; j += 8) {
-    sum = _mm_add_epi32(sum, _mm_madd_epi16(load(taps + j), load(x + j)));
-  }
+  const auto frames = [x](int j) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j));
+  };
+  __m128i sum = _mm_madd_epi16(block(0), frames(0));
+  for (int j = 8; j < count; j += 8) sum = _mm_add_epi32(sum, _mm_madd_epi16(block(j), frames(j)));
   const __m128 lanes = _mm_cvtepi32_ps(sum);
   const __m128 halves = _mm_add_ps(lanes, _mm_movehl_ps(lanes, lanes));  // 0 + 2, 1 + 3
   return _mm_cvtss_f32(_mm_add_ss(halves, _mm_shuffle_ps(halves, halves, 1)));
 #else
   std::array<std::int32_t, kLaneCount> lane{};
   for (int j = 0; j < count; j += 8) {
+    const std::array<std::int16_t, 8>& t = taps[j / 8].taps;
     for (int l = 0; l < kLaneCount; ++l) {
-      lane[l] += taps[j + 2 * l] * x[j + 2 * l] + taps[j + 2 * l + 1] * x[j + 2 * l + 1];
+      lane[l] += t[2 * l] * x[j + 2 * l] + t[2 * l + 1] * x[j + 2 * l + 1];
     }
   }
   return (static_cast<float>(lane[0]) + static_cast<float>(lane[2])) +
@@ -249,7 +251,7 @@ float ReadOne(const KernelTable& kernel, const ResamplerSource& source, const Re
   if (step <= 1) {
     const double base = std::floor(at.frame);
     const int row = std::min(static_cast<int>((at.frame - base) * kUnitPhases), kUnitPhases - 1);
-    const std::int16_t* taps = &kernel.unit_rows[static_cast<std::size_t>(row) * kUnitTaps];
+    const TapBlock* taps = &kernel.unit_rows[static_cast<std::size_t>(row) * kUnitTaps / 8];
     const std::int64_t first = static_cast<std::int64_t>(base) - kUnitKernelHalfWidth + 1;
     if (first >= begin && first + kUnitTaps <= end) {
       return DotInt16<kUnitTaps>(taps, frames + first, kUnitTaps) * kernel.unit_scale;
@@ -319,7 +321,7 @@ void ReadSteady(const SteadyRead& read, SteadyPosition& at, std::span<float> out
   // The read's numbers in locals: the compiler cannot tell that storing `out` leaves them be.
   const int taps = kTaps > 0 ? kTaps : read.taps;
   const int row_shift = kSteadyFractionBits - read.phase_bits;
-  const std::int16_t* const rows = read.rows;
+  const TapBlock* const rows = read.rows;
   const std::int16_t* const first = read.first - read.left;
   const std::int64_t step = read.step;
   const float scale = read.scale;
@@ -333,11 +335,11 @@ void ReadSteady(const SteadyRead& read, SteadyPosition& at, std::span<float> out
   std::size_t n = 0;
   for (; n < out.size() && !read_out; ++n) {
     const std::int64_t phase = position & (kOne - 1);
-    const std::int16_t* row = rows + static_cast<std::size_t>(phase >> row_shift) * taps;
+    const TapBlock* row = rows + static_cast<std::size_t>(phase >> row_shift) * (taps / 8);
     const std::int16_t* x = first + (position >> kSteadyFractionBits);
     if constexpr (kInterpolated) {
       const float here = DotInt16<kTaps>(row, x, taps);
-      const float next = DotInt16<kTaps>(row + taps, x, taps);
+      const float next = DotInt16<kTaps>(row + taps / 8, x, taps);
       const float fraction = static_cast<float>(phase & fraction_mask) * fraction_scale;
       out[n] = (here + fraction * (next - here)) * scale;
     } else {

@@ -37,6 +37,7 @@
 // within the rounding of the position.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -72,6 +73,11 @@ void Advance(const ResamplerSource& source, ReadPosition& at, double step);
 /// Whether the kernel, at `step`, reads nothing but the silence after a source that does not loop.
 bool ReadsPastEnd(const ResamplerSource& source, const ReadPosition& at, double step);
 
+/// Eight 16-bit taps of a kernel row, on a 16-byte boundary so that SSE2 reads them whole.
+struct alignas(16) TapBlock {
+  std::array<std::int16_t, 8> taps;
+};
+
 /// A steady read's positions and step in fixed point: source frames x 2^32.
 inline constexpr int kSteadyFractionBits = 32;
 
@@ -92,15 +98,16 @@ struct SteadyRead {
   std::int64_t wrap = 0, wrap_back = 0;
   /// The kernel: a read at frame f + phase takes the copy's frames f - left .. f - left + taps
   /// - 1 and the row of its phase (of 2^phase_bits), or that row and the next, interpolated.
-  const std::int16_t* rows = nullptr;
-  int taps = 0, left = 0, phase_bits = 0;
+  const TapBlock* rows = nullptr;
+  int taps = 0, left = 0, phase_bits = 0;  ///< taps: a multiple of 8
   bool interpolated = false;
   float scale = 0;  ///< from a sum of products to full scale 1.0
 };
 
 /// Where SteadyReads live, kept by the caller from one voice to the next; they only grow.
 struct SteadyBuffers {
-  std::vector<std::int16_t> frames, rows;
+  std::vector<std::int16_t> frames;
+  std::vector<TapBlock> rows;
 };
 
 /// Whether `step` can be read steadily: above 0 and at most kMaxKernelStretch.
