@@ -161,9 +161,10 @@ class BankFrames final : public sampler::FrameReader {
     if (bytes_.size() < size) bytes_.resize(size);
     file_.Seek(sample_data_offset_ + 2 * range.first, Site::kBankSeek);
     file_.ReadExact(bytes_.data(), size, Site::kSampleRead);
-    for (std::size_t i = 0; i < out.size() && i < range.frames; ++i) {
-      out[i] = LoadI16(bytes_.data() + 2 * i);
-    }
+    // One bound, so that the compiler runs the loop on vectors.
+    const std::size_t count = std::min<std::size_t>(out.size(), range.frames);
+    const Byte* bytes = bytes_.data();
+    for (std::size_t i = 0; i < count; ++i) out[i] = LoadI16(bytes + 2 * i);
   }
 
  private:
