@@ -93,8 +93,8 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
   bool read_out = false;
   const std::size_t frames = out.size();
   static_assert(kControlFrames <= kVolumeBlockFrames);
-  std::array<float, kControlFrames> read{};
-  std::array<double, kControlFrames> shaped, levels;
+  std::array<float, kControlFrames> read{}, shaped;
+  std::array<double, kControlFrames> levels;
   for (std::size_t block = 0; block < frames; block += kControlFrames) {
     const double seconds = static_cast<double>(block) / rate;
     const double step_end =

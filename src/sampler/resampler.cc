@@ -46,26 +46,54 @@ constexpr std::int64_t kLaneLimit = 65535;
 static_assert(kUnitTaps % 8 == 0);
 static_assert(kLaneLimit * 32768 <= std::numeric_limits<std::int32_t>::max());
 
-double BesselI0(double x) {
-  double sum = 1, term = 1;
-  for (int k = 1; term > 1e-17 * sum; ++k) {
-    term *= (x / (2 * k)) * (x / (2 * k));
-    sum += term;
+// The Kaiser window of `beta` over `half_width` frames either side, by I0's series: I0(z) is the
+// sum over k of ((z / 2)^k / k!)^2. With beta at most 8.6, z^2 / 4 is at most 18.5 and 32 terms
+// leave the rest below 10^-30 of the sum. A fixed number of terms lets many places be summed
+// side by side, on vectors: the tables take a few hundred thousand.
+class KaiserWindow {
+ public:
+  static constexpr int kBatch = 64;
+
+  KaiserWindow(int half_width, double beta) : half_width_(half_width), beta_(beta) {
+    double zero = 0, peak = 0;
+    AtEach(&zero, &peak, 1);
+    i0_beta_ = peak;
   }
-  return sum;
-}
 
-// A windowed sinc at `x` frames from its centre: zero crossings every frame, `half_width` of them
-// either side under a Kaiser window of `beta`.
-double KernelAt(double x, int half_width, double beta) {
-  if (std::abs(x) >= half_width) return 0;
-  const double r = x / half_width;
-  const double window = BesselI0(beta * std::sqrt(1 - r * r)) / BesselI0(beta);
-  const double sinc = x == 0 ? 1 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-  return sinc * window;
-}
+  // The window at each of `count` (at most kBatch) places `x`, in frames from its centre; 0
+  // outside it. Before i0_beta_ is known, I0 itself.
+  void AtEach(const double* x, double* out, int count) const {
+    static constexpr int kTerms = 32;
+    static constexpr std::array<double, kTerms> kInverseSquares = [] {
+      std::array<double, kTerms> v{};
+      for (int k = 1; k < kTerms; ++k) v[k] = 1.0 / (static_cast<double>(k) * k);
+      return v;
+    }();
+    std::array<double, kBatch> quarter_square, term, sum;
+    for (int i = 0; i < count; ++i) {
+      const double r = x[i] / half_width_;
+      quarter_square[i] = std::abs(r) < 1 ? beta_ * beta_ * (1 - r * r) / 4 : 0;
+      term[i] = 1;
+      sum[i] = 1;
+    }
+    for (int k = 1; k < kTerms; ++k) {
+      for (int i = 0; i < count; ++i) {
+        term[i] *= quarter_square[i] * kInverseSquares[k];
+        sum[i] += term[i];
+      }
+    }
+    const double scale = i0_beta_ > 0 ? 1 / i0_beta_ : 1;
+    for (int i = 0; i < count; ++i) out[i] = std::abs(x[i]) < half_width_ ? sum[i] * scale : 0;
+  }
 
-double StretchedKernelAt(double x) { return KernelAt(x, kKernelHalfWidth, kKaiserBeta); }
+ private:
+  int half_width_;
+  double beta_;
+  double i0_beta_ = 0;
+};
+
+// sin(pi x) / (pi x), given sin(pi x).
+double Sinc(double x, double sin_pi_x) { return x == 0 ? 1 : sin_pi_x / (std::numbers::pi * x); }
 
 struct KernelTable {
   // For steps at or below 1, by phase: row p holds the 48 taps of a position (p + 1/2) / 4096
@@ -78,54 +106,73 @@ struct KernelTable {
   std::vector<std::array<float, 2>> fine;  // kTaps x kPhases + 1
 };
 
-// Rounds `rows` (each `taps` long) to 16-bit taps, as large as they can be: 32767 for the largest,
-// unless a lane's taps would add up to more than kLaneLimit (each rounded tap is at most half a
-// step larger). Returns the scale they were multiplied by.
-double ToInt16Taps(const std::vector<double>& rows, int taps, std::vector<TapBlock>& out) {
+// Tabulates `count` rows of `taps` values (a multiple of 8), row r as `row(r, values)` gives it,
+// as 16-bit taps into `out`, as large as they can be: 32767 for the largest, unless a lane's taps
+// would add up to more than kLaneLimit (each rounded tap is at most half a step larger). The rows
+// are worked out twice, once for the scale and once to round them, rather than kept: the unit
+// kernel's would take 1.5 MB. Returns the scale they were multiplied by.
+template <typename Row>
+double TabulateRows(int count, int taps, const Row& row, std::vector<TapBlock>& out) {
+  std::vector<double> values(static_cast<std::size_t>(taps));
   double largest = 0, widest_lane = 0;
-  for (std::size_t row = 0; row < rows.size(); row += static_cast<std::size_t>(taps)) {
+  for (int r = 0; r < count; ++r) {
+    row(r, values.data());
     for (int lane = 0; lane < kLaneCount; ++lane) {
       double sum = 0;
-      for (int j = 2 * lane; j < taps; j += 8) {
-        sum += std::abs(rows[row + static_cast<std::size_t>(j)]) +
-               std::abs(rows[row + static_cast<std::size_t>(j) + 1]);
-      }
+      for (int j = 2 * lane; j < taps; j += 8) sum += std::abs(values[j]) + std::abs(values[j + 1]);
       widest_lane = std::max(widest_lane, sum);
     }
+    for (double value : values) largest = std::max(largest, std::abs(value));
   }
-  for (double value : rows) largest = std::max(largest, std::abs(value));
   const double taps_per_lane = static_cast<double>(taps) / kLaneCount;
   const double scale =
       std::min(32767 / largest, (static_cast<double>(kLaneLimit) - taps_per_lane / 2) / widest_lane);
-  if (out.size() < rows.size() / 8) out.resize(rows.size() / 8);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    out[i / 8].taps[i % 8] = static_cast<std::int16_t>(std::lround(rows[i] * scale));
+  const auto blocks = static_cast<std::size_t>(count) * static_cast<std::size_t>(taps / 8);
+  if (out.size() < blocks) out.resize(blocks);
+  for (int r = 0; r < count; ++r) {
+    row(r, values.data());
+    TapBlock* blocks_of_row = &out[static_cast<std::size_t>(r) * static_cast<std::size_t>(taps / 8)];
+    for (int j = 0; j < taps; ++j) {
+      blocks_of_row[j / 8].taps[j % 8] = static_cast<std::int16_t>(std::lround(values[j] * scale));
+    }
   }
   return scale;
 }
 
 void BuildUnitRows(KernelTable& t) {
-  std::vector<double> rows(static_cast<std::size_t>(kUnitPhases) * kUnitTaps);
-  // Row p at phase f and row 4095 - p at 1 - f are each other's mirror image.
-  for (int p = 0; p < kUnitPhases / 2; ++p) {
-    const double phase = (p + 0.5) / kUnitPhases;
+  const KaiserWindow window(kUnitKernelHalfWidth, kUnitKaiserBeta);
+  // Row p at phase f and row 4095 - p at 1 - f are each other's mirror image. Along a row the
+  // taps are a frame apart, so sin(pi x) only changes its sign.
+  const auto row = [&window](int p, double* values) {
+    const bool mirrored = p >= kUnitPhases / 2;
+    const double phase = ((mirrored ? kUnitPhases - 1 - p : p) + 0.5) / kUnitPhases;
+    std::array<double, kUnitTaps> x, w;
+    for (int j = 0; j < kUnitTaps; ++j) x[j] = j - (kUnitKernelHalfWidth - 1) - phase;
+    window.AtEach(x.data(), w.data(), kUnitTaps);
+    const double sin_first = std::sin(std::numbers::pi * x[0]);
     for (int j = 0; j < kUnitTaps; ++j) {
-      const double value = KernelAt(j - (kUnitKernelHalfWidth - 1) - phase, kUnitKernelHalfWidth,
-                                    kUnitKaiserBeta);
-      rows[static_cast<std::size_t>(p) * kUnitTaps + j] = value;
-      rows[static_cast<std::size_t>(kUnitPhases - 1 - p) * kUnitTaps + (kUnitTaps - 1 - j)] = value;
+      values[mirrored ? kUnitTaps - 1 - j : j] = Sinc(x[j], j % 2 ? -sin_first : sin_first) * w[j];
     }
-  }
-  t.unit_scale = static_cast<float>(1 / (ToInt16Taps(rows, kUnitTaps, t.unit_rows) * 32768));
+  };
+  const double scale = TabulateRows(kUnitPhases, kUnitTaps, row, t.unit_rows);
+  t.unit_scale = static_cast<float>(1 / (scale * 32768));
 }
 
 KernelTable BuildKernelTable() {
   KernelTable t;
   BuildUnitRows(t);
+  const KaiserWindow window(kKernelHalfWidth, kKaiserBeta);
   t.fine.resize(kTaps * kPhases + 1);
-  for (std::size_t u = 0; u < t.fine.size(); ++u) {
-    t.fine[u][0] =
-        static_cast<float>(StretchedKernelAt(static_cast<double>(u) / kPhases - kKernelHalfWidth));
+  std::array<double, KaiserWindow::kBatch> x, w;
+  for (std::size_t u = 0; u < t.fine.size(); u += x.size()) {
+    const int count = static_cast<int>(std::min(x.size(), t.fine.size() - u));
+    for (int i = 0; i < count; ++i) {
+      x[i] = static_cast<double>(u + i) / kPhases - kKernelHalfWidth;
+    }
+    window.AtEach(x.data(), w.data(), count);
+    for (int i = 0; i < count; ++i) {
+      t.fine[u + i][0] = static_cast<float>(Sinc(x[i], std::sin(std::numbers::pi * x[i])) * w[i]);
+    }
   }
   for (std::size_t u = 0; u + 1 < t.fine.size(); ++u)
     t.fine[u][1] = t.fine[u + 1][0] - t.fine[u][0];
@@ -304,15 +351,14 @@ void TabulateStretched(const KernelTable& kernel, double step, SteadyRead& read,
   read.phase_bits = std::clamp(static_cast<int>(std::ceil(std::log2(256 / stretch))), 4, 8);
   read.interpolated = true;
   const int phases = 1 << read.phase_bits;
-  std::vector<double> rows(static_cast<std::size_t>(phases + 1) * read.taps);
-  for (int p = 0; p <= phases; ++p) {
+  const auto row = [&kernel, &read, phases, stretch](int p, double* values) {
     const double phase = static_cast<double>(p) / phases;
     for (int j = 0; j < read.taps; ++j) {
-      rows[static_cast<std::size_t>(p) * read.taps + j] =
-          FineKernelAt(kernel, (j - read.left - phase) / stretch) / stretch;
+      values[j] = FineKernelAt(kernel, (j - read.left - phase) / stretch) / stretch;
     }
-  }
-  read.scale = static_cast<float>(1 / (ToInt16Taps(rows, read.taps, buffers.rows) * 32768));
+  };
+  const double scale = TabulateRows(phases + 1, read.taps, row, buffers.rows);
+  read.scale = static_cast<float>(1 / (scale * 32768));
   read.rows = buffers.rows.data();
 }
 
