@@ -372,7 +372,8 @@ void ReadSteady(const SteadyRead& read, SteadyPosition& at, std::span<float> out
   const std::int64_t step = read.step;
   const float scale = read.scale;
   [[maybe_unused]] const std::int64_t fraction_mask = (std::int64_t{1} << row_shift) - 1;
-  [[maybe_unused]] const float fraction_scale = std::ldexp(1.0f, -row_shift);
+  [[maybe_unused]] const float fraction_scale =
+      1 / static_cast<float>(std::int64_t{1} << row_shift);
   std::int64_t limit = !read.loops  ? read.end
                        : at.wrapped ? read.wrap
                                     : read.first_wrap;
