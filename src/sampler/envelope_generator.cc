@@ -18,6 +18,10 @@ void Tabulate(VolumeRun& run) {
     run.powers[i] = run.powers[i - 1] * run.factor;
     run.sums[i] = run.sums[i - 1] + run.powers[i - 1];
   }
+  for (std::size_t i = 0; i < run.float_powers.size(); ++i) {
+    run.float_powers[i] = static_cast<float>(run.powers[i]);
+    run.float_sums[i] = static_cast<float>(run.sums[i]);
+  }
 }
 
 }  // namespace
@@ -108,7 +112,7 @@ void EnterVolumeStage(VolumeRun& run) {
   Tabulate(run);
 }
 
-void NextVolumeLevels(VolumeRun& run, double gain, std::span<double> out) {
+void NextVolumeLevels(VolumeRun& run, double gain, std::span<float> out) {
   std::size_t done = 0;
   while (done < out.size()) {
     if (run.frame >= run.stage_end) EnterVolumeStage(run);
@@ -117,11 +121,13 @@ void NextVolumeLevels(VolumeRun& run, double gain, std::span<double> out) {
     const std::size_t count =
         left < static_cast<double>(out.size() - done) ? static_cast<std::size_t>(left)
                                                       : out.size() - done;
-    const double level = run.level, step = run.step;
+    const auto level = static_cast<float>(gain * run.level);
+    const auto step = static_cast<float>(gain * run.step);
+    float* to = &out[done];
     for (std::size_t i = 0; i < count; ++i) {
-      out[done + i] = gain * (level * run.powers[i] + step * run.sums[i]);
+      to[i] = level * run.float_powers[i] + step * run.float_sums[i];
     }
-    run.level = level * run.powers[count] + step * run.sums[count];
+    run.level = run.level * run.powers[count] + run.step * run.sums[count];
     run.frame += static_cast<double>(count);
     done += count;
   }

@@ -53,10 +53,12 @@ struct VolumeRun {
   double level = 0;
   /// Within a stage each frame's level is the last one's times `factor` plus `step`, so the
   /// level i frames on is level x powers[i] + step x sums[i]: powers[i] = factor^i, sums[i] =
-  /// 1 + factor + ... + factor^(i - 1).
+  /// 1 + factor + ... + factor^(i - 1). In double from block to block, so that a long stage
+  /// does not drift; in float within a block, where the levels are applied to float frames.
   double factor = 1;
   double step = 0;
   std::array<double, kVolumeBlockFrames + 1> powers{}, sums{};
+  std::array<float, kVolumeBlockFrames> float_powers{}, float_sums{};
 };
 
 VolumeRun StartVolumeRun(const EnvelopeShape& volume, double rate);
@@ -67,7 +69,7 @@ void EnterVolumeStage(VolumeRun& run);
 /// The levels of the run's next `out.size()` frames (at most kVolumeBlockFrames), each times
 /// `gain`; the run moves on past them. Each level comes from the stage's first, not from the
 /// frame before it, so that no frame waits for the one before.
-void NextVolumeLevels(VolumeRun& run, double gain, std::span<double> out);
+void NextVolumeLevels(VolumeRun& run, double gain, std::span<float> out);
 
 /// Whether the run has settled at a level that is silence for a 16-bit render (below -120 dB).
 inline bool VolumeRunSilent(const VolumeRun& run) {

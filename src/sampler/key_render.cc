@@ -93,8 +93,7 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
   bool read_out = false;
   const std::size_t frames = out.size();
   static_assert(kControlFrames <= kVolumeBlockFrames);
-  std::array<float, kControlFrames> read{}, shaped;
-  std::array<double, kControlFrames> levels;
+  std::array<float, kControlFrames> read{}, shaped, levels;
   for (std::size_t block = 0; block < frames; block += kControlFrames) {
     const double seconds = static_cast<double>(block) / rate;
     const double step_end =
@@ -123,10 +122,10 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
     NextVolumeLevels(volume, v.gain, std::span(levels).first(count));
     float* to = &out[block];
     if (block + count <= fresh) {
-      for (std::size_t j = 0; j < count; ++j) to[j] += static_cast<float>(levels[j] * shaped[j]);
+      for (std::size_t j = 0; j < count; ++j) to[j] += levels[j] * shaped[j];
     } else {
       // Blocks start at multiples of kControlFrames and `fresh` is one, or the end.
-      for (std::size_t j = 0; j < count; ++j) to[j] = static_cast<float>(levels[j] * shaped[j]);
+      for (std::size_t j = 0; j < count; ++j) to[j] = levels[j] * shaped[j];
     }
     step_start = step_end;
     read_out = read_out || (steady ? steady_at.read_out : ReadsPastEnd(source, at, step_start));
