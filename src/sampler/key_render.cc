@@ -36,9 +36,12 @@ bool NeedsFilter(const RenderVoice& v, double rate) {
   return v.filter_q_db > 0 || CutoffHz(lowest) < kHighestCutoffRatio * rate;
 }
 
-double FilterCutoffHz(const RenderVoice& v, double rate, double seconds) {
-  const double cents =
-      v.filter_cutoff_cents + ModulationLevelAt(v.modulation, seconds) * v.mod_env_to_filter_cents;
+double FilterCutoffCents(const RenderVoice& v, double seconds) {
+  return v.filter_cutoff_cents +
+         ModulationLevelAt(v.modulation, seconds) * v.mod_env_to_filter_cents;
+}
+
+double FilterCutoffHz(double cents, double rate) {
   return std::clamp(CutoffHz(cents), kLowestCutoffHz, kHighestCutoffRatio * rate);
 }
 
@@ -74,9 +77,10 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
   const double q = ResonanceQ(v.filter_q_db);
   const bool filter_sweeps = filtered && v.mod_env_to_filter_cents != 0;
   BiquadFourFrames filter;
-  double cutoff_hz = 0;
+  double cutoff_cents = 0, cutoff_hz = 0;
   if (filtered) {
-    cutoff_hz = FilterCutoffHz(v, rate, 0);
+    cutoff_cents = FilterCutoffCents(v, 0);
+    cutoff_hz = FilterCutoffHz(cutoff_cents, rate);
     filter = FourFrames(LowPass(cutoff_hz, rate, q));
   }
   BiquadState state;
@@ -100,9 +104,11 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
         sweeps ? ReadStep(v, rate, static_cast<double>(block + kControlFrames) / rate, extra_cents)
                : step_start;
     const double slope = (step_end - step_start) / kControlFrames;
-    // The cutoff stops moving where the modulation envelope settles, or where it is clamped.
-    if (filter_sweeps) {
-      const double hz = FilterCutoffHz(v, rate, seconds);
+    // The cutoff stops moving where the modulation envelope settles, or where it is clamped:
+    // the same cutoff gives the same coefficients.
+    if (filter_sweeps && FilterCutoffCents(v, seconds) != cutoff_cents) {
+      cutoff_cents = FilterCutoffCents(v, seconds);
+      const double hz = FilterCutoffHz(cutoff_cents, rate);
       if (hz != cutoff_hz) filter = FourFrames(LowPass(hz, rate, q));
       cutoff_hz = hz;
     }
