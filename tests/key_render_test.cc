@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -105,6 +106,40 @@ TEST(Resampler, FlatUpTo045OfTheSlowerRateAndQuietFrom055) {
                 worst_ripple, worst_rest);
     if (worst_stop > -200) std::printf(", stopband %.1f dB", worst_stop);
     std::printf("\n");
+  }
+}
+
+// A steady read follows the read frame by frame through a loop's first wrap and the wraps after
+// it (loops shorter and longer than a window's half), a loop the read never reaches and the end
+// of a source that does not loop, at steps of either kernel. They differ only by the rounding of
+// the position and, above a step of 1, the kernel's own tabulation (84 dB down).
+TEST(Resampler, ASteadyReadGivesWhatTheReadFrameByFrameGives) {
+  struct Case {
+    double step;
+    std::size_t frames;
+    bool loops;
+    std::uint32_t loop_start, loop_end;
+  };
+  const Case cases[] = {{0.9876, 700, true, 300, 301},    {0.9876, 700, true, 300, 305},
+                        {0.9876, 700, true, 300, 322},    {0.9876, 700, true, 300, 397},
+                        {0.9876, 3000, true, 2000, 2500}, {0.9876, 700, false, 0, 0},
+                        {1.3, 700, true, 300, 305},       {1.3, 700, true, 300, 397},
+                        {1.3, 700, false, 0, 0}};
+  const std::vector<std::int16_t> data = Tone(3000, 0.1234);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.step << ", loop " << c.loop_start << ".." << c.loop_end);
+    const ResamplerSource source{std::span(data).first(c.frames), c.loops, c.loop_start,
+                                 c.loop_end};
+    constexpr int kFrames = 1200;
+    std::vector<float> steady(kFrames), each(kFrames);
+    SteadyBuffers buffers;
+    const SteadyRead read = LayOutSteadyRead(source, c.step, 0, kFrames, buffers);
+    SteadyPosition at;
+    ReadSteadyFrames(read, at, steady);
+    ReadPosition position;
+    ReadFrames(source, position, c.step, 0, each);
+    for (int n = 0; n < kFrames; ++n) ASSERT_NEAR(steady[n], each[n], 2e-3) << n;
+    EXPECT_EQ(at.read_out, !c.loops);  // 1200 frames read 1185 source frames or more
   }
 }
 
@@ -329,6 +364,24 @@ TEST(KeyRender, ALoopedRenderJoinsAndAClippingSumIsScaledDown) {
   EXPECT_FALSE(ToInt16(quiet, pcm).scaled_down);
   EXPECT_EQ(pcm[0], 16384);
   EXPECT_EQ(pcm[1], -32768);
+}
+
+// Each value at every place of a group of four, and after the last whole group: rounded to the
+// nearest, ties to even, clamped, and 0 for what is not finite.
+TEST(KeyRender, ToInt16RoundsTiesToEven) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  const std::vector<std::pair<float, int>> values = {
+      {1.5f / 32768, 2}, {2.5f / 32768, 2}, {-2.5f / 32768, -2}, {2.4f / 32768, 2}, {0.99999f, 32767},
+      {-1, -32768},      {nan, 0},          {inf, 0},            {-inf, 0}};
+  for (std::size_t shift = 0; shift < 4; ++shift) {
+    std::vector<float> render(shift, 0.0f);
+    for (const auto& [value, expected] : values) render.push_back(value);
+    std::vector<std::int16_t> pcm(render.size());
+    EXPECT_FALSE(ToInt16(render, pcm).scaled_down);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      EXPECT_EQ(pcm[shift + i], values[i].second) << values[i].first << " at " << shift + i;
+    }
+  }
 }
 
 }  // namespace

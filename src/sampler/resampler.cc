@@ -460,22 +460,29 @@ SteadyRead LayOutSteadyRead(const ResamplerSource& source, double step, double s
     TabulateStretched(kernel, step, read, buffers);
   }
   read.loops = source.loops;
-  // The last frame a window is centred on, in the copy's frames.
-  std::int64_t last = static_cast<std::int64_t>(start + static_cast<double>(output_frames) * step);
+  // The last frame a window is centred on before a wrap: the read never gets further. A place
+  // beyond it (a bank's frame numbers go far past what a position in fixed point holds) is
+  // never reached.
+  const auto reach = static_cast<std::int64_t>(start + static_cast<double>(output_frames) * step);
+  constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+  std::int64_t last = reach;
   if (source.loops) {
     const std::int64_t length = source.loop_end - source.loop_start;
     const std::int64_t shift =
         (std::max<std::int64_t>(read.left - length, 0) + length - 1) / length * length;
     const std::int64_t back = (kLeastWrap + length - 1) / length * length;
-    read.first_wrap = source.loop_end * kOne;
-    read.first_shift = shift * kOne;
-    read.wrap = (source.loop_end + shift + back) * kOne;
-    read.wrap_back = back * kOne;
-    last = std::min(last + shift, source.loop_end + shift + back - 1);
+    read.first_wrap = kNever;
+    if (source.loop_end <= reach + 1) {
+      read.first_wrap = source.loop_end * kOne;
+      read.first_shift = shift * kOne;
+      read.wrap = (source.loop_end + shift + back) * kOne;
+      read.wrap_back = back * kOne;
+      last = std::min(reach + shift, source.loop_end + shift + back - 1);
+    }
   } else {
     const auto frames = static_cast<std::int64_t>(source.frames.size());
-    read.end = (frames + read.left) * kOne;
-    last = std::min(last, frames + read.left - 1);
+    read.end = frames + read.left <= reach + 1 ? (frames + read.left) * kOne : kNever;
+    last = std::min(reach, frames + read.left - 1);
   }
   // Frames -left .. end - 1 of the read's view.
   const std::int64_t end = std::max<std::int64_t>(last - read.left + read.taps, 0);

@@ -93,9 +93,10 @@ inline constexpr int kSteadyFractionBits = 32;
 /// reaches the end of the copy; and the kernel for the step, as 16-bit taps by phase.
 struct SteadyRead {
   const std::int16_t* first = nullptr;  ///< source frame 0 within the copy
-  std::int64_t step = 0;                ///< fixed point, 1 to 16 x 2^32
+  std::int64_t step = 0;                ///< fixed point, at most 16 x 2^32
   bool loops = false;
   /// Fixed point: where a source that does not loop is read out (every later window silent).
+  /// Here and below, the largest int64 for a place the read never reaches.
   std::int64_t end = 0;
   /// Fixed point: where the position first wraps, and by how much it moves then (forward, so
   /// that the window's left part lies within the repeated loop; 0 for a loop long enough).
