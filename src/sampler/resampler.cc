@@ -29,13 +29,20 @@ constexpr int kMaxWindow =
     (static_cast<int>(2 * kKernelHalfWidth * kMaxKernelStretch) + 1 + kLanes - 1) / kLanes * kLanes;
 constexpr float kFullScale = 1.0f / 32768;  // the frames are gathered as they are, scaled once
 
-// The kernel for steps at or below 1. With 48 taps a Kaiser window does best near beta 7.4: its
-// stopband from 0.55 of the rate lies 76 dB down (beta 7 gives 72, 8 gives 63).
+// The unit kernel: 40 taps, its passband allowed to sag by 0.45 of the rate, so that the
+// transition starts before 0.45 and the stopband from 0.55 lies deeper. With its cutoff at the
+// Nyquist frequency a Kaiser window keeps both edges alike, 0.006 dB and 63 dB at best with 40
+// taps (76 dB with 48). Searched over cutoffs and betas, the passband within 0.09 dB of unity:
+// the cutoff at 0.4945 of the rate and beta 6.95 give a passband from +0.002 to -0.088 dB and a
+// stopband from 0.55 up 71.2 dB down. Unity at low frequencies, as the wide kernel has it: a
+// render peaks where it did, and is scaled down to fit full scale where it was.
+constexpr int kUnitKernelHalfWidth = 20;
 constexpr int kUnitTaps = 2 * kUnitKernelHalfWidth;
-constexpr double kUnitKaiserBeta = 7.4;
+constexpr double kUnitKaiserBeta = 6.95;
+constexpr double kUnitCutoff = 0.4945;
 // 4096 phases: taking the phase a position falls in moves it by up to 1/8192 of a frame, which
 // for a tone at 0.45 of the rate is an error about 74 dB down (2 pi 0.45 / (4096 sqrt 12)), and
-// less for lower tones. The table is 4096 x 48 x 2 bytes, 384 KiB.
+// less for lower tones. The table is 4096 x 40 x 2 bytes, 320 KiB.
 constexpr int kUnitPhaseBits = 12;
 constexpr int kUnitPhases = 1 << kUnitPhaseBits;
 // The products of 16-bit taps and frames are summed in four 32-bit lanes, each over two adjacent
@@ -96,14 +103,18 @@ class KaiserWindow {
 double Sinc(double x, double sin_pi_x) { return x == 0 ? 1 : sin_pi_x / (std::numbers::pi * x); }
 
 struct KernelTable {
-  // For steps at or below 1, by phase: row p holds the 48 taps of a position (p + 1/2) / 4096
-  // past a source frame, scaled by unit_scale, so that a read takes it whole over adjacent frames.
+  // The unit kernel, by phase: row p holds the 40 taps of a position (p + 1/2) / 4096 past a
+  // source frame, scaled by unit_scale, so that a steady read takes it whole over adjacent frames.
   std::vector<TapBlock> unit_rows;  // kUnitPhases x kUnitTaps
-  float unit_scale = 0;                 // a row's sum of products, back to full scale 1.0
-  // For steps above 1, by position: the kernel every 1/kPhases frame from -28 to 28, its taps
-  // falling anywhere. Pairs of a value and its difference to the next, side by side: the
+  float unit_scale = 0;             // a row's sum of products, back to full scale 1.0
+  // The wide kernel, by position: every 1/kPhases frame from -28 to 28, for a stretched read,
+  // whose taps fall anywhere. Pairs of a value and its difference to the next, side by side: the
   // stretched read fetches both of a pair at once and interpolates with one multiply-add.
   std::vector<std::array<float, 2>> fine;  // kTaps x kPhases + 1
+  // The same kernel by phase, for a read frame by frame at a step of at most 1: row p holds the
+  // 56 taps of a position p / kPhases past a source frame, taken whole, with the differences to
+  // the next row.
+  std::vector<float> rows, row_deltas;  // (kPhases + 1) x kTaps
 };
 
 // Tabulates `count` rows of `taps` values (a multiple of 8), row r as `row(r, values)` gives it,
@@ -141,17 +152,27 @@ double TabulateRows(int count, int taps, const Row& row, std::vector<TapBlock>& 
 
 void BuildUnitRows(KernelTable& t) {
   const KaiserWindow window(kUnitKernelHalfWidth, kUnitKaiserBeta);
-  // Row p at phase f and row 4095 - p at 1 - f are each other's mirror image. Along a row the
-  // taps are a frame apart, so sin(pi x) only changes its sign.
-  const auto row = [&window](int p, double* values) {
+  // sin(2 pi c x) along a row, whose taps are a frame apart: sin(a + b) from a row's first tap
+  // (a) and the same steps of j frames (b) for every row.
+  constexpr double kTurn = 2 * std::numbers::pi * kUnitCutoff;
+  std::array<double, kUnitTaps> cos_step, sin_step;
+  for (int j = 0; j < kUnitTaps; ++j) {
+    cos_step[j] = std::cos(kTurn * j);
+    sin_step[j] = std::sin(kTurn * j);
+  }
+  const double gain = 2 * kUnitCutoff;
+  // Row p at phase f and row 4095 - p at 1 - f are each other's mirror image.
+  const auto row = [&](int p, double* values) {
     const bool mirrored = p >= kUnitPhases / 2;
     const double phase = ((mirrored ? kUnitPhases - 1 - p : p) + 0.5) / kUnitPhases;
     std::array<double, kUnitTaps> x, w;
     for (int j = 0; j < kUnitTaps; ++j) x[j] = j - (kUnitKernelHalfWidth - 1) - phase;
     window.AtEach(x.data(), w.data(), kUnitTaps);
-    const double sin_first = std::sin(std::numbers::pi * x[0]);
+    const double sin_first = std::sin(kTurn * x[0]), cos_first = std::cos(kTurn * x[0]);
     for (int j = 0; j < kUnitTaps; ++j) {
-      values[mirrored ? kUnitTaps - 1 - j : j] = Sinc(x[j], j % 2 ? -sin_first : sin_first) * w[j];
+      const double sin_here = sin_first * cos_step[j] + cos_first * sin_step[j];
+      values[mirrored ? kUnitTaps - 1 - j : j] =
+          gain * Sinc(2 * kUnitCutoff * x[j], sin_here) * w[j];
     }
   };
   const double scale = TabulateRows(kUnitPhases, kUnitTaps, row, t.unit_rows);
@@ -176,6 +197,14 @@ KernelTable BuildKernelTable() {
   }
   for (std::size_t u = 0; u + 1 < t.fine.size(); ++u)
     t.fine[u][1] = t.fine[u + 1][0] - t.fine[u][0];
+  // Tap j of row p lies at j - 27 - p / kPhases frames, which `fine` holds at (j + 1) x kPhases
+  // - p.
+  t.rows.resize((kPhases + 1) * kTaps);
+  t.row_deltas.resize(t.rows.size());
+  for (int p = 0; p <= kPhases; ++p) {
+    for (int j = 0; j < kTaps; ++j) t.rows[p * kTaps + j] = t.fine[(j + 1) * kPhases - p][0];
+  }
+  for (int i = 0; i < kPhases * kTaps; ++i) t.row_deltas[i] = t.rows[i + kTaps] - t.rows[i];
   return t;
 }
 
@@ -262,6 +291,20 @@ float Sum(const std::array<float, kLanes>& acc) {
   return ((acc[0] + acc[1]) + (acc[2] + acc[3])) + ((acc[4] + acc[5]) + (acc[6] + acc[7]));
 }
 
+// The unstretched wide kernel at one phase, interpolated `fraction` of the way to the next, over
+// 56 frames. Eight accumulators, so that the sum is not one long chain of dependent additions.
+template <typename Sample>
+float DotRow(const float* __restrict values, const float* __restrict deltas, float fraction,
+             const Sample* __restrict x) {
+  std::array<float, kLanes> acc{};
+  for (int j = 0; j < kTaps; j += kLanes) {
+    for (int l = 0; l < kLanes; ++l) {
+      acc[l] += (values[j + l] + fraction * deltas[j + l]) * static_cast<float>(x[j + l]);
+    }
+  }
+  return Sum(acc);
+}
+
 // The stretched kernel over `taps` frames (padded with zeros to whole lanes): tap j lies at
 // u0 + j x spacing in `fine`'s steps. The taps' places are worked out in one loop and the table
 // read in another, so that the first and the final sum run on vectors; only the reads, which
@@ -297,15 +340,18 @@ float ReadOne(const KernelTable& kernel, const ResamplerSource& source, const Re
   const std::int64_t begin = DirectBegin(source, at.wrapped), end = DirectEnd(source);
   if (step <= 1) {
     const double base = std::floor(at.frame);
-    const int row = std::min(static_cast<int>((at.frame - base) * kUnitPhases), kUnitPhases - 1);
-    const TapBlock* taps = &kernel.unit_rows[static_cast<std::size_t>(row) * kUnitTaps / 8];
-    const std::int64_t first = static_cast<std::int64_t>(base) - kUnitKernelHalfWidth + 1;
-    if (first >= begin && first + kUnitTaps <= end) {
-      return DotInt16<kUnitTaps>(taps, frames + first, kUnitTaps) * kernel.unit_scale;
+    const double phase = (at.frame - base) * kPhases;
+    const int row = std::min(static_cast<int>(phase), kPhases - 1);
+    const auto fraction = static_cast<float>(phase - row);
+    const float* values = &kernel.rows[static_cast<std::size_t>(row) * kTaps];
+    const float* deltas = &kernel.row_deltas[static_cast<std::size_t>(row) * kTaps];
+    const std::int64_t first = static_cast<std::int64_t>(base) - kKernelHalfWidth + 1;
+    if (first >= begin && first + kTaps <= end) {
+      return DotRow(values, deltas, fraction, frames + first) * kFullScale;
     }
-    std::array<std::int16_t, kUnitTaps> window;
-    Gather(source, at.wrapped, first, kUnitTaps, window.data());
-    return DotInt16<kUnitTaps>(taps, window.data(), kUnitTaps) * kernel.unit_scale;
+    alignas(32) std::array<float, kTaps> window;
+    Gather(source, at.wrapped, first, kTaps, window.data());
+    return DotRow(values, deltas, fraction, window.data()) * kFullScale;
   }
   // Stretched by the step: the kernel's cutoff falls to the output's Nyquist frequency, so it
   // spans `reach` source frames either side and its taps are 1/stretch of a crossing apart.
@@ -432,8 +478,7 @@ void Advance(const ResamplerSource& source, ReadPosition& at, double step) {
 }
 
 bool ReadsPastEnd(const ResamplerSource& source, const ReadPosition& at, double step) {
-  const double reach = step <= 1 ? kUnitKernelHalfWidth
-                                 : kKernelHalfWidth * std::min(step, kMaxKernelStretch);
+  const double reach = kKernelHalfWidth * std::clamp(step, 1.0, kMaxKernelStretch);
   return !source.loops && at.frame - reach >= static_cast<double>(source.frames.size());
 }
 

@@ -1,46 +1,46 @@
 // Reading a voice's frames at any position and speed: band-limited windowed-sinc resampling, with
-// one kernel for reads at or below the source's rate and one for faster reads.
+// two kernels.
 //
-// The unit kernel, at a step of at most one source frame an output frame (the voice read at its
-// own rate or slower: a key's render runs at least as fast as every voice, so nearly every read
-// is one): sinc(x) under a Kaiser window (beta 7.4) of 24 zero crossings either side, 48 taps,
-// its cutoff at the source's Nyquist frequency. It is tabulated once per run at 4096 phases
-// between frames, each row the kernel at the centre of its 1/4096 of a frame, as 16-bit integers
-// (384 KiB); a read takes the row its phase falls in, whole, multiplies its 48 taps with the
-// 16-bit frames and sums the products in 32 bits, exactly. Measured with sines through it
-// (tests/key_render_test.cc: steps 0.5, 0.94, 0.9876 and 1, and a sweep from 0.5 to 1.5): the
-// gain stays within 0.01 dB up to 0.45 of the source rate (0.0006 dB measured), and everything
-// else that comes out stays at least 70 dB below the tone (73.4 dB measured, at 0.45 of the
-// rate): the images from 0.55 of the rate up (76 dB down), the error of taking the row for a
-// position up to 1/8192 of a frame away (about 74 dB down for a tone at 0.45 of the rate, less
-// for lower ones), the taps' rounding. 48 taps is the fewest with which a Kaiser window keeps 70
-// dB over a transition from 0.45 to 0.55; 40 keep 63.
+// The wide kernel: sinc(x) under a Kaiser window (beta 8.6) of 28 zero crossings either side, its
+// cutoff at the Nyquist frequency of the slower of the two rates: the source's when the voice is
+// read slower than one source frame an output frame (step <= 1), the output's when faster (the
+// kernel is stretched by the step, so whatever lies above the output's Nyquist frequency is
+// removed before it could alias). Measured with sines through it (tests/key_render_test.cc, steps
+// 0.5 to 3.7, steady and sweeping): the gain stays within 0.01 dB up to 0.45 of the slower rate,
+// and at 0.55 of it and above, and in every image and alias, at least 80 dB down (84 dB read
+// steadily from 16-bit taps, below; 96 dB frame by frame). It is tabulated once per run at 512
+// phases between taps, in float, linearly interpolated. The stretch stops at 16 (a voice read 16
+// times faster than the output, four octaves up): the taps a frame costs stay bounded, 56 x 16 at
+// most; a voice read faster still keeps its pitch but aliases what lies above 1/16 of its band.
 //
-// The stretched kernel, faster: sinc(x) under a Kaiser window (beta 8.6) of 28 zero crossings
-// either side, its cutoff at the output's Nyquist frequency, stretched by the step, so whatever
-// lies above the output's Nyquist frequency is removed before it could alias. Measured (steps
-// 1.5 to 3.7, steady and sweeping): the gain stays within 0.01 dB up to 0.45 of the output rate,
-// and at 0.55 of it and above, and in every image and alias, at least 80 dB down (84 dB
-// measured, read steadily from 16-bit taps; 96 frame by frame). It is tabulated at 512 phases
-// between taps, in float, linearly interpolated. The stretch stops at 16 (a voice read 16 times
-// faster than the output, four octaves up): the taps a frame costs stay bounded, 56 x 16 at most;
-// a voice read faster still keeps its pitch but aliases what lies above 1/16 of its band.
+// The unit kernel, for a voice read at one step of at most 1, the common case (a key's render
+// runs at least as fast as every voice): 40 taps, sinc under a Kaiser window (beta 7.3) with its
+// cutoff at 0.4915 of the source rate, which spends a passband ripple of 0.18 dB on a deeper
+// stopband than a cutoff at the Nyquist frequency gives. It is tabulated once per run at 4096
+// phases between frames, each row the kernel at the centre of its 1/4096 of a frame, as 16-bit
+// integers (320 KiB); a read takes the row its phase falls in, whole, multiplies its 40 taps with
+// the 16-bit frames and sums the products in 32 bits, exactly. Measured (steps 0.5, 0.94, 0.9876
+// and 1): the gain stays within 0.1 dB up to 0.45 of the source rate (0.09 dB measured), and
+// everything else that comes out at least 70 dB below the tone (71.9 dB measured, at 0.45 of the
+// rate): the images, from 0.55 of the rate up (74 dB down), the error of taking the row for a
+// position up to 1/8192 of a frame away (74 dB down for a tone at 0.45 of the rate, less for
+// lower ones), the taps' rounding. It costs 5 multiply-adds of eight 16-bit pairs a frame.
 //
 // So with either kernel an alias can only land above 0.45 of the output rate, outside the
-// passband. A voice whose step crosses 1 changes kernels there; both pass the band alike.
+// passband.
 //
 // A looping source continues through its loop: its position wraps from loop_end to loop_start,
 // and the kernel reads across the wrap as the loop goes on; never the frames after loop_end.
 // Before the position first wraps, the frames before loop_start are the source's own; after, they
 // are the end of the loop. Outside the frames of a source that does not loop is silence.
 //
-// Two ways to read. ReadFrames takes any steps, a frame at a time, from the source as it is.
-// ReadSteadyFrames takes one constant step up to 16, a voice whose pitch does not sweep, from a
-// copy of the source laid out once (SteadyRead) with silence around it and its loop repeated past
-// its end, so that no window has to be gathered, and a position in fixed point. At steps up to 1
-// it gives what ReadFrames gives to within the rounding of the position; above, it tabulates the
-// stretched kernel for the voice's own step, 16-bit taps at 256 / step phases (16 at least),
-// linearly interpolated between phases, and reads it as it reads the unit kernel.
+// Two ways to read. ReadFrames takes any steps, a frame at a time, from the source as it is,
+// through the wide kernel: a voice whose pitch sweeps, or one read faster than 16 source frames
+// an output frame. ReadSteadyFrames takes one constant step up to 16, from a copy of the source
+// laid out once (SteadyRead) with silence around it and its loop repeated past its end, so that no
+// window has to be gathered, and a position in fixed point: at steps up to 1 through the unit
+// kernel; above, through the wide kernel stretched for the voice's own step and tabulated for it
+// as 16-bit taps at 256 / step phases (16 at least), linearly interpolated between phases.
 #pragma once
 
 #include <array>
@@ -50,12 +50,10 @@
 
 namespace brumlet::sampler {
 
-/// Zero crossings of the kernel for steps above 1, unstretched, either side of its centre.
+/// Zero crossings of the wide kernel, unstretched, either side of its centre.
 inline constexpr int kKernelHalfWidth = 28;
 /// The most source frames an output frame may step before the kernel stops widening.
 inline constexpr double kMaxKernelStretch = 16;
-/// Zero crossings of the kernel for steps at or below 1 either side of its centre.
-inline constexpr int kUnitKernelHalfWidth = 24;
 
 struct ResamplerSource {
   std::span<const std::int16_t> frames;
@@ -122,7 +120,7 @@ bool ReadsSteadily(double step);
 
 /// Lays out a read of `output_frames` frames at `step` (ReadsSteadily) from position `start` on.
 /// The copy holds no more than that read sees; the kernel is the unit kernel at steps up to 1,
-/// and above, the stretched kernel tabulated for the step.
+/// and above, the wide kernel stretched and tabulated for the step.
 SteadyRead LayOutSteadyRead(const ResamplerSource& source, double step, double start,
                             std::int64_t output_frames, SteadyBuffers& buffers);
 
