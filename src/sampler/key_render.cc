@@ -106,11 +106,14 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
     const double slope = (step_end - step_start) / kControlFrames;
     // The cutoff stops moving where the modulation envelope settles, or where it is clamped:
     // the same cutoff gives the same coefficients.
-    if (filter_sweeps && FilterCutoffCents(v, seconds) != cutoff_cents) {
-      cutoff_cents = FilterCutoffCents(v, seconds);
-      const double hz = FilterCutoffHz(cutoff_cents, rate);
-      if (hz != cutoff_hz) filter = FourFrames(LowPass(hz, rate, q));
-      cutoff_hz = hz;
+    if (filter_sweeps) {
+      const double cents = FilterCutoffCents(v, seconds);
+      if (cents != cutoff_cents) {
+        const double hz = FilterCutoffHz(cents, rate);
+        if (hz != cutoff_hz) filter = FourFrames(LowPass(hz, rate, q));
+        cutoff_cents = cents;
+        cutoff_hz = hz;
+      }
     }
     const std::size_t count = std::min<std::size_t>(kControlFrames, frames - block);
     if (read_out) {
@@ -120,18 +123,15 @@ std::size_t AddVoice(const RenderVoice& v, double rate, double extra_cents, std:
     } else {
       ReadFrames(source, at, step_start, slope, std::span(read).first(count));
     }
-    if (filtered) {
-      FilterFrames(filter, state, read.data(), shaped.data(), static_cast<int>(count));
-    } else {
-      std::copy_n(read.begin(), count, shaped.begin());
-    }
+    if (filtered) FilterFrames(filter, state, read.data(), shaped.data(), static_cast<int>(count));
+    const float* y = filtered ? shaped.data() : read.data();
     NextVolumeLevels(volume, v.gain, std::span(levels).first(count));
     float* to = &out[block];
     if (block + count <= fresh) {
-      for (std::size_t j = 0; j < count; ++j) to[j] += levels[j] * shaped[j];
+      for (std::size_t j = 0; j < count; ++j) to[j] += levels[j] * y[j];
     } else {
       // Blocks start at multiples of kControlFrames and `fresh` is one, or the end.
-      for (std::size_t j = 0; j < count; ++j) to[j] = levels[j] * shaped[j];
+      for (std::size_t j = 0; j < count; ++j) to[j] = levels[j] * y[j];
     }
     step_start = step_end;
     read_out = read_out || (steady ? steady_at.read_out : ReadsPastEnd(source, at, step_start));

@@ -15,7 +15,7 @@
 namespace brumlet::sampler {
 namespace {
 
-// The kernel for steps above 1.
+// The wide kernel.
 constexpr int kTaps = 2 * kKernelHalfWidth;
 constexpr int kPhases = 512;
 // Kaiser's beta for about 87 dB of stopband over a transition from 0.45 to 0.55 of the rate with
@@ -121,7 +121,7 @@ struct KernelTable {
 // as 16-bit taps into `out`, as large as they can be: 32767 for the largest, unless a lane's taps
 // would add up to more than kLaneLimit (each rounded tap is at most half a step larger). The rows
 // are worked out twice, once for the scale and once to round them, rather than kept: the unit
-// kernel's would take 1.5 MB. Returns the scale they were multiplied by.
+// kernel's would take 1.3 MB. Returns the scale they were multiplied by.
 template <typename Row>
 double TabulateRows(int count, int taps, const Row& row, std::vector<TapBlock>& out) {
   std::vector<double> values(static_cast<std::size_t>(taps));
@@ -374,7 +374,7 @@ float ReadOne(const KernelTable& kernel, const ResamplerSource& source, const Re
 
 constexpr std::int64_t kOne = std::int64_t{1} << kSteadyFractionBits;
 
-// The stretched kernel, interpolated in `fine`, at `x` unstretched frames from its centre.
+// The wide kernel, interpolated in `fine`, at `x` unstretched frames from its centre.
 double FineKernelAt(const KernelTable& kernel, double x) {
   const double u = (x + kKernelHalfWidth) * kPhases;
   if (!(u >= 0 && u < kTaps * kPhases)) return 0;
@@ -383,7 +383,7 @@ double FineKernelAt(const KernelTable& kernel, double x) {
   return pair[0] + (u - static_cast<double>(index)) * pair[1];
 }
 
-// The stretched kernel for one step above 1, as a steady read takes it: rows at 256 / stretch
+// The wide kernel for one step above 1, as a steady read takes it: rows at 256 / stretch
 // phases (at least 16; a higher phase interpolated is an error of about (f / phases)^2 for a tone
 // at f cycles a source frame, and below the output's Nyquist frequency f is at most 0.5 /
 // stretch), one more row for the interpolation to reach phase 1, `taps` frames from
