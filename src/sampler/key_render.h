@@ -14,7 +14,7 @@
 // filter rung out, or its volume settled below -120 dB. A voice goes through in blocks of
 // kControlFrames: read (steadily, from a copy laid out once, where its pitch does not sweep),
 // filtered four frames at a time, its levels worked out for the block from its envelope stage,
-// and added in (or written, where no voice before it reached). About 3.5 ns a voice x output
+// and added in (or written, where no voice before it reached). About 3 ns a voice x output
 // frame for the common voice, read at one step of at most 1 and filtered, on the benchmark's
 // machine (bench/README.md).
 #pragma once
