@@ -123,12 +123,15 @@ class BankFrames final : public sampler::FrameReader {
       : file_(file), sample_data_offset_(sample_data_offset) {}
 
   void Read(const sampler::FrameRange& range, std::span<std::int16_t> out) override {
-    bytes_.resize(2 * std::size_t{range.frames});
+    // Grown only: a resize to fewer bytes and back would clear the bytes between again.
+    const std::size_t size = 2 * std::size_t{range.frames};
+    if (bytes_.size() < size) bytes_.resize(size);
     file_.Seek(sample_data_offset_ + 2 * range.first, Site::kBankSeek);
-    file_.ReadExact(bytes_.data(), bytes_.size(), Site::kSampleRead);
-    for (std::size_t i = 0; i < out.size() && i < range.frames; ++i) {
-      out[i] = LoadI16(bytes_.data() + 2 * i);
-    }
+    file_.ReadExact(bytes_.data(), size, Site::kSampleRead);
+    // One bound, so that the compiler runs the loop on vectors.
+    const std::size_t count = std::min<std::size_t>(out.size(), range.frames);
+    const Byte* bytes = bytes_.data();
+    for (std::size_t i = 0; i < count; ++i) out[i] = LoadI16(bytes + 2 * i);
   }
 
  private:

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -32,8 +33,9 @@ std::vector<std::int16_t> Tone(std::size_t frames, double cycles_per_frame, doub
 }
 
 // The loop holds whole cycles of the tone; after it lies full-scale noise the read must not see.
-// Steps run linearly from `from` to `to`. Returns, in dB, the gain, the RMS of what is not the
-// tone (its least-squares fit at the ideal phase) and of all of it, both against the tone's own.
+// Steps run linearly from `from` to `to`; one constant step is read as a render reads it, from a
+// copy laid out for it. Returns, in dB, the gain, the RMS of what is not the tone (its
+// least-squares fit at the ideal phase) and of all of it, both against the tone's own.
 struct Through {
   double gain, rest, total;
 };
@@ -43,11 +45,19 @@ Through ThroughResampler(double from, double to, double cycles_per_frame) {
   for (std::size_t n = kLoopEnd; n < data.size(); ++n) data[n] = n % 3 ? 32767 : -32768;
   const ResamplerSource source{data, true, kLoopStart, kLoopEnd};
   constexpr int kFrames = 8192;
-  ReadPosition at{200.37, false};
+  constexpr double kStart = 200.37;
   const double slope = (to - from) / kFrames;
   std::vector<float> out(kFrames);
-  ReadFrames(source, at, from, slope, out);
-  double unwrapped = 200.37, ss = 0, sc = 0, cc = 0, ys = 0, yc = 0, yy = 0;
+  if (from == to) {
+    SteadyBuffers buffers;
+    const SteadyRead read = LayOutSteadyRead(source, from, kStart, kFrames, buffers);
+    SteadyPosition at = SteadyStart(kStart);
+    ReadSteadyFrames(read, at, out);
+  } else {
+    ReadPosition at{kStart, false};
+    ReadFrames(source, at, from, slope, out);
+  }
+  double unwrapped = kStart, ss = 0, sc = 0, cc = 0, ys = 0, yc = 0, yy = 0;
   for (int n = 0; n < kFrames; ++n) {
     const double y = out[n], s = std::sin(kTwoPi * cycles_per_frame * unwrapped),
                  c = std::cos(kTwoPi * cycles_per_frame * unwrapped);
@@ -63,31 +73,90 @@ Through ThroughResampler(double from, double to, double cycles_per_frame) {
           Db(std::sqrt(yy / kFrames) / rms)};
 }
 
-TEST(Resampler, FlatUpTo045OfTheSlowerRateAnd80DbDownFrom055) {
-  const std::pair<double, double> steps[] = {{0.5, 0.5}, {1, 1},     {1.5, 1.5}, {2, 2},
-                                             {3.7, 3.7}, {0.5, 1.5}, {1.5, 3.7}};
-  double worst_ripple = 0, worst_rest = -200, worst_stop = -200;
-  for (const auto& [from, to] : steps) {
-    SCOPED_TRACE(testing::Message() << "steps " << from << " to " << to);
+// Up to 0.45 of the slower rate the gain lies within `ripple` dB of unity; what else comes out
+// (images, aliases, the error of the read's phases) lies at least `rest` dB down, and so does
+// everything from 0.55 of the slower rate up. A steady read at a step of at most 1 takes the
+// 40-tap unit kernel; a sweep, frame by frame, and steps above 1 the 56-tap one.
+TEST(Resampler, FlatUpTo045OfTheSlowerRateAndQuietFrom055) {
+  struct Case {
+    double from, to, ripple, rest;
+  };
+  const Case cases[] = {{0.5, 0.5, 0.1, -69},   {0.94, 0.94, 0.1, -69}, {0.9876, 0.9876, 0.1, -69},
+                        {1, 1, 0.1, -69},       {0.5, 1.5, 0.01, -80},  {1.5, 1.5, 0.01, -80},
+                        {2, 2, 0.01, -80},      {3.7, 3.7, 0.01, -80},  {1.5, 3.7, 0.01, -80}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "steps " << c.from << " to " << c.to);
+    double worst_ripple = 0, worst_rest = -200, worst_stop = -200;
     // Whole cycles in the 4000-frame loop; the band is the slower rate's over the whole sweep.
     auto in_loop = [](double f) { return std::round(f * 4000) / 4000; };
     for (double fraction : {0.02, 0.2, 0.35, 0.45}) {
-      const Through t = ThroughResampler(from, to, in_loop(fraction * std::min(1.0, 1 / to)));
-      EXPECT_LT(std::abs(t.gain), 0.01) << fraction;
-      EXPECT_LT(t.rest, -80) << fraction;
+      const Through t = ThroughResampler(c.from, c.to, in_loop(fraction * std::min(1.0, 1 / c.to)));
+      EXPECT_LT(std::abs(t.gain), c.ripple) << fraction;
+      EXPECT_LT(t.rest, c.rest) << fraction;
       worst_ripple = std::max(worst_ripple, std::abs(t.gain));
       worst_rest = std::max(worst_rest, t.rest);
     }
     for (double fraction : {0.55, 0.7, 0.9, 0.99}) {
-      const double f = in_loop(fraction * std::min(1.0, 1 / from));
+      const double f = in_loop(fraction * std::min(1.0, 1 / c.from));
       if (f >= 0.5) continue;
-      const double total = ThroughResampler(from, to, f).total;
-      EXPECT_LT(total, -80) << fraction;
+      const double total = ThroughResampler(c.from, c.to, f).total;
+      EXPECT_LT(total, c.rest) << fraction;
       worst_stop = std::max(worst_stop, total);
     }
+    std::printf("resampler, steps %g to %g: passband ripple %.4f dB, rest %.1f dB", c.from, c.to,
+                worst_ripple, worst_rest);
+    if (worst_stop > -200) std::printf(", stopband %.1f dB", worst_stop);
+    std::printf("\n");
   }
-  std::printf("resampler: passband ripple %.4f dB, rest %.1f dB, stopband %.1f dB\n", worst_ripple,
-              worst_rest, worst_stop);
+}
+
+// A steady read of a loop gives, bit for bit, what a steady read of the loop written out gives:
+// until the position first passes the loop's end, the source's own frames and then the loop again
+// and again; after, the loop repeated both ways. And a source that does not loop gives what its
+// frames followed by silence give. Loops shorter and longer than a window's left half, a loop
+// the read never reaches, at steps of either kernel.
+TEST(Resampler, ASteadyReadOfALoopIsTheReadOfTheLoopWrittenOut) {
+  struct Case {
+    double step;
+    std::size_t frames;
+    bool loops;
+    std::uint32_t loop_start, loop_end;
+  };
+  const Case cases[] = {{0.9876, 700, true, 300, 301},    {0.9876, 700, true, 300, 305},
+                        {0.9876, 700, true, 300, 322},    {0.9876, 700, true, 300, 397},
+                        {0.9876, 3000, true, 2000, 2500}, {0.9876, 700, false, 0, 0},
+                        {1.3, 700, true, 300, 305},       {1.3, 700, true, 300, 397},
+                        {1.3, 700, false, 0, 0}};
+  const std::vector<std::int16_t> data = Tone(3000, 0.1234);
+  constexpr int kFrames = 1200;
+  const auto read = [](const ResamplerSource& source, double step) {
+    SteadyBuffers buffers;
+    const SteadyRead laid_out = LayOutSteadyRead(source, step, 0, kFrames, buffers);
+    std::vector<float> out(kFrames);
+    SteadyPosition at;
+    ReadSteadyFrames(laid_out, at, out);
+    return std::pair(out, at.read_out);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.step << ", loop " << c.loop_start << ".." << c.loop_end);
+    const auto [looped, read_out] =
+        read({std::span(data).first(c.frames), c.loops, c.loop_start, c.loop_end}, c.step);
+    EXPECT_EQ(read_out, !c.loops);  // 1200 frames read 1185 source frames or more
+    std::vector<std::int16_t> before(data.size(), 0), after(data.size(), 0);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      const std::size_t length = c.loop_end - c.loop_start;
+      const std::size_t in_loop = c.loop_start + (i + length - c.loop_start % length) % length;
+      before[i] = i < (c.loops ? c.loop_end : c.frames) ? data[i] : c.loops ? data[in_loop] : 0;
+      if (c.loops) after[i] = data[in_loop];
+    }
+    const std::vector<float> expect_before = read({before}, c.step).first;
+    const std::vector<float> expect_after = read({after}, c.step).first;
+    const std::int64_t step = std::llround(std::ldexp(c.step, kSteadyFractionBits));
+    for (int n = 0; n < kFrames; ++n) {
+      const bool wrapped = c.loops && n * step >= std::int64_t{c.loop_end} << kSteadyFractionBits;
+      ASSERT_EQ(looped[n], wrapped ? expect_after[n] : expect_before[n]) << n;
+    }
+  }
 }
 
 // The frequency of a render between two times, by its upward zero crossings.
@@ -313,6 +382,24 @@ TEST(KeyRender, ALoopedRenderJoinsAndAClippingSumIsScaledDown) {
   EXPECT_FALSE(ToInt16(quiet, pcm).scaled_down);
   EXPECT_EQ(pcm[0], 16384);
   EXPECT_EQ(pcm[1], -32768);
+}
+
+// Each value at every place of a group of four, and after the last whole group: rounded to the
+// nearest, ties to even, clamped, and 0 for what is not finite.
+TEST(KeyRender, ToInt16RoundsTiesToEven) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  const std::vector<std::pair<float, int>> values = {
+      {1.5f / 32768, 2}, {2.5f / 32768, 2}, {-2.5f / 32768, -2}, {2.4f / 32768, 2}, {0.99999f, 32767},
+      {-1, -32768},      {nan, 0},          {inf, 0},            {-inf, 0}};
+  for (std::size_t shift = 0; shift < 4; ++shift) {
+    std::vector<float> render(shift, 0.0f);
+    for (const auto& [value, expected] : values) render.push_back(value);
+    std::vector<std::int16_t> pcm(render.size());
+    EXPECT_FALSE(ToInt16(render, pcm).scaled_down);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      EXPECT_EQ(pcm[shift + i], values[i].second) << values[i].first << " at " << shift + i;
+    }
+  }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // analog one's DC gain (1), its peak height and, for Q = 1/sqrt(2), its -3 dB point at the cutoff.
 #pragma once
 
+#include <array>
+
 namespace brumlet::sampler {
 
 struct BiquadCoefficients {
@@ -31,5 +33,27 @@ inline double Filter(const BiquadCoefficients& c, BiquadState& s, double x) {
   s.y1 = y;
   return y;
 }
+
+/// The filter four frames at a time. Frame by frame, each output waits for the one before it (a
+/// multiply and two subtractions, which the processor cannot overlap); here each of four outputs
+/// is worked out from the inputs and the two outputs before the four, so the wait is one
+/// multiply and two additions for four frames:
+///   y[n + k] = sum over i of inputs[i][k] x[n - 2 + i] + from_y1[k] y[n - 1] + from_y2[k] y[n - 2].
+/// The inputs' part is summed in float, four outputs at once: the inputs are floats, and nothing
+/// feeds back through it. The feedback stays in double, where the filter's precision lies (poles
+/// near 1 at low cutoffs).
+struct BiquadFourFrames {
+  BiquadCoefficients c;
+  /// inputs[i][k]: the weight of x[n - 2 + i] (x[n - 2] .. x[n + 3]) in y[n + k].
+  std::array<std::array<float, 4>, 6> inputs;
+  std::array<double, 4> from_y1, from_y2;
+};
+
+BiquadFourFrames FourFrames(const BiquadCoefficients& c);
+
+/// Filters `count` values of `in` into `out`, as Filter does frame by frame to within rounding.
+/// With SSE2 or without, the same operations in the same order: the same results.
+void FilterFrames(const BiquadFourFrames& f, BiquadState& s, const float* in, float* out,
+                  int count);
 
 }  // namespace brumlet::sampler

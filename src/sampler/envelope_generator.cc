@@ -10,6 +10,20 @@ double Amplitude(double db_down) { return std::pow(10.0, -db_down / 20); }
 
 double DecayStart(const EnvelopeShape& e) { return e.delay + e.attack + e.hold; }
 
+// The stage's powers and sums, for the levels of a block.
+void Tabulate(VolumeRun& run) {
+  run.powers[0] = 1;
+  run.sums[0] = 0;
+  for (std::size_t i = 1; i < run.powers.size(); ++i) {
+    run.powers[i] = run.powers[i - 1] * run.factor;
+    run.sums[i] = run.sums[i - 1] + run.powers[i - 1];
+  }
+  for (std::size_t i = 0; i < run.float_powers.size(); ++i) {
+    run.float_powers[i] = static_cast<float>(run.powers[i]);
+    run.float_sums[i] = static_cast<float>(run.sums[i]);
+  }
+}
+
 }  // namespace
 
 double VolumeLevelAt(const EnvelopeShape& volume, double seconds) {
@@ -49,7 +63,11 @@ VolumeRun StartVolumeRun(const EnvelopeShape& volume, double rate) {
   run.shape = volume;
   run.rate = rate;
   run.stage_end = volume.delay * rate;
-  if (run.stage_end <= 0) EnterVolumeStage(run);
+  if (run.stage_end <= 0) {
+    EnterVolumeStage(run);
+  } else {
+    Tabulate(run);
+  }
   return run;
 }
 
@@ -90,6 +108,28 @@ void EnterVolumeStage(VolumeRun& run) {
         run.level = Amplitude(e.sustain);
         break;
     }
+  }
+  Tabulate(run);
+}
+
+void NextVolumeLevels(VolumeRun& run, double gain, std::span<float> out) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    if (run.frame >= run.stage_end) EnterVolumeStage(run);
+    // The frames left in the stage; at least one, infinitely many in the sustain.
+    const double left = std::ceil(run.stage_end - run.frame);
+    const std::size_t count =
+        left < static_cast<double>(out.size() - done) ? static_cast<std::size_t>(left)
+                                                      : out.size() - done;
+    const auto level = static_cast<float>(gain * run.level);
+    const auto step = static_cast<float>(gain * run.step);
+    float* to = &out[done];
+    for (std::size_t i = 0; i < count; ++i) {
+      to[i] = level * run.float_powers[i] + step * run.float_sums[i];
+    }
+    run.level = run.level * run.powers[count] + run.step * run.sums[count];
+    run.frame += static_cast<double>(count);
+    done += count;
   }
 }
 

@@ -6,11 +6,14 @@
 // dB below the peak, where it stays. Modulation: the same phases on a 0..1 scale, linear
 // throughout: the decay falls 1.0 in `decay` seconds down to `sustain`.
 //
-// The render needs the volume at every frame, so it steps through it (one multiply-add a frame,
-// exact at every phase boundary); the layout and the block-rate modulation ask for single times.
+// The render needs the volume at every frame, so it steps through it a block at a time (a
+// multiply-add a frame from the level at the block's start, exact at every phase boundary); the
+// layout and the block-rate modulation ask for single times.
 #pragma once
 
+#include <array>
 #include <limits>
+#include <span>
 
 #include "sampler/render_voice.h"
 
@@ -37,7 +40,10 @@ double ModulationSettleSeconds(const EnvelopeShape& modulation);
 
 enum class VolumeStage { kDelay, kAttack, kHold, kDecay, kSustain };
 
-/// The volume envelope stepped one output frame at a time.
+/// The most frames NextVolumeLevels gives at a time.
+inline constexpr int kVolumeBlockFrames = 32;
+
+/// The volume envelope stepped through a block of output frames at a time.
 struct VolumeRun {
   EnvelopeShape shape;
   double rate = 0;  ///< output frames a second
@@ -45,23 +51,25 @@ struct VolumeRun {
   double frame = 0;      ///< the frame whose level `level` is
   double stage_end = 0;  ///< the first frame of the next stage
   double level = 0;
-  double factor = 1;  ///< each frame's level is the last one's times factor plus step
+  /// Within a stage each frame's level is the last one's times `factor` plus `step`, so the
+  /// level i frames on is level x powers[i] + step x sums[i]: powers[i] = factor^i, sums[i] =
+  /// 1 + factor + ... + factor^(i - 1). In double from block to block, so that a long stage
+  /// does not drift; in float within a block, where the levels are applied to float frames.
+  double factor = 1;
   double step = 0;
+  std::array<double, kVolumeBlockFrames + 1> powers{}, sums{};
+  std::array<float, kVolumeBlockFrames> float_powers{}, float_sums{};
 };
 
 VolumeRun StartVolumeRun(const EnvelopeShape& volume, double rate);
 
-/// Moves `run` into the stage that holds its frame; NextVolumeLevel calls it at stage ends.
+/// Moves `run` into the stage that holds its frame; NextVolumeLevels calls it at stage ends.
 void EnterVolumeStage(VolumeRun& run);
 
-/// The level of the run's current frame; the run moves on to the next frame.
-inline double NextVolumeLevel(VolumeRun& run) {
-  if (run.frame >= run.stage_end) EnterVolumeStage(run);
-  const double level = run.level;
-  run.level = run.level * run.factor + run.step;
-  run.frame += 1;
-  return level;
-}
+/// The levels of the run's next `out.size()` frames (at most kVolumeBlockFrames), each times
+/// `gain`; the run moves on past them. Each level comes from the stage's first, not from the
+/// frame before it, so that no frame waits for the one before.
+void NextVolumeLevels(VolumeRun& run, double gain, std::span<float> out);
 
 /// Whether the run has settled at a level that is silence for a 16-bit render (below -120 dB).
 inline bool VolumeRunSilent(const VolumeRun& run) {

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "sampler/key_render.h"
 #include "sampler/plan.h"
 #include "xi/frame_source.h"
 
@@ -21,12 +22,14 @@ class FrameReader {
   virtual void Read(const FrameRange& range, std::span<std::int16_t> out) = 0;
 };
 
-/// The buffers of a run's renders.
+/// The buffers of a run's renders. They only grow: a key uses as much of each as it needs.
 struct RenderBuffers {
   std::vector<std::vector<std::int16_t>> voices;
   std::vector<std::int16_t> side;  ///< the other side of a pair, read to be mixed in
+  std::vector<RenderVoice> planned;  ///< the key's voices over the frames read
   std::vector<float> render;
   std::vector<std::int16_t> frames;
+  RenderScratch scratch;
 };
 
 class KeyRenderSource final : public FrameSource {
