@@ -414,8 +414,8 @@ inline DisplayText SfzSampleNotFound(const DisplayText& place, std::string_view 
 inline DisplayText SfzSampleUnreadable(const DisplayText& place, std::string_view sample,
                                        std::string_view problem) {
   const bool phrase = problem.starts_with("is ") || problem.starts_with("has ");
-  return DisplayText(Text({place, ": sample \"", DisplayText(sample), "\"", phrase ? " " : ": ",
-                           problem}));
+  return DisplayText(
+      Text({place, ": sample \"", DisplayText(sample), "\"", phrase ? " " : ": ", problem}));
 }
 
 /// The text of the file is not what an SFZ reader can take: `what` says how.
@@ -485,14 +485,9 @@ inline std::string CountNote(int count, std::string_view one, std::string_view m
 
 /// What an XI cannot hold of a zone, in a musician's words, in the order sampler::Lost numbers
 /// them.
-inline constexpr std::string_view kLostWords[] = {"filter",
-                                                  "pitch envelope",
-                                                  "pitch LFO",
-                                                  "tremolo",
-                                                  "effects sends",
-                                                  "choke groups",
-                                                  "fixed key or velocity",
-                                                  "per-key envelopes"};
+inline constexpr std::string_view kLostWords[] = {
+    "filter",       "pitch envelope",        "pitch LFO",        "tremolo", "effects sends",
+    "choke groups", "fixed key or velocity", "per-key envelopes"};
 
 /// `words`: what was lost, each once, joined with ", ".
 inline std::string NotInAnXiNote(std::string_view words) { return Text({"not in an XI: ", words}); }

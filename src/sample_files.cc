@@ -5,8 +5,8 @@
 #include <numbers>
 
 #include "failure.h"
-#include "messages.h"
 #include "flac/flac_decoder.h"
+#include "messages.h"
 #include "wav/scan_wav.h"
 #include "xi/sample_values.h"
 
@@ -34,8 +34,8 @@ std::int64_t WavFrames(const WavInfo& info, std::int64_t file_size) {
   held.DataLength = static_cast<std::int32_t>(
       std::min<std::int64_t>(std::max<std::int32_t>(info.DataLength, 0), room));
   if (held.Adpcm.kind != AdpcmKind::None) return AdpcmFrames(held);
-  const std::int64_t frame = static_cast<std::int64_t>(EncodedBytes(info.Encoding)) *
-                             (info.Stereo ? 2 : 1);
+  const std::int64_t frame =
+      static_cast<std::int64_t>(EncodedBytes(info.Encoding)) * (info.Stereo ? 2 : 1);
   return held.DataLength / frame;
 }
 
@@ -96,8 +96,8 @@ void SampleFiles::Open(Entry& entry) {
     // A sine's cycle sounds its key at 256 times the key's frequency, looped whole.
     facts.rate = entry.kind == Kind::kSilence
                      ? kSilenceRate
-                     : static_cast<std::uint32_t>(std::lround(
-                           kCycle * 440.0 * std::exp2((entry.key - 69) / 12.0)));
+                     : static_cast<std::uint32_t>(
+                           std::lround(kCycle * 440.0 * std::exp2((entry.key - 69) / 12.0)));
     facts.frames = kCycle;
     if (entry.kind == Kind::kSine) {
       facts.loop_start = 0;
@@ -162,8 +162,8 @@ std::vector<std::int16_t> SampleFiles::Decode(const Entry& entry, std::string& p
   if (entry.kind == Kind::kSine) {
     frames.resize(kCycle);
     for (std::int64_t i = 0; i < kCycle; ++i) {
-      frames[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(
-          std::lround(32767.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(i) / kCycle)));
+      frames[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::lround(
+          32767.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(i) / kCycle)));
     }
     return frames;
   }

@@ -41,7 +41,8 @@ std::string UnmappedNote(const std::vector<std::string>& opcodes) {
     if (named++ > 0) note += ", ";
     note += DisplayText(opcode).str();
   }
-  if (more > 0) note += " and " + std::to_string(more) + (more == 1 ? " more opcode" : " more opcodes");
+  if (more > 0)
+    note += " and " + std::to_string(more) + (more == 1 ? " more opcode" : " more opcodes");
   return note;
 }
 
@@ -130,7 +131,8 @@ int SfzConversion::Run(Platform& platform) {
       for (std::size_t i = 0; i < part.samples.size(); ++i) {
         const sampler::PlannedSample& sample = part.samples[i];
         if (sample.render) {
-          auto render = std::make_unique<sampler::KeyRenderSource>(*sample.render, samples, renders_);
+          auto render =
+              std::make_unique<sampler::KeyRenderSource>(*sample.render, samples, renders_);
           renders.push_back(render.get());
           sources.push_back(std::move(render));
         } else {

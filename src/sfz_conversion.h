@@ -18,8 +18,8 @@ class SfzConversion : public Mode {
  public:
   /// `pattern`: a file name or a wildcard pattern; outputs already written by this run (`written`)
   /// are never replaced.
-  SfzConversion(std::string pattern, RunOutputs& written) : pattern_(std::move(pattern)),
-                                                             written_(written) {}
+  SfzConversion(std::string pattern, RunOutputs& written)
+      : pattern_(std::move(pattern)), written_(written) {}
   /// Exit 0 when every file was written; 245 when one was skipped (a line says why); 247 when an
   /// output must not be replaced; 254 when nothing matches.
   int Run(Platform& platform) override;

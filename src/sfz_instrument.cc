@@ -29,12 +29,11 @@ DisplayText FailureText(const sfz::SfzFile& file, const sfz::ReadFailure& failur
       what = Text({"include \"", text, "\" not found"});
       break;
     case sfz::Problem::kIncludeTooDeep:
-      what = Text({"include \"", text, "\" nests more than ",
-                   std::to_string(sfz::kMaxIncludeDepth), " files deep"});
+      what = Text({"include \"", text, "\" nests more than ", std::to_string(sfz::kMaxIncludeDepth),
+                   " files deep"});
       break;
     case sfz::Problem::kTooMuchText:
-      what = Text({"it expands to more than ", std::to_string(sfz::kMaxText >> 20),
-                   " MB of text"});
+      what = Text({"it expands to more than ", std::to_string(sfz::kMaxText >> 20), " MB of text"});
       break;
     case sfz::Problem::kTooManyRegions:
       what = Text({"it has more than ", std::to_string(sfz::kMaxRegions), " regions"});
@@ -84,8 +83,8 @@ SfzPlan PlanSfz(Platform& platform, const std::string& path, const std::string& 
   sfz::ChooseForLoneNote(file.regions, file.controllers);
   result.unmapped = std::move(file.unmapped_opcodes);
   if (const std::unique_ptr<File> text = platform.OpenRead(path, Site::kSfzOpen)) {
-    result.source_bytes = static_cast<std::uint64_t>(std::max<std::int64_t>(
-        text->Size(Site::kSourceSize), 0));
+    result.source_bytes =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(text->Size(Site::kSourceSize), 0));
     text->Close(Site::kSfzClose);
   }
 
@@ -178,8 +177,8 @@ SfzPlan PlanSfz(Platform& platform, const std::string& path, const std::string& 
       for (std::size_t z = 0; z < list.zones.size(); ++z) {
         if (list.zones[z].sample != sample) continue;
         const sfz::Region& region = *region_of[z];
-        result.skip = SfzSampleUnreadable(PlaceOf(file, region.file, region.line),
-                                          region.sample, problem);
+        result.skip =
+            SfzSampleUnreadable(PlaceOf(file, region.file, region.line), region.sample, problem);
         break;
       }
       return result;

@@ -63,15 +63,13 @@ TEST(SfzZones, EachOpcodeInThePlannersUnits) {
       {"offset=10 end=999", "keys 0-127 root 60 frames 10-1000"},
       {"offset=4000", "none"},
       {"end=9999", "keys 0-127 root 60"},
-      {"loop_mode=loop_continuous loopstart=100 loopend=199",
-       "keys 0-127 root 60 loop 1 100-200"},
+      {"loop_mode=loop_continuous loopstart=100 loopend=199", "keys 0-127 root 60 loop 1 100-200"},
       {"loop_mode=loop_continuous", "keys 0-127 root 60"},  // no loop anywhere
       {"loop_mode=one_shot", "keys 0-127 root 60 loop 3 0-0"},
       {"ampeg_attack=0.5 ampeg_decay=2 ampeg_sustain=50 ampeg_release=1",
        "keys 0-127 root 60 env -1200/1200/63/0"},
       {"ampeg_sustain=0", "keys 0-127 root 60 env -12000/-12000/1440/-12000"},
-      {"pitcheg_decay=1 pitcheg_depth=-1200",
-       "keys 0-127 root 60 pitch env -1200@0 lost 00000010"},
+      {"pitcheg_decay=1 pitcheg_depth=-1200", "keys 0-127 root 60 pitch env -1200@0 lost 00000010"},
       {"cutoff=1000 resonance=6", "keys 0-127 root 60 cutoff 8321 q 60 lost 00000001"},
       {"fil_type=hpf_2p cutoff=1000", "keys 0-127 root 60 lost 00000001"},
       {"pitchlfo_depth=50 pitchlfo_freq=5 pitchlfo_delay=0.5",
@@ -144,7 +142,8 @@ TEST(SfzConversion, WritesEachFileOrSaysWhyNot) {
                   "<region> sample=samples/low.wav lovel=101\n");
     p.AddFile("lib/samples/low.wav", Tone(2, 3000));
     p.AddFile("lib/samples/high.flac", FlacTone(false));
-    p.AddTextFile("lib/Broken.sfz", "<region> sample=samples/low.wav\n\n#include \"parts/inc.sfz\"");
+    p.AddTextFile("lib/Broken.sfz",
+                  "<region> sample=samples/low.wav\n\n#include \"parts/inc.sfz\"");
     p.AddTextFile("lib/parts/inc.sfz", "<region> sample=missing.wav lokey=70");
     p.AddTextFile("lib/Damaged.sfz", "<region> sample=d.flac");
     p.AddFile("lib/d.flac", FlacTone(true));

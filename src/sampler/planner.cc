@@ -215,8 +215,8 @@ void MapEnvelopeOf(const std::vector<Zone>& zones, const KeyArray& key_zone, Ins
                             envelope.points[0].value};
       envelope.count = 2;
     }
-    envelope.flags = static_cast<std::uint8_t>(
-        (envelope.flags | xi::envelope_flag::kOn) & ~xi::envelope_flag::kSustain);
+    envelope.flags = static_cast<std::uint8_t>((envelope.flags | xi::envelope_flag::kOn) &
+                                               ~xi::envelope_flag::kSustain);
     envelope.fade_out = 0;
   }
 }

@@ -86,8 +86,7 @@ std::optional<sampler::Zone> RegionZone(const Region& region, const SampleFacts&
   zone.sample = sample;
 
   // The frames played, end inclusive as SFZ counts it, within the file.
-  const std::int64_t end =
-      std::min(facts.frames, region.end ? *region.end + 1 : facts.frames);
+  const std::int64_t end = std::min(facts.frames, region.end ? *region.end + 1 : facts.frames);
   if (region.offset < 0 || region.offset >= end) return std::nullopt;
   zone.start = region.offset;
   zone.end = end;
@@ -103,8 +102,8 @@ std::optional<sampler::Zone> RegionZone(const Region& region, const SampleFacts&
   }
   zone.loop_mode = LoopModeOf(region.loop_mode, has_loop);
 
-  zone.root_key = region.keycenter_from_sample ? facts.unity_note.value_or(60)
-                                               : region.pitch_keycenter;
+  zone.root_key =
+      region.keycenter_from_sample ? facts.unity_note.value_or(60) : region.pitch_keycenter;
   zone.root_key = std::clamp(zone.root_key, 0, 127);
   zone.tuning = 100 * region.transpose + region.tune;
   zone.scale_tuning = std::clamp(region.pitch_keytrack, 0, 1200);
