@@ -143,6 +143,12 @@ Sound KeySound(const Sf2Reader& bank, const std::vector<const Sf2Zone*>& on, int
                    [&](const Sf2Zone* a, const Sf2Zone* b) { return att(a) < att(b); });
   struct Layer {
     const Sf2Zone *main, *partner = nullptr, *twin = nullptr, *twin_pair = nullptr;
+    bool mono = false;  ///< two mono recordings
+  };
+  // Of two sides as loud, the left leads.
+  const auto left = [&](const Sf2Zone* z) { return side(z) == 4 || (side(z) == 0 && Pan(*z) < 0); };
+  const auto lead = [&](const Sf2Zone* z, const Sf2Zone* y) {
+    return att(z) == att(y) && left(y) && !left(z) ? std::pair(y, z) : std::pair(z, y);
   };
   std::vector<Layer> layers;
   std::set<const Sf2Zone*> taken;
@@ -164,22 +170,8 @@ Sound KeySound(const Sf2Reader& bank, const std::vector<const Sf2Zone*>& on, int
         return side(c) == 6 - side(z) &&
                (pass == 2 || (pass == 1 ? alike(c, z) : c->sample == bank.samples[z->sample].link));
       });
-      if (y) taken.insert(z), taken.insert(y), layers.push_back({z, y});
-    }
-  }
-  // A stereo pair played twice from the same root, panned and tuned apart: one pair at the means.
-  std::stable_sort(layers.begin(), layers.end(),
-                   [](const Layer& a, const Layer& b) { return a.main < b.main; });
-  for (std::size_t i = 0; i < layers.size(); ++i) {
-    for (std::size_t j = i + 1; j < layers.size() && !layers[i].twin_pair; ++j) {
-      const auto samples = [](const Layer& l) {
-        return std::minmax(l.main->sample, l.partner->sample);
-      };
-      if (!layers[j].twin_pair && samples(layers[i]) == samples(layers[j]) &&
-          Root(bank, *layers[i].main) == Root(bank, *layers[j].main)) {
-        layers[i].twin_pair = layers[j].main, layers[i].twin = layers[j].partner;
-        layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(j));
-      }
+      if (y)
+        taken.insert(z), taken.insert(y), layers.push_back({lead(z, y).first, lead(z, y).second});
     }
   }
   for (const Sf2Zone* z : by_loudness) {
@@ -190,7 +182,7 @@ Sound KeySound(const Sf2Reader& bank, const std::vector<const Sf2Zone*>& on, int
     if (const Sf2Zone* y =
             first_free([&](const Sf2Zone* c) { return apart(c) && c->sample == z->sample; })) {
       taken.insert(z), taken.insert(y);
-      layers.push_back({z, nullptr, y});
+      layers.push_back({lead(z, y).first, nullptr, lead(z, y).second});
       continue;
     }
     if (const Sf2Zone* y = first_free([&](const Sf2Zone* c) {
@@ -199,11 +191,28 @@ Sound KeySound(const Sf2Reader& bank, const std::vector<const Sf2Zone*>& on, int
                  att(c) == att(z) && bank.samples[c->sample].rate == bank.samples[z->sample].rate;
         })) {
       taken.insert(z), taken.insert(y);
-      layers.push_back({z, y});
+      layers.push_back({lead(z, y).first, lead(z, y).second, nullptr, nullptr, true});
     }
   }
   for (const Sf2Zone* z : on) {
     if (!taken.count(z)) layers.push_back({z});
+  }
+  // A pair played twice from the same root, panned and tuned apart: one pair at the means.
+  std::stable_sort(layers.begin(), layers.end(),
+                   [](const Layer& a, const Layer& b) { return a.main < b.main; });
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    if (!layers[i].partner) continue;
+    for (std::size_t j = i + 1; j < layers.size() && !layers[i].twin_pair; ++j) {
+      const auto samples = [](const Layer& l) {
+        return std::minmax(l.main->sample, l.partner->sample);
+      };
+      if (layers[j].partner && layers[j].mono == layers[i].mono && !layers[j].twin_pair &&
+          samples(layers[i]) == samples(layers[j]) &&
+          Root(bank, *layers[i].main) == Root(bank, *layers[j].main)) {
+        layers[i].twin_pair = layers[j].main, layers[i].twin = layers[j].partner;
+        layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(j));
+      }
+    }
   }
   const auto offset = [&](const Sf2Zone* z) {
     return std::clamp(z->gen[51], -120, 120) * 100 + std::clamp(z->gen[52], -99, 99) +

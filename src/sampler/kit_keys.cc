@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "sampler/envelope_mapping.h"
@@ -95,15 +96,25 @@ LostSet LostInRender(const Zone& zone) {
 bool IsKit(const ZoneList& list, const std::vector<std::size_t>& sounding) {
   if (list.kit) return true;
   const auto side = [&](const Zone& zone) { return list.samples[zone.sample].side; };
+  // A left and a right recording stored as mono samples count once too, by the left one.
+  const auto mono_side = [&](const Zone& zone) {
+    return std::tuple(zone.keys.low, zone.keys.high, zone.root_key, zone.attenuation,
+                      list.samples[zone.sample].rate);
+  };
   std::set<std::pair<int, int>> left_keys;
+  std::set<decltype(mono_side(list.zones[0]))> mono_left;
   for (std::size_t z : sounding) {
     const Zone& zone = list.zones[z];
     if (side(zone) == Sample::Side::kLeft) left_keys.insert({zone.keys.low, zone.keys.high});
+    if (side(zone) == Sample::Side::kMono && zone.pan < 0) mono_left.insert(mono_side(zone));
   }
   std::size_t count = 0, single = 0;
   for (std::size_t z : sounding) {
     const Zone& zone = list.zones[z];
     if (side(zone) == Sample::Side::kRight && left_keys.count({zone.keys.low, zone.keys.high})) {
+      continue;
+    }
+    if (side(zone) == Sample::Side::kMono && zone.pan > 0 && mono_left.count(mono_side(zone))) {
       continue;
     }
     ++count;
@@ -141,14 +152,22 @@ PlannedSample RenderedKey(const ZoneList& list, const std::vector<std::size_t>& 
     lost |= LostInRender(list.zones[z]);
   }
   // The two sides of a stereo recording are one sound, mixed as the program mixes every pair,
-  // (L + R) / 2; layers of different sounds add up.
+  // (L + R) / 2; layers of different sounds add up. The sides are the reader's, or a left and a
+  // right recording stored as mono samples (a reader that loses the stereo links).
   std::vector<bool> paired(candidates.size(), false), merged(candidates.size(), false);
   const auto side = [&](std::size_t i) { return list.samples[list.zones[candidates[i]].sample]; };
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    if (side(i).side != Sample::Side::kLeft || paired[i]) continue;
+    const bool mono_left =
+        side(i).side == Sample::Side::kMono && list.zones[candidates[i]].pan < 0;
+    if ((side(i).side != Sample::Side::kLeft && !mono_left) || paired[i]) continue;
     std::optional<std::size_t> partner;
     for (std::size_t j = 0; j < candidates.size(); ++j) {
-      if (paired[j] || side(j).side != Sample::Side::kRight) continue;
+      if (paired[j]) continue;
+      if (mono_left) {
+        if (!partner && LeftAndRight(list, candidates[i], candidates[j])) partner = j;
+        continue;
+      }
+      if (side(j).side != Sample::Side::kRight) continue;
       if (!partner || (side(i).link && list.zones[candidates[j]].sample == *side(i).link)) {
         partner = j;
       }

@@ -37,6 +37,15 @@ bool ShortOneShot(const ZoneList& list, const Zone& zone) {
 
 }  // namespace
 
+bool LeftAndRight(const ZoneList& list, std::size_t a, std::size_t b) {
+  const Zone &x = list.zones[a], &y = list.zones[b];
+  return list.samples[x.sample].side == Sample::Side::kMono &&
+         list.samples[y.sample].side == Sample::Side::kMono && x.sample != y.sample &&
+         OppositeSides(x, y) && x.keys == y.keys && x.root_key == y.root_key &&
+         list.samples[x.sample].rate == list.samples[y.sample].rate &&
+         x.attenuation == y.attenuation;
+}
+
 bool Loops(const Zone& zone) {
   return zone.loop_mode == LoopMode::kContinuous || zone.loop_mode == LoopMode::kUntilRelease;
 }
@@ -60,9 +69,18 @@ std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_
     }
     return std::nullopt;
   };
+  // Of two sides as loud, the left leads.
+  const auto left = [&](std::size_t z) {
+    return side(z) == Sample::Side::kLeft ||
+           (side(z) == Sample::Side::kMono && list.zones[z].pan < 0);
+  };
   const auto pair = [&](Layer::Kind kind, std::size_t z, std::size_t y) {
     taken[z] = taken[y] = true;
-    layers.push_back({kind, z, y, std::nullopt});  // z is the louder: taken in loudness order
+    // z is the louder, or the first of two as loud: taken in loudness order.
+    if (list.zones[z].attenuation == list.zones[y].attenuation && left(y) && !left(z)) {
+      std::swap(z, y);
+    }
+    layers.push_back({kind, z, y, std::nullopt});
   };
   // The reader's stereo pairs: the zone of the sample's link where it sounds here on the other
   // side; else, since banks whose links are all wrong exist, one of the other side on the same
@@ -102,13 +120,7 @@ std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_
       pair(Layer::Kind::kPannedTwice, z, *same_sample);
       continue;
     }
-    // Banks cut the two sides of a recording apart and trim each on its own, so their lengths
-    // differ (FluidR3_GM's strings by a fifth); the keys, root, rate and level they share tell.
-    const auto recording = find(z, [&](std::size_t y) {
-      const Zone& b = list.zones[y];
-      return side(y) == Sample::Side::kMono && b.sample != a.sample && OppositeSides(a, b) &&
-             same_recording(z, y) && b.attenuation == a.attenuation;
-    });
+    const auto recording = find(z, [&](std::size_t y) { return LeftAndRight(list, z, y); });
     if (recording) pair(Layer::Kind::kLeftAndRight, z, *recording);
   }
   for (std::size_t z : zones) {
@@ -116,15 +128,19 @@ std::vector<Layer> PairLayers(const ZoneList& list, const std::vector<std::size_
   }
   std::sort(layers.begin(), layers.end(),
             [](const Layer& a, const Layer& b) { return a.main < b.main; });
-  // Twins: stereo pairs of the same two samples with the same root (both sound on the key, though
-  // their ranges may differ elsewhere), folded into the first.
+  // Twins: pairs of the same two samples with the same root (both sound on the key, though their
+  // ranges may differ elsewhere), folded into the first. A reader that loses the stereo links
+  // writes a stereo pair as a left and a right recording: the same twins.
   const auto samples_of = [&](const Layer& l) {
     return std::minmax(list.zones[l.main].sample, list.zones[*l.other].sample);
   };
+  const auto two_sides = [](const Layer& l) {
+    return l.kind == Layer::Kind::kStereoPair || l.kind == Layer::Kind::kLeftAndRight;
+  };
   for (std::size_t i = 0; i < layers.size(); ++i) {
-    if (layers[i].kind != Layer::Kind::kStereoPair || layers[i].twin) continue;
+    if (!two_sides(layers[i]) || layers[i].twin) continue;
     for (std::size_t j = i + 1; j < layers.size(); ++j) {
-      if (layers[j].kind == Layer::Kind::kStereoPair && !layers[j].twin &&
+      if (layers[j].kind == layers[i].kind && !layers[j].twin &&
           samples_of(layers[j]) == samples_of(layers[i]) &&
           list.zones[layers[i].main].root_key == list.zones[layers[j].main].root_key) {
         layers[i].twin = std::pair(layers[j].main, *layers[j].other);

@@ -29,13 +29,22 @@ struct Layer {
     kLeftAndRight,  ///< two mono recordings on the same keys, root, rate and level, panned apart
   };
   Kind kind = Kind::kAlone;
-  std::size_t main = 0;  ///< the louder zone (the first in the list among equals)
+  /// The louder zone; of two as loud, the left side (then the first in the list), whose length
+  /// and loop the mix takes, whichever side the reader lists first.
+  std::size_t main = 0;
   std::optional<std::size_t> other;
-  /// A stereo pair's twin: two more zones playing the same two samples from the same root, panned
+  /// A pair's twin (a stereo pair's, or a left and a right recording's): two more zones playing
+  /// the same two samples from the same root, panned
   /// and tuned apart from these to widen and thicken the sound. The XI plays the pair once at
   /// the mean of the four pans and tunings.
   std::optional<std::pair<std::size_t, std::size_t>> twin;
 };
+
+/// Whether mono zones `a` and `b` of `list` are the left and the right recording of one sound,
+/// stored as two mono samples: other samples, panned to opposite sides, on the same keys with the
+/// same root, rate and level. (Banks cut the two sides of a recording apart and trim each on its
+/// own, so their lengths may differ.)
+bool LeftAndRight(const ZoneList& list, std::size_t a, std::size_t b);
 
 /// The candidates of a key: `zones` (those sounding there at velocity 100) paired into layers,
 /// in the order of their main zones.
