@@ -1,27 +1,30 @@
 // sfz_compare: `brumlet --sfz` of Polyphone's SFZ export of a SoundFont bank against
 // `brumlet --sf2` of the bank itself, preset by preset.
 //
-//   sfz_compare --bank BANK.sf2 [--program B:P ...] [--brumlet PATH] [--jobs N] [--keep]
+//   sfz_compare --bank BANK.sf2 [--program B:P,...] [--brumlet PATH] [--jobs N] [--keep]
 //
 // Polyphone (`QT_QPA_PLATFORM=offscreen polyphone -3 -i BANK -d DIR -c 110`) exports every preset
 // as DIR/NAME/BBB/PPP_PRESET.sfz, its numbers in the path, with the samples as WAV files.
-// --program picks presets (B:P, several, or comma-separated); otherwise every preset the program
-// converts (the first of each bank and program). For each, the tool runs `brumlet --sf2 BANK B:P`
-// and `brumlet --sfz FILE` (by default this build's program, else --brumlet), each in a folder of
-// its own, and compares their files in the order of their parts (a split drum kit has several):
-//  - with --sf2's file: the key map, the number of samples, and each sample's frames (equal), loop
-//    (type, start, length), pitch (relative note x 128 + finetune, within 8: a step of the
-//    finetune grid) and panning (within 1);
-//  - with the model of the export (sfz_export_model.h, the preset's plan with its zones as the
-//    export writes them): each sample's volume, the volume envelope's points, sustain and loop
-//    points, flags and fade-out, and the vibrato, each within 1; a drum kit's samples, which are
-//    its keys rendered, against the model's renders of the bank's frames, within kRenderTolerance
-//    (the model's levels differ from the bank's, so --sf2's renders would not do).
+// --program picks presets (comma-separated, or --program repeated); otherwise every preset the
+// program converts (the first of each bank and program). For each, the tool runs
+// `brumlet --sf2 BANK B:P` and `brumlet --sfz FILE` (this build's program, or --brumlet), each in
+// a folder of its own, and compares their files in the order of their parts (a split drum kit
+// has several), key by key, the sample each key plays:
+//  - with --sf2's file: the frames (equal), loop (type, start, length), pitch (relative note x 128
+//    + finetune, within 8: a step of the finetune grid) and panning (within 1); a drum kit's
+//    number of samples, which are its keys;
+//  - with the model of the export (sfz_export_model.h: the preset's plan with its zones as the
+//    export writes them): the volume, a drum key's panning (which weighs its layers by level), the
+//    volume envelope's points, sustain and loop points, flags and fade-out, and the vibrato, each
+//    within 1; and a drum key's frames, a render, against the model's render of the bank's frames
+//    within kRenderTolerance (--sf2's renders have the bank's levels, not the export's).
 // Before that, the model without the export's conversions must give --sf2's file: a check of the
-// tool itself. A line per preset says OK or the first difference; a difference from --sf2's file
-// that the model of the export makes too is marked "(the export's conversions make it)". Then
-// "N of M presets agree", and the largest difference between a kit's render and the model's.
-// --jobs (default 2) presets are compared at once; --keep keeps the scratch folder.
+// tool itself. A line per preset says OK or the first difference; in brackets what the model
+// knows of the sample or envelope concerned that the export does not carry over (a stereo pair,
+// a tremolo, key-scaled hold and decay), and "(the export's conversions make it)" where a
+// difference from --sf2's file is the model's too. Then "N of M presets agree", and how many
+// drum keys were compared, how many lie beyond the tolerance and the largest difference of the
+// others. --jobs (2) presets are compared at once; --keep keeps the scratch folder.
 //
 // Exit code 0 when every preset agrees, 1 when one does not or something failed, 2 for a wrong
 // command line, 77 when polyphone or the bank is missing (a test is skipped then).
@@ -40,6 +43,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "job_pool.h"
 #include "platform/posix_platform.h"
 #include "players.h"
@@ -210,22 +214,18 @@ class BankFrames final : public sampler::FrameReader {
       : file_(path, std::ios::binary), data_offset_(data_offset) {}
 
   void Read(const sampler::FrameRange& range, std::span<std::int16_t> out) override {
-    bytes_.resize(2 * std::size_t{range.frames});
+    bytes_.assign(2 * std::size_t{range.frames}, 0);
     file_.clear();
     file_.seekg(data_offset_ + 2 * range.first);
-    file_.read(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
+    file_.read(reinterpret_cast<char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
     const std::size_t count = std::min<std::size_t>(out.size(), range.frames);
-    for (std::size_t i = 0; i < count; ++i) {
-      const auto low = static_cast<unsigned char>(bytes_[2 * i]);
-      const auto high = static_cast<unsigned char>(bytes_[2 * i + 1]);
-      out[i] = static_cast<std::int16_t>(low | high << 8);
-    }
+    for (std::size_t i = 0; i < count; ++i) out[i] = LoadI16(bytes_.data() + 2 * i);
   }
 
  private:
   std::ifstream file_;
   std::int64_t data_offset_;
-  std::vector<char> bytes_;
+  std::vector<Byte> bytes_;
 };
 
 bool Has(const sampler::LostSet& lost, sampler::Lost what) {
@@ -298,7 +298,7 @@ std::string Text(const char* what, long long got, long long want, const char* wh
   return std::string(what) + " " + std::to_string(got) + ", " + whose + " " + std::to_string(want);
 }
 
-// The samples keys 0..95 of `a` and `b` play, each pair once: `check(key, x, y)` returns a
+// The samples keys 0..95 of `a` and `b` play, each pair once: `check(x, y)` returns a
 // difference or "", and the first one found is returned. A key that plays no sample differs.
 template <typename Check>
 Difference FirstKeyDifference(const InstrumentView& a, const InstrumentView& b, Check check) {
@@ -488,9 +488,9 @@ struct Worker {
 // The export's file of `preset`: PPP_NAME.sfz in the folder BBB of the bank's folder.
 std::optional<fs::path> ExportedFile(const fs::path& exported, const Preset& preset,
                                      const std::string& name) {
-  char number[8];
+  char number[16];
   std::snprintf(number, sizeof number, "%03d", preset.bank);
-  char prefix[8];
+  char prefix[16];
   std::snprintf(prefix, sizeof prefix, "%03d_", preset.program);
   std::vector<fs::path> found;
   for (const fs::directory_entry& bank_folder : fs::directory_iterator(exported)) {
