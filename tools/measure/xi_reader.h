@@ -2,6 +2,7 @@
 // data decoded the standard way (a running sum of deltas from 0), as a tracker loads it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,9 +16,17 @@ struct XiSample {
   std::vector<int> data;  ///< decoded values, signed 8- or 16-bit
 };
 
+/// The volume envelope, fade-out and auto-vibrato, as the header stores them.
+struct XiEnvelope {
+  std::array<int, 12> ticks{}, values{};  ///< all 12 points, whatever the count says
+  int count = 0, sustain = 0, loop_start = 0, loop_end = 0, flags = 0, fade_out = 0;
+  int vibrato_type = 0, vibrato_sweep = 0, vibrato_depth = 0, vibrato_rate = 0;
+};
+
 struct XiFile {
   std::string instrument_name;  ///< blanks behind it kept
   std::vector<int> key_map;
+  XiEnvelope envelope;
   int sample_count = 0;
   std::vector<XiSample> samples;
   bool complete = false;  ///< the file held every byte its header declares, and no more
@@ -57,6 +66,21 @@ inline XiFile ParseXi(const std::string& bytes) {
   XiFile xi;
   xi.instrument_name = bytes.substr(21, 22);
   for (int key = 0; key < 96; ++key) xi.key_map.push_back(u8(66 + key));
+  XiEnvelope& e = xi.envelope;
+  for (std::size_t point = 0; point < e.ticks.size(); ++point) {
+    e.ticks[point] = u16(162 + 4 * point);
+    e.values[point] = u16(164 + 4 * point);
+  }
+  e.count = u8(258);
+  e.sustain = u8(260);
+  e.loop_start = u8(261);
+  e.loop_end = u8(262);
+  e.flags = u8(266);
+  e.vibrato_type = u8(268);
+  e.vibrato_sweep = u8(269);
+  e.vibrato_depth = u8(270);
+  e.vibrato_rate = u8(271);
+  e.fade_out = u16(272);
   xi.sample_count = u16(296);
   std::size_t data = 298 + 40 * static_cast<std::size_t>(xi.sample_count);
   for (int n = 0; n < xi.sample_count; ++n) {
