@@ -53,10 +53,10 @@ void ConvertOne(const Match& match, Vars& vars, RunOutputs& written, Platform& p
   vars.OutputFile.Close();
 }
 
-// Where the search minds case (POSIX), a pattern that finds nothing may find files ignoring
-// it: the hint names the pattern that does, and its first match.
+// Where the search minds case (POSIX, and the page's file system), a pattern that finds nothing
+// may find files ignoring it: the hint names the pattern that does, and its first match. (Where
+// the search ignores case, as on Windows, the pattern that found nothing finds nothing so either.)
 std::string EitherCaseHint(const std::string& pattern, Platform& platform) {
-  if (!platform.ShellExpandsWildcards()) return {};
   const std::string either = EitherCasePattern(pattern);
   if (either == pattern) return {};
   const std::vector<Match> found = platform.Search(either);

@@ -104,9 +104,12 @@ std::size_t Tokenizer::ValueEnd(std::size_t at) const {
 }
 
 void Tokenizer::ReadHeader(Token& token) {
-  const std::size_t line_end = LineEnd(at_);
-  const std::size_t close = text_.substr(0, line_end).find('>', at_);
-  const std::size_t end = close == std::string_view::npos ? line_end : close + 1;
+  // Up to its ">" or the line's end, whichever comes first: a line of many headers is read once.
+  std::size_t stop = at_;
+  while (stop < text_.size() && text_[stop] != '>' && !IsLineEnd(text_[stop])) ++stop;
+  const std::size_t close =
+      stop < text_.size() && text_[stop] == '>' ? stop : std::string_view::npos;
+  const std::size_t end = close == std::string_view::npos ? stop : close + 1;
   token.kind = Token::Kind::kBadHeader;
   token.value = text_.substr(at_, end - at_);
   if (close != std::string_view::npos) {
