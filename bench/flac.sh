@@ -4,14 +4,18 @@
 # to standard output, which is thrown away. The files are what the SFZ reader will meet: FILES
 # samples of SECONDS seconds, 44.1 kHz, 24-bit stereo (a plucked tone over a noise floor), coded
 # by flac at its default level. The two commands alternate; prints each one's median wall and CPU
-# time and their ratios.
+# time and their ratios. Then, where BRUMLET names the program, the same for `brumlet --sfz` of
+# an SFZ that plays each file on a key of its own (so that the plan keeps every file, decodes it
+# and renders the key) against `flac -d` of the same files.
 #
-#   bench/flac.sh [FLAC_BENCH] [RUNS] [FILES] [SECONDS]    defaults: build/release/tests/flac_bench 7 88 3
+#   [BRUMLET=build/release/brumlet] bench/flac.sh [FLAC_BENCH] [RUNS] [FILES] [SECONDS]
+#   defaults: build/release/tests/flac_bench 7 88 3
 #
 # Exits with 77, which CTest takes as skipped, when sox, flac or GNU time is missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bench=$(realpath "${1:-$here/../build/release/tests/flac_bench}")
+brumlet=${BRUMLET:+$(realpath "$BRUMLET")}
 runs=${2:-7}
 files=${3:-88}
 seconds=${4:-3}
@@ -51,3 +55,20 @@ echo "| files | seconds each | flac_bench | flac -d | ratio | CPU: flac_bench | 
 echo "|---|---|---|---|---|---|---|---|"
 echo "| $files | $seconds | $ours_wall s | $theirs_wall s | $(ratio "$ours_wall" "$theirs_wall") |" \
   "$ours_cpu s | $theirs_cpu s | $(ratio "$ours_cpu" "$theirs_cpu") |"
+
+[ -n "$brumlet" ] || exit 0
+for ((i = 1; i <= files; i++)); do echo "<region> sample=s$i.flac key=$((20 + i))"; done >bench.sfz
+mkdir -p out
+(cd out && "$brumlet" --sfz ../bench.sfz >/dev/null) || { echo "bench: brumlet --sfz failed" >&2; exit 1; }
+sfz=() decode=()
+for ((r = 0; r < runs; r++)); do
+  sfz+=("$(cd out && times_of "$brumlet" --sfz ../bench.sfz)")
+  decode+=("$(times_of flac -d -s -c s*.flac)")
+done
+sfz_wall=$(wall "${sfz[@]}") decode_wall=$(wall "${decode[@]}")
+sfz_cpu=$(cpu "${sfz[@]}") decode_cpu=$(cpu "${decode[@]}")
+echo
+echo "| files | seconds each | brumlet --sfz | flac -d | ratio | CPU: brumlet --sfz | flac -d | ratio |"
+echo "|---|---|---|---|---|---|---|---|"
+echo "| $files | $seconds | $sfz_wall s | $decode_wall s | $(ratio "$sfz_wall" "$decode_wall") |" \
+  "$sfz_cpu s | $decode_cpu s | $(ratio "$sfz_cpu" "$decode_cpu") |"

@@ -1,6 +1,7 @@
 // Fuzzes the instrument modes over an in-memory platform: --kit and --multi over up to three
-// WAVs, --mono over each of them, and --sf2 over a bank. The first byte picks the mode; the rest
-// is cut at kSplit into up to three files. Whatever the bytes, the run ends with one of the
+// WAVs, --mono over each of them, --sf2 over a bank, and --sfz over an SFZ text with a WAV and a
+// FLAC sample beside it. The first byte picks the mode; the rest is cut at kSplit into up to
+// three files. Whatever the bytes, the run ends with one of the
 // documented exit codes, and every XI it leaves holds exactly the sample data its header declares.
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,8 @@ constexpr std::size_t kMaxFiles = 3;
 
 // The names carry root keys, which --multi reads from them.
 constexpr const char* kNames[kMaxFiles] = {"a C-4.wav", "b E-4.wav", "c G-5.wav"};
+// --sfz: the text, and the samples it may name.
+constexpr const char* kSfzNames[kMaxFiles] = {"i.sfz", "s.wav", "t.flac"};
 
 std::vector<testing::Bytes> Split(const std::uint8_t* data, std::size_t size) {
   const std::string_view all(reinterpret_cast<const char*>(data), size);
@@ -64,13 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform.disk_room = 4 << 20;  // a run that writes more ends as with a full disk
   const std::vector<testing::Bytes> files = Split(data + 1, size - 1);
   std::vector<std::string> args;
-  switch (data[0] % 4) {
+  switch (data[0] % 5) {
     case 0:
     case 1:
-      args = {data[0] % 4 == 0 ? "--kit" : "--multi", "out.xi", "*.wav"};
+      args = {data[0] % 5 == 0 ? "--kit" : "--multi", "out.xi", "*.wav"};
       break;
     case 2:
       args = {"--mono", "*.wav"};
+      break;
+    case 4:
+      args = {"--sfz", "*.sfz"};
       break;
     default:
       args = {"--sf2", "b.sf2"};
@@ -79,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (args[0] == "--sf2") {
     platform.AddFile("b.sf2", files[0]);
+  } else if (args[0] == "--sfz") {
+    for (std::size_t i = 0; i < files.size(); ++i) platform.AddFile(kSfzNames[i], files[i]);
   } else {
     for (std::size_t i = 0; i < files.size(); ++i) platform.AddFile(kNames[i], files[i]);
   }

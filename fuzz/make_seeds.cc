@@ -116,6 +116,23 @@ int main(int argc, char** argv) {
                            Frame({Wave(100, 16, 0.2)}, {Lpc({3, -2}, 4, 1)}, 16)});
   mono.blocks = {MetadataBlock(1, Bytes(8, 0)), MetadataBlock(2, Bytes(12, 0x61))};
   Save(flacs, "mono16", Flac(mono));
+  const std::string sfz_text =
+      "<group> loop_mode=loop_continuous loop_start=10 loop_end=200 ampeg_release=0.5\n"
+      "<region> sample=s.wav hikey=59 pan=-100\n<region> sample=S.WAV hikey=59 pan=100\n"
+      "<region> sample=t.flac lokey=60 pitch_keycenter=72 transpose=-1 tune=12\n"
+      "<region> sample=*sine key=100\n";
+  Save(modes, "sfz",
+       Concat({Bytes{4}, Bytes(sfz_text.begin(), sfz_text.end()), split, stereo16, split,
+               Flac(mono)}));
+  const std::string sfz_kit =
+      "<region> sample=s.wav key=36 loop_mode=one_shot\n<region> sample=t.flac key=38\n"
+      "<region> sample=s.wav key=40 offset=5 end=90\n<region> sample=*sine key=42\n"
+      "<region> sample=t.flac key=44\n<region> sample=s.wav key=46 tune=50\n"
+      "<region> sample=s.wav key=48 cutoff=500\n<region> sample=t.flac key=50 pitcheg_depth=-900 "
+      "pitcheg_decay=0.2\n";
+  Save(modes, "sfz_kit",
+       Concat(
+           {Bytes{4}, Bytes(sfz_kit.begin(), sfz_kit.end()), split, stereo16, split, Flac(mono)}));
   Save(flacs, "mid_side24",
        Flac(Stream({Frame({Wave(256, 24), Wave(256, 24, 0.1)}, {rice5, escaped}, 24, 10)})));
   Samples shifted = Wave(100, 12, 0.3);

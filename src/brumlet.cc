@@ -10,6 +10,7 @@
 #include "instruments.h"
 #include "messages.h"
 #include "output_file.h"
+#include "sfz_conversion.h"
 #include "soundfont.h"
 
 namespace brumlet {
@@ -17,7 +18,7 @@ namespace {
 
 // The modes count only as the first argument, the conventional options only as the one and
 // only argument.
-constexpr std::string_view kModes[] = {"--mono", "--kit", "--multi", "--sf2"};
+constexpr std::string_view kModes[] = {"--mono", "--kit", "--multi", "--sf2", "--sfz"};
 constexpr std::string_view kConventional[] = {"--help", "-h", "--version"};
 
 bool IsMode(std::string_view arg) {
@@ -62,12 +63,15 @@ std::string ArgumentsHint(std::string_view mode, const std::vector<std::string>&
 }
 
 // A mode given the wrong number of arguments (`mode` empty for the plain conversion, which takes
-// one or two; the others take at most three): the usage text and what was most likely meant.
+// one or two; --sfz takes one, the others at most three): the usage text and what was most likely
+// meant.
 int WrongUse(std::string_view mode, const std::vector<std::string>& args, Platform& platform) {
   platform.console().Write(kUsage);
   std::string quoting;
   if (mode.empty()) quoting = kManyArgumentsHint;
-  if (!mode.empty() && args.size() > 3) quoting = TooManyArgumentsHint(mode);
+  if (!mode.empty() && args.size() > (mode == "--sfz" ? 2u : 3u)) {
+    quoting = TooManyArgumentsHint(mode);
+  }
   platform.console().Write(ArgumentsHint(mode, args, quoting, platform));
   return exit_code::kWrongUse;
 }
@@ -110,6 +114,8 @@ std::unique_ptr<Mode> PickMode(const std::vector<std::string>& args, RunOutputs&
     if (args.size() == 2 || args.size() == 3 || verbose_list) {
       return std::make_unique<BankConversion>(args[1], optional_argument(2), verbose_list);
     }
+  } else if (first == "--sfz") {
+    if (args.size() == 2) return std::make_unique<SfzConversion>(args[1], written);
   } else if (args.size() <= 2) {
     return std::make_unique<Conversion>(args[0], optional_argument(1), StereoHandling::kSplit,
                                         written);

@@ -23,6 +23,7 @@ inline constexpr std::string_view kUsage =
     "       Brumlet --kit <output.xi> <input file(s)>\n"
     "       Brumlet --multi <output.xi> <input file(s)>\n"
     "       Brumlet --sf2 <bank.sf2> [presets]\n"
+    "       Brumlet --sfz <file(s).sfz>\n"
     "\n"
     "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
     "you're also advised to use my tagsmith.exe ! :)\n"
@@ -53,8 +54,8 @@ inline constexpr std::string_view kNameFileIsAWavHint =
 
 /// Follows every message that ends a run whose first argument looks like an option but is none.
 inline constexpr std::string_view kUnknownOptionHint =
-    "hint: the options are --mono, --kit, --multi, --sf2, --help and --version; they come "
-    "first\n";
+    "hint: the options are --mono, --kit, --multi, --sf2, --sfz, --help and --version; they "
+    "come first\n";
 
 /// How a mode is called with a quoted pattern: "brumlet --kit drums.xi '*.wav'". `quoted` is
 /// false where the program, not the shell, expands wildcards (no quotes are needed there).
@@ -67,6 +68,7 @@ inline std::string ModeExample(std::string_view mode, bool quoted) {
     example += quoted ? " '*.wav'" : " *.wav";
   }
   if (mode == "--sf2") example += quoted ? " bank.sf2 '*Piano*'" : " bank.sf2 *Piano*";
+  if (mode == "--sfz") example += quoted ? " '*.sfz'" : " *.sfz";
   return example;
 }
 
@@ -395,6 +397,39 @@ inline DisplayText PresetAfterTwin(const DisplayText& first) {
       Text({"preset \"", first, "\" has the same numbers and comes first, so players use it"}));
 }
 
+// Why an SFZ file is skipped, shown after its name as a preset's reason is. `place` is where in
+// the text the cause lies: "line 12", or "line 3 of \"drums.inc\"" in an included file.
+
+inline DisplayText SfzPlace(int line, std::string_view included_file) {
+  if (included_file.empty()) return DisplayText(Text({"line ", std::to_string(line)}));
+  return DisplayText(
+      Text({"line ", std::to_string(line), " of \"", DisplayText(included_file), "\""}));
+}
+
+inline DisplayText SfzSampleNotFound(const DisplayText& place, std::string_view sample) {
+  return DisplayText(Text({place, ": sample \"", DisplayText(sample), "\" not found"}));
+}
+
+/// `problem`: "is not a WAV or FLAC file", "has a sample rate of 0 Hz", or a decoder's reason.
+inline DisplayText SfzSampleUnreadable(const DisplayText& place, std::string_view sample,
+                                       std::string_view problem) {
+  const bool phrase = problem.starts_with("is ") || problem.starts_with("has ");
+  return DisplayText(
+      Text({place, ": sample \"", DisplayText(sample), "\"", phrase ? " " : ": ", problem}));
+}
+
+/// The text of the file is not what an SFZ reader can take: `what` says how.
+inline DisplayText SfzTextProblem(const DisplayText& place, std::string_view what) {
+  if (place.empty()) return DisplayText(what);
+  return DisplayText(Text({place, ": ", what}));
+}
+
+/// What the chosen file would write is more than the text and samples it reads can hold.
+inline DisplayText SfzOutputTooLarge(std::uint64_t megabytes) {
+  return DisplayText(Text({"it would write ", std::to_string(megabytes),
+                           " MB, more than 16 times its text and samples"}));
+}
+
 // The SoundFont mode's lines. A preset is shown as its bank and program numbers and its name,
 // "000:025 Acoustic Guitar".
 
@@ -450,14 +485,9 @@ inline std::string CountNote(int count, std::string_view one, std::string_view m
 
 /// What an XI cannot hold of a zone, in a musician's words, in the order sampler::Lost numbers
 /// them.
-inline constexpr std::string_view kLostWords[] = {"filter",
-                                                  "pitch envelope",
-                                                  "pitch LFO",
-                                                  "tremolo",
-                                                  "effects sends",
-                                                  "choke groups",
-                                                  "fixed key or velocity",
-                                                  "per-key envelopes"};
+inline constexpr std::string_view kLostWords[] = {
+    "filter",       "pitch envelope",        "pitch LFO",        "tremolo", "effects sends",
+    "choke groups", "fixed key or velocity", "per-key envelopes"};
 
 /// `words`: what was lost, each once, joined with ", ".
 inline std::string NotInAnXiNote(std::string_view words) { return Text({"not in an XI: ", words}); }

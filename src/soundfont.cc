@@ -8,6 +8,7 @@
 
 #include "messages.h"
 #include "output_file.h"
+#include "sampler/describe.h"
 #include "sampler/key_render_source.h"
 #include "sampler/plan.h"
 #include "sampler/report_notes.h"
@@ -51,33 +52,14 @@ std::vector<std::optional<std::size_t>> EarlierTwins(const sf2::Bank& bank,
 // sample, empty where a plan is only measured).
 Instrument Describe(const sf2::Bank& bank, const sampler::InstrumentPlan& part,
                     std::span<const std::unique_ptr<sampler::KeyRenderSource>> renders = {}) {
-  Instrument instrument;
-  instrument.name = part.name;
-  instrument.envelope = part.envelope;
-  instrument.vibrato = part.vibrato;
-  std::copy(part.key_map.begin(), part.key_map.end(), instrument.keys.begin());
+  Instrument instrument = sampler::DescribePlan(part);
   const auto offset = [&bank](const sampler::FrameRange& range) {
     return bank.sample_data_offset + 2 * range.first;
   };
-  for (const sampler::PlannedSample& planned : part.samples) {
-    InstrumentSample sample;
-    sample.name = planned.name;
-    sample.root_key = planned.root_key;
-    sample.relative_note = planned.pitch.relative_note;
-    sample.finetune = planned.pitch.finetune;
-    sample.sixteen_bit = true;
-    sample.frames = planned.source.range.frames;
-    if (planned.loop) {
-      sample.loop = SampleLoop::kForward;
-      sample.loop_start = planned.loop->start;
-      sample.loop_length = planned.loop->length;
-    }
-    sample.volume = planned.volume;
-    sample.panning = planned.panning;
+  for (std::size_t i = 0; i < part.samples.size(); ++i) {
+    const sampler::PlannedSample& planned = part.samples[i];
     if (planned.render) {
-      const std::size_t i = instrument.samples.size();
-      sample.source = {0, i < renders.size() ? renders[i].get() : nullptr};
-      instrument.samples.push_back(std::move(sample));
+      instrument.samples[i].source = {0, i < renders.size() ? renders[i].get() : nullptr};
       continue;
     }
     Pcm16Source data{offset(planned.source.range), -1, 0};
@@ -85,8 +67,7 @@ Instrument Describe(const sf2::Bank& bank, const sampler::InstrumentPlan& part,
       data.mixed_with_offset = offset(*planned.source.partner);
       data.mixed_frames = planned.source.partner->frames;
     }
-    sample.source = {0, data};
-    instrument.samples.push_back(std::move(sample));
+    instrument.samples[i].source = {0, data};
   }
   return instrument;
 }

@@ -284,8 +284,8 @@ TEST_F(EndToEnd, MistakesEndWithACodeThatTellsAndTheHintThatFits) {
       {{{"a.wav", wav}, {"b.wav", wav}, {"c.wav", wav}}, {"a.wav", "b.wav", "c.wav"}, 246,
        kManyArgumentsHint},
       {{}, {"--Kit", "drums.xi", "*.wav"}, 246,
-       "hint: the options are --mono, --kit, --multi, --sf2, --help and --version; they come "
-       "first\n"},
+       "hint: the options are --mono, --kit, --multi, --sf2, --sfz, --help and --version; they "
+       "come first\n"},
       {{}, {"*.wav", "--kit", "drums.xi"}, 246,
        "hint: options come first: brumlet --kit drums.xi '*.wav'\n"},
       // Outputs that meet: the first stays, nothing is deleted, the run stops there.

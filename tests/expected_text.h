@@ -13,6 +13,7 @@ inline const std::string kUsage =
     "       Brumlet --kit <output.xi> <input file(s)>\n"
     "       Brumlet --multi <output.xi> <input file(s)>\n"
     "       Brumlet --sf2 <bank.sf2> [presets]\n"
+    "       Brumlet --sfz <file(s).sfz>\n"
     "\n"
     "BE SURE TO READ THE DOCS BEFORE USING Brumlet !!!\n"
     "you're also advised to use my tagsmith.exe ! :)\n"

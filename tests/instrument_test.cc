@@ -221,8 +221,8 @@ TEST_F(Instruments, MistakesNeverReplaceARecordingAndSayWhatWasMeant) {
   const std::string kit_hint =
       "hint: quote a wildcard pattern so that brumlet expands it: brumlet --kit drums.xi '*.wav'\n";
   const std::string options =
-      "hint: the options are --mono, --kit, --multi, --sf2, --help and --version; they come "
-      "first\n";
+      "hint: the options are --mono, --kit, --multi, --sf2, --sfz, --help and --version; they "
+      "come first\n";
   struct Case {
     std::vector<std::string> args;
     int code;

@@ -5,9 +5,9 @@
 #   90 main_*.cc                       one main per system
 #   80 launch                          a start of the program as runs (Explorer's dropped files)
 #   70 brumlet, explorer               the command line
-#   60 convert, instruments, soundfont the drivers, side by side
-#   55 vars.h                          the plain conversion's run state
-#   50 mode.h, output_file             what the drivers share
+#   60 convert, instruments, soundfont, sfz_conversion   the drivers, side by side
+#   55 vars.h, sfz_instrument          a driver's run state, an SFZ file planned
+#   50 mode.h, output_file, sample_files   what the drivers share, the samples SFZ files name
 #   40 wav/ naming/ sf2/ sfz/ flac/    the front ends, side by side
 #   30 sampler/                        the planner of sampler formats (SoundFont, SFZ)
 #   20 xi/                             the instrument description and its one writer
@@ -27,9 +27,9 @@ layer() {
     main_*.cc) echo 90 ;;
     launch.*) echo 80 ;;
     brumlet.* | explorer.*) echo 70 ;;
-    convert.* | instruments.* | soundfont.*) echo 60 ;;
-    vars.h) echo 55 ;;
-    mode.h | output_file.*) echo 50 ;;
+    convert.* | instruments.* | soundfont.* | sfz_conversion.*) echo 60 ;;
+    vars.h | sfz_instrument.*) echo 55 ;;
+    mode.h | output_file.* | sample_files.*) echo 50 ;;
     wav/* | naming/* | sf2/* | sfz/* | flac/*) echo 40 ;;
     sampler/*) echo 30 ;;
     xi/*) echo 20 ;;

@@ -36,14 +36,14 @@ BiquadFourFrames FourFrames(const BiquadCoefficients& c) {
   // The feedback's impulse response, and what y[n - 1] and y[n - 2] alone lead to, each by
   // y[k] = -a1 y[k - 1] - a2 y[k - 2].
   std::array<double, 4> response{};
-  double r1 = 0, r2 = 0, p1 = 1, p2 = 0, q1 = 0, q2 = 1;
+  double r1 = 0, r2 = 0, u1 = 1, u2 = 0, v1 = 0, v2 = 1;
   for (int k = 0; k < 4; ++k) {
     const double r = k == 0 ? 1 : -c.a1 * r1 - c.a2 * r2;
-    const double p = -c.a1 * p1 - c.a2 * p2, q = -c.a1 * q1 - c.a2 * q2;
+    const double u = -c.a1 * u1 - c.a2 * u2, v = -c.a1 * v1 - c.a2 * v2;
     response[k] = r;
-    f.from_y1[k] = p;
-    f.from_y2[k] = q;
-    r2 = r1, r1 = r, p2 = p1, p1 = p, q2 = q1, q1 = q;
+    f.from_y1[k] = u;
+    f.from_y2[k] = v;
+    r2 = r1, r1 = r, u2 = u1, u1 = u, v2 = v1, v1 = v;
   }
   // y[n + k] takes the feed-forward sum at n + m (b0 x[n + m] + b1 x[n + m - 1] + b2 x[n + m
   // - 2]) times response[k - m], for m = 0 .. k.
@@ -73,8 +73,8 @@ void FilterFrames(const BiquadFourFrames& f, BiquadState& state, const float* in
     const auto weights = [&f](int i) { return _mm_loadu_ps(f.inputs[i].data()); };
     const __m128 w0 = weights(0), w1 = weights(1), w2 = weights(2), w3 = weights(3),
                  w4 = weights(4), w5 = weights(5);
-    const __m128d p01 = _mm_loadu_pd(&p[0]), p23 = _mm_loadu_pd(&p[2]);
-    const __m128d q01 = _mm_loadu_pd(&q[0]), q23 = _mm_loadu_pd(&q[2]);
+    const __m128d from1_01 = _mm_loadu_pd(&p[0]), from1_23 = _mm_loadu_pd(&p[2]);
+    const __m128d from2_01 = _mm_loadu_pd(&q[0]), from2_23 = _mm_loadu_pd(&q[2]);
     __m128 x_2 = _mm_set1_ps(static_cast<float>(s.x2)), x_1 = _mm_set1_ps(static_cast<float>(s.x1));
     __m128d y_2 = _mm_set1_pd(s.y2), y_1 = _mm_set1_pd(s.y1);
     for (; n + 4 <= count; n += 4) {
@@ -85,8 +85,10 @@ void FilterFrames(const BiquadFourFrames& f, BiquadState& state, const float* in
       g = _mm_add_ps(g, _mm_mul_ps(w4, _mm_shuffle_ps(x, x, 0xAA)));
       g = _mm_add_ps(g, _mm_mul_ps(w5, _mm_shuffle_ps(x, x, 0xFF)));
       const __m128d g01 = _mm_cvtps_pd(g), g23 = _mm_cvtps_pd(_mm_movehl_ps(g, g));
-      const __m128d y01 = _mm_add_pd(_mm_add_pd(g01, _mm_mul_pd(q01, y_2)), _mm_mul_pd(p01, y_1));
-      const __m128d y23 = _mm_add_pd(_mm_add_pd(g23, _mm_mul_pd(q23, y_2)), _mm_mul_pd(p23, y_1));
+      const __m128d y01 =
+          _mm_add_pd(_mm_add_pd(g01, _mm_mul_pd(from2_01, y_2)), _mm_mul_pd(from1_01, y_1));
+      const __m128d y23 =
+          _mm_add_pd(_mm_add_pd(g23, _mm_mul_pd(from2_23, y_2)), _mm_mul_pd(from1_23, y_1));
       _mm_storeu_ps(out + n, _mm_movelh_ps(_mm_cvtpd_ps(y01), _mm_cvtpd_ps(y23)));
       x_2 = _mm_shuffle_ps(x, x, 0xAA);
       x_1 = _mm_shuffle_ps(x, x, 0xFF);
@@ -97,8 +99,8 @@ void FilterFrames(const BiquadFourFrames& f, BiquadState& state, const float* in
   }
 #else
   for (; n + 4 <= count; n += 4) {
-    const std::array<float, 6> x{static_cast<float>(s.x2), static_cast<float>(s.x1),
-                                 in[n], in[n + 1], in[n + 2], in[n + 3]};
+    const std::array<float, 6> x{
+        static_cast<float>(s.x2), static_cast<float>(s.x1), in[n], in[n + 1], in[n + 2], in[n + 3]};
     std::array<double, 4> y;
     for (int k = 0; k < 4; ++k) {
       float g = f.inputs[0][k] * x[0] + f.inputs[1][k] * x[1];

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "xi/sample_reader.h"
+
 namespace brumlet::sampler {
 namespace {
 
@@ -28,7 +30,7 @@ void KeyRenderSource::Render() {
       reader_.Read(*planned[i].mixed_with, side);
       const std::size_t both = std::min(data.size(), side.size());
       for (std::size_t n = 0; n < both; ++n) {
-        data[n] = static_cast<std::int16_t>((data[n] + side[n]) >> 1);
+        data[n] = static_cast<std::int16_t>(MixStereo(data[n], side[n]));
       }
     }
     RenderVoice voice = planned[i].voice;

@@ -201,6 +201,24 @@ void MapEnvelopeOf(const std::vector<Zone>& zones, const KeyArray& key_zone, Ins
   plan.envelope = mapping.volume;
   plan.vibrato = mapping.vibrato;
   plan.envelope_held = mapping.held;
+  // A one-shot plays to its end whatever the key does: an envelope on, so that a key-off does not
+  // cut the note, that ends where it would have sustained (its release never comes), without a
+  // sustain point and with no fade-out.
+  if (zones[key_zone[key]].loop_mode == LoopMode::kOneShot) {
+    xi::VolumeEnvelope& envelope = plan.envelope;
+    if ((envelope.flags & xi::envelope_flag::kSustain) && envelope.sustain < envelope.count) {
+      envelope.count = static_cast<std::uint8_t>(envelope.sustain + 1);
+    }
+    if (envelope.count == 0) envelope.points[0] = {0, 64};
+    if (envelope.count < 2) {
+      envelope.points[1] = {static_cast<std::uint16_t>(envelope.points[0].tick + 1),
+                            envelope.points[0].value};
+      envelope.count = 2;
+    }
+    envelope.flags = static_cast<std::uint8_t>((envelope.flags | xi::envelope_flag::kOn) &
+                                               ~xi::envelope_flag::kSustain);
+    envelope.fade_out = 0;
+  }
 }
 
 void Annotate(InstrumentPlan& plan) {

@@ -8,7 +8,8 @@ namespace brumlet::sampler {
 
 static_assert(std::size(kLostWords) == static_cast<std::size_t>(Lost::kCount));
 
-std::string ReportNotes(const Plan& plan, const InstrumentPlan& part, int scaled_down) {
+std::string ReportNotes(const Plan& plan, const InstrumentPlan& part, int scaled_down,
+                        std::string_view more_lost) {
   std::vector<std::string> notes;
   const auto count = [&notes](int n, std::string_view one, std::string_view many,
                               std::string_view what) {
@@ -33,12 +34,16 @@ std::string ReportNotes(const Plan& plan, const InstrumentPlan& part, int scaled
     notes.push_back(SilentKeysNote(runs));
   }
   count(scaled_down, "key", "keys", "scaled down to fit");
-  if (part.lost.any()) {
+  if (part.lost.any() || !more_lost.empty()) {
     std::string words;
     for (std::size_t i = 0; i < part.lost.size(); ++i) {
       if (!part.lost[i]) continue;
       if (!words.empty()) words += ", ";
       words += kLostWords[i];
+    }
+    if (!more_lost.empty()) {
+      if (!words.empty()) words += ", ";
+      words += more_lost;
     }
     notes.push_back(NotInAnXiNote(words));
   }

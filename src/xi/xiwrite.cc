@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "xi/g711.h"
+#include "xi/sample_values.h"
 
 namespace brumlet {
 namespace {
@@ -275,40 +275,6 @@ void EncodeMixed(Job& job, Word start_value) {
     only.writer.Commit(frames * sizeof(Word));
   });
   only.writer.Flush();
-}
-
-// The wide formats: each sample becomes a signed 16-bit value. Integer PCM keeps its top 16 bits
-// (truncating, as dropping the low bytes does); float is scaled to the 16-bit range, rounded to
-// nearest with ties to even, and clamped, with NaN as silence.
-std::uint16_t FloatToSample(double x) {
-  if (std::isnan(x)) return 0;
-  const double scaled = std::nearbyint(x * 32768.0);
-  if (scaled <= -32768.0) return static_cast<std::uint16_t>(-32768);
-  if (scaled >= 32767.0) return 32767;
-  return static_cast<std::uint16_t>(static_cast<std::int16_t>(scaled));
-}
-
-template <SampleEncoding kEncoding>
-std::uint16_t ToSample(const Byte* p) {
-  if constexpr (kEncoding == SampleEncoding::kSigned24) {
-    return LoadU16(p + 1);
-  } else if constexpr (kEncoding == SampleEncoding::kSigned32) {
-    return LoadU16(p + 2);
-  } else if constexpr (kEncoding == SampleEncoding::kMuLaw) {
-    return static_cast<std::uint16_t>(MuLawToSample(*p));
-  } else if constexpr (kEncoding == SampleEncoding::kALaw) {
-    return static_cast<std::uint16_t>(ALawToSample(*p));
-  } else if constexpr (kEncoding == SampleEncoding::kFloat32) {
-    float x;
-    const std::uint32_t bits = LoadU32(p);
-    std::memcpy(&x, &bits, sizeof x);
-    return FloatToSample(x);
-  } else {
-    double x;
-    const std::uint64_t bits = LoadU32(p) | std::uint64_t{LoadU32(p + 4)} << 32;
-    std::memcpy(&x, &bits, sizeof x);
-    return FloatToSample(x);
-  }
 }
 
 // Encodes one channel of `frames` frames, its sample at `offset` in each frame; or, with kMix,
