@@ -12,10 +12,13 @@
 // "name=" or the end of its line, headers, "#define $NAME value" and "#include "path"", sample
 // and include paths relative to the main file's folder with default_path (of <control>) in
 // front and "\" as "/", a name that does not exist as written looked up ignoring the case of
-// ASCII letters. Where the program would skip the file (a stray word, a bad value), the scan goes
-// on: a file too many costs a read, a file too few would change what the program reports. A path
-// that leads nowhere in the tree is passed over, and the program reports it. The text is worked
-// on as bytes (a string of one character per byte, file names in UTF-8), as the program sees it.
+// ASCII letters. Where the program would skip the file for what it holds (a stray word, a bad
+// value), the scan goes on: a file too many costs a read, a file too few would change what the
+// program reports; where the program stops reading (an include not found, a bound), so does the
+// scan. Every file that matches a path ignoring case goes with it, the first of them (in byte
+// order, as the program's search finds them) the one whose text counts. A path that leads
+// nowhere in the tree is passed over, and the program reports it. The text is worked on as bytes
+// (a string of one character per byte, file names in UTF-8), as the program sees it.
 //
 // Bounds, the program's own: every inclusion counts its bytes (at least kIncludeCost) and what
 // $variables add, together at most kMaxText a main file; includes nest kMaxIncludeDepth deep. A
@@ -168,7 +171,7 @@
 
   // The tree by the bytes of each path, and by those with ASCII letters in one case, each such
   // list in byte order (the order in which the program's search finds them).
-  function indexOf(tree) {
+  function indexTree(tree) {
     const exact = new Map();
     const folded = new Map();
     for (const path of tree.keys()) {
@@ -235,7 +238,7 @@
           charge(kIncludeCost);
           const files = found(index, folder, written);
           if (!files.length) throw over;  // the program stops at an include it cannot find
-          files.slice(1).forEach((file) => needed.set(file, tree.get(file)));
+          files.slice(1).forEach((file) => needed.set(file, tree.get(file)));  // whole, unread
           await scan(await read(files[0]), depth + 1);
         } else if (scope) {
           const name = expand(token.name);
@@ -259,7 +262,7 @@
 
   /// The runs that convert the SFZ files of `tree`, one per folder that holds any (see above).
   async function plan(tree) {
-    const index = indexOf(tree);
+    const index = indexTree(tree);
     const folders = new Map();
     for (const path of [...tree.keys()].sort()) {
       const name = path.slice(path.lastIndexOf('/') + 1);
