@@ -144,7 +144,7 @@ TEST(Resampler, ASteadyReadOfALoopIsTheReadOfTheLoopWrittenOut) {
     EXPECT_EQ(read_out, !c.loops);  // 1200 frames read 1185 source frames or more
     std::vector<std::int16_t> before(data.size(), 0), after(data.size(), 0);
     for (std::size_t i = 0; i < data.size(); ++i) {
-      const std::size_t length = c.loop_end - c.loop_start;
+      const std::size_t length = c.loops ? c.loop_end - c.loop_start : 1;
       const std::size_t in_loop = c.loop_start + (i + length - c.loop_start % length) % length;
       before[i] = i < (c.loops ? c.loop_end : c.frames) ? data[i] : c.loops ? data[in_loop] : 0;
       if (c.loops) after[i] = data[in_loop];

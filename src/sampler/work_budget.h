@@ -18,13 +18,20 @@ inline constexpr std::uint64_t kBankWorkLimit = 17'000'000;
 
 /// Rendering a drum key costs a voice times an output frame, a unit of its own that costs more
 /// than a planning unit, and is counted when the key is planned (its length is known then).
-/// FluidR3_GM's kits take 144,765,677 units (the busiest, Orchestra Kit, 5,115,617), TimGM6mb's
-/// 36,577,806 (Orchestra, 7,193,490). Real banks render in proportion to their sample data, so
+/// FluidR3_GM's kits take 145,225,368 units (the busiest, Orchestra Kit, 5,448,623), TimGM6mb's
+/// 39,263,502 (Orchestra, 8,179,491). Real banks render in proportion to their sample data, so
 /// the bank's limit grows with its size (65 times FluidR3_GM's need, 10 times TimGM6mb's), while
 /// a crafted bank of a megabyte renders at most the least limit.
+#ifndef BRUMLET_SMALL_RENDER_LIMITS
 inline constexpr std::uint64_t kPresetRenderLimit = 100'000'000;
 inline constexpr std::uint64_t kLeastBankRenderLimit = 200'000'000;
 inline constexpr std::uint64_t kRenderPerBankByte = 64;
+#else
+// The fuzz build's: its sanitizers make a unit some twenty times dearer.
+inline constexpr std::uint64_t kPresetRenderLimit = 5'000'000;
+inline constexpr std::uint64_t kLeastBankRenderLimit = 10'000'000;
+inline constexpr std::uint64_t kRenderPerBankByte = 3;
+#endif
 
 /// The render limit of a bank of `bank_bytes` bytes.
 constexpr std::uint64_t BankRenderLimit(std::uint64_t bank_bytes) {
