@@ -7,6 +7,8 @@
 // The working folder of a run holds the WAVs (and whatever else was dropped as a source) at its
 // top, converted by the pattern "*"; the name file sits in a folder of its own, "names/", so that
 // the pattern does not take it for a source. Bank mode runs once per bank, the bank at the top.
+// SFZ mode runs once per folder that holds .sfz files, over the dropped folders' own layout,
+// with only the files those SFZ files need (sfz-scan.js).
 (function () {
   'use strict';
 
@@ -17,6 +19,10 @@
   // earlier), and at most one name file.
   const sources = new Map();
   const banks = new Map();
+  // Every file that came in a folder or on its own, by its path in its folder (a loose file at
+  // the top): where SFZ files find what they include and play. Held, never read, until an SFZ
+  // names it.
+  const tree = new Map();
   let nameFile = null;
   let ignored = 0;
   // What the last conversion wrote: the ZIP (which holds the files' bytes, given back to the
@@ -29,22 +35,25 @@
 
   const extension = (name) => (name.lastIndexOf('.') > 0 ? name.slice(name.lastIndexOf('.')).toLowerCase() : '');
 
-  // A file dropped or picked on its own is a source unless it is a bank or a name file, so that a
-  // wrong file gets the program's own message; the pickers for WAVs and banks take what they are
-  // for. In a folder, only WAVs and banks count. Hidden files (.DS_Store) never do: the pattern
-  // "*" would not find them.
-  function addFile(file, how) {
+  // A file dropped or picked on its own is a source unless it is a bank, a name file or an SFZ,
+  // so that a wrong file gets the program's own message; the pickers for WAVs and banks take what
+  // they are for. In a folder, only WAVs, banks and SFZ files count. Hidden files (.DS_Store)
+  // never do: the pattern "*" would not find them; an SFZ may still name one.
+  function addFile(file, how, path = file.name) {
+    if (how !== 'bank' && how !== 'names') tree.set(path, file);
     if (file.name.startsWith('.')) return;
     const ext = extension(file.name);
+    if (ext === '.sfz' && how !== 'source') return;
     if (how === 'bank' || (how !== 'source' && ext === '.sf2')) banks.set(file.name, file);
     else if (how === 'source' || ext === '.wav' || (how !== 'folder' && ext !== '.txt')) sources.set(file.name, file);
     else if (how !== 'folder') nameFile = file;
     else ++ignored;
   }
 
+  // The files under a dropped folder's entry, each with its path from the folder dropped.
   async function filesOfEntry(entry, found) {
     if (entry.isFile) {
-      found.push(await new Promise((resolve, reject) => entry.file(resolve, reject)));
+      found.push([await new Promise((resolve, reject) => entry.file(resolve, reject)), entry.fullPath.replace(/^\/+/, '')]);
     } else if (entry.isDirectory) {
       const reader = entry.createReader();
       for (;;) {  // readEntries gives a folder's entries in batches, then an empty one
@@ -63,7 +72,7 @@
     const items = [...event.dataTransfer.items].filter((item) => item.kind === 'file')
       .map((item) => ({ entry: item.webkitGetAsEntry && item.webkitGetAsEntry(), file: item.getAsFile() }));
     for (const { entry, file } of items) {
-      if (entry && entry.isDirectory) (await filesOfEntry(entry, [])).forEach((f) => addFile(f, 'folder'));
+      if (entry && entry.isDirectory) (await filesOfEntry(entry, [])).forEach(([f, path]) => addFile(f, 'folder', path));
       else if (file) addFile(file, 'dropped');
     }
     showChosen();
@@ -72,14 +81,25 @@
   const list = (names) => (names.length > 6 ? `${names.slice(0, 6).join(', ')} and ${names.length - 6} more`
     : names.join(', '));
 
+  // The SFZ files the program would convert: the pattern takes no hidden file.
+  const sfzFiles = () => [...tree.keys()].filter((path) => /(^|\/)[^./][^/]*\.sfz$/i.test(path)).sort();
+
+  // Files that bring SFZ files choose the SFZ mode: their folders' WAVs are the SFZ files' samples.
   function showChosen() {
     const parts = [];
     const wavs = [...sources.keys()].sort();
+    const sfz = sfzFiles();
     if (wavs.length) parts.push(`${wavs.length} ${wavs.length === 1 ? 'source' : 'sources'}: ${list(wavs)}`);
     if (nameFile) parts.push(`name file: ${nameFile.name}`);
     if (banks.size) parts.push(`${banks.size === 1 ? 'bank' : 'banks'}: ${list([...banks.keys()].sort())}`);
-    if (ignored) parts.push(`${ignored} other ${ignored === 1 ? 'file' : 'files'} in folders passed over`);
+    if (sfz.length) parts.push(`${sfz.length} SFZ ${sfz.length === 1 ? 'file' : 'files'}: ${list(sfz)}`);
+    if (ignored) parts.push(`${ignored} other ${ignored === 1 ? 'file' : 'files'} in folders ` +
+      (sfz.length ? 'read only where an SFZ file names them' : 'passed over'));
     $('chosen').textContent = parts.length ? `${parts.join('; ')}.` : 'No files yet.';
+    if (sfz.length && $('mode').value !== 'sfz') {
+      $('mode').value = 'sfz';
+      syncOptions();
+    }
   }
 
   function syncOptions() {
@@ -100,10 +120,18 @@
   }
 
   // The runs that the chosen mode asks for: each an argument list, the files it needs (as the File
-  // objects themselves: the worker reads them, so their bytes never pass through the page), and
-  // the folder of the ZIP its outputs go into ('' for none).
-  function plannedRuns() {
+  // objects themselves: the worker reads them, so their bytes never pass through the page; an SFZ
+  // run's texts are read here first), and the folder of the ZIP its outputs go into ('' for none).
+  async function plannedRuns() {
     const mode = $('mode').value;
+    if (mode === 'sfz') {
+      const runs = await brumletSfz.plan(tree);
+      return runs.map(({ folder, pattern, files }) => ({
+        args: ['--sfz', pattern],
+        files,
+        folder: runs.length > 1 ? folder.replace(/\/$/, '') : '',
+      }));
+    }
     if (mode === 'bank') {
       const presets = $('presets').value.trim();
       return [...banks].map(([name, file]) => ({
@@ -131,9 +159,11 @@
   const kExitWords = {
     0: 'Done',
     1: 'A file could not be read or written, or the program failed: the report says why',
-    245: (bank, wrote) => (wrote ? 'Done, but some presets were skipped' : 'Not a readable bank: nothing was written'),
+    245: (mode, wrote) => (mode === 'sfz' ? (wrote ? 'Done, but some SFZ files were skipped' : 'No SFZ file could be converted')
+      : wrote ? 'Done, but some presets were skipped' : 'Not a readable bank: nothing was written'),
     246: 'The command line was not understood',
-    247: (bank, wrote) => (bank ? 'A file would have replaced one that is not an instrument; the files before it were written'
+    247: (mode, wrote) => (mode === 'bank' ? 'A file would have replaced one that is not an instrument; the files before it were written'
+      : mode === 'sfz' ? 'Two SFZ files would have become the same instrument, or one a file that is not an instrument; the files before it were written'
       : wrote ? 'Two files would have become the same instrument; the files before it were written'
         : 'The instrument could not be made; nothing was written'),
     248: 'A WAV has no data',
@@ -142,12 +172,12 @@
     251: 'The name file has a bad first line',
     252: 'The name file is empty',
     253: 'A file is not a standard WAV',
-    254: (bank) => (bank ? 'No preset matches' : 'No file to convert'),
+    254: (mode) => (mode === 'bank' ? 'No preset matches' : 'No file to convert'),
     255: 'The name file was not found',
   };
-  function exitWords(code, bank, wrote) {
+  function exitWords(code, mode, wrote) {
     const words = kExitWords[code];
-    return `${typeof words === 'function' ? words(bank, wrote) : words || 'Stopped'} (exit code ${code})`;
+    return `${typeof words === 'function' ? words(mode, wrote) : words || 'Stopped'} (exit code ${code})`;
   }
 
   const sizeText = (bytes) => (bytes >= 1e6 ? `${(bytes / 1e6).toFixed(1)} MB` : `${Math.ceil(bytes / 1e3)} KB`);
@@ -335,8 +365,12 @@
     const ends = [];
     const codes = [];
     try {
-      const runs = plannedRuns();
-      if (!runs.length) throw new Error($('mode').value === 'bank' ? 'no bank to convert: drop a .sf2 file first' : 'nothing to run');
+      const mode = $('mode').value;
+      const runs = await plannedRuns();
+      if (!runs.length) {
+        throw new Error(mode === 'bank' ? 'no bank to convert: drop a .sf2 file first'
+          : mode === 'sfz' ? 'no SFZ file to convert: drop a folder that holds .sfz files first' : 'nothing to run');
+      }
       $('command').textContent = runs.map((run) => ['brumlet', ...run.args].map(quote).join(' ')).join(' ; ');
       $('command').dataset.args = JSON.stringify(runs.map((run) => run.args));
       const answers = $('answers').value;
@@ -350,7 +384,7 @@
           onProgress: (done, total) => showProgress(run.args[1], done, total),
         });
         if ($('progress-row').classList.contains('on')) $('progress').value = $('progress').max;
-        ends.push(exitWords(result.exitCode, run.args[0] === '--sf2', run.written.size > 0));
+        ends.push(exitWords(result.exitCode, mode, run.written.size > 0));
         codes.push(result.exitCode);
       }
       $('status').textContent = ends.join('; ') + (leftOut.length ? `. Not in the ZIP: ${leftOut.join('; ')}.` : '');
@@ -377,7 +411,7 @@
   // A picker keeps showing what was picked; "Clear the files" empties them all.
   function picked(id, how) {
     $(id).addEventListener('change', (event) => {
-      [...event.target.files].forEach((file) => addFile(file, how));
+      [...event.target.files].forEach((file) => addFile(file, how, file.webkitRelativePath || file.name));
       showChosen();
     });
   }
@@ -389,6 +423,7 @@
   $('clear').addEventListener('click', () => {
     sources.clear();
     banks.clear();
+    tree.clear();
     nameFile = null;
     ignored = 0;
     for (const id of ['pick-wavs', 'pick-folder', 'pick-names', 'pick-banks']) $(id).value = '';

@@ -154,6 +154,81 @@ try {
   await convert({ 'C:\\Temp\\evil.wav': wavs['kick.wav'] }, {});
   check(Object.keys(await downloadZip()).join() === 'C__Temp_evil.xi', 'a source named C:\\Temp\\evil.wav: not C__Temp_evil.xi in the ZIP');
 
+  // SFZ: a library picked as a folder (a piano whose samples sit in a subfolder named with "\"
+  // and in another case, a kit of 18 keys through an include, unrelated WAVs and a large file)
+  // converts one run per SFZ folder, as the Linux program converts the same folder, into a
+  // folder of the ZIP each; the page reads, and hands the worker, nothing but the SFZ texts and
+  // what they name.
+  {
+    const library = path.join(downloads, 'library');
+    const write = (name, bytes) => {
+      fs.mkdirSync(path.dirname(path.join(library, name)), { recursive: true });
+      fs.writeFileSync(path.join(library, name), bytes);
+    };
+    const wav = (frames, step) => {  // 16-bit mono, 22050 Hz
+      const b = Buffer.alloc(44 + 2 * frames);
+      b.write('RIFF', 0);
+      [[4, 36 + 2 * frames], [16, 16], [24, 22050], [28, 44100], [40, 2 * frames]].forEach(([at, v]) => b.writeUInt32LE(v, at));
+      b.write('WAVEfmt ', 8);
+      [[20, 1], [22, 1], [32, 2], [34, 16]].forEach(([at, v]) => b.writeUInt16LE(v, at));
+      b.write('data', 36);
+      for (let i = 0; i < frames; ++i) b.writeInt16LE(Math.round(9000 * Math.sin(i * step)), 44 + 2 * i);
+      return b;
+    };
+    const drums = Array.from({ length: 18 }, (_, i) => `Lib/Drums/d${i}.wav`);
+    drums.forEach((name, i) => write(name, wav(300 + 40 * i, 0.1 + 0.05 * i)));
+    write('Lib/Drums/Kit.sfz', '<group> ampeg_release=0.2\n#include "REGIONS.txt"\n');
+    write('Lib/Drums/regions.txt', drums.map((_, i) => `<region> key=${36 + i} sample=d${i}.wav\n`).join(''));
+    write('Lib/Piano/Piano.sfz', '#define $NOTE C4\n<control> default_path=SAMPLES\\\n<region> sample=piano $NOTE.wav ' +
+      'lokey=40 // above A0\n<control>\n<region> sample=samples\\Low\\A0.wav hikey=39 pitch_keycenter=21\n');
+    write('Lib/Piano/samples/Piano C4.wav', wav(2000, 0.05));
+    write('Lib/Piano/samples/low/a0.wav', wav(3000, 0.01));
+    ['Lib/Piano/samples/Piano G4.wav', 'Lib/Drums/unused.wav', 'Lib/Other/loop.wav'].forEach((name) => write(name, wav(500, 0.2)));
+    write('Lib/big.bin', '');
+    fs.truncateSync(path.join(library, 'Lib/big.bin'), 1 << 30);
+    const texts = ['Lib/Drums/Kit.sfz', 'Lib/Drums/regions.txt', 'Lib/Piano/Piano.sfz'];
+    const needed = [...texts, ...drums, 'Lib/Piano/samples/Piano C4.wav', 'Lib/Piano/samples/low/a0.wav'].sort();
+    await page.evaluate(() => {  // every read of a file's bytes in the page, every file sent to the worker
+      document.getElementById('clear').click();
+      Object.assign(window, { readsSeen: [], filesSent: [] });
+      for (const method of ['arrayBuffer', 'text', 'stream', 'slice']) {
+        const original = Blob.prototype[method];
+        Blob.prototype[method] = function (...args) { readsSeen.push(this.webkitRelativePath || this.name); return original.apply(this, args); };
+      }
+      const post = Worker.prototype.postMessage;
+      Worker.prototype.postMessage = function (data, ...rest) {
+        if (data.type === 'run') filesSent.push(...Object.keys(data.files));
+        return post.call(this, data, ...rest);
+      };
+    });
+    await (await page.$('#pick-folder')).uploadFile(path.join(library, 'Lib'));
+    await page.waitForFunction(() => document.getElementById('mode').value === 'sfz', { timeout: 5000 }).catch(() => check(false, 'SFZ: the mode is not SFZ'));
+    const got = await page.evaluate(async () => {
+      const $ = (id) => document.getElementById(id);
+      $('convert').click();
+      while ($('convert').disabled) await new Promise((resolve) => setTimeout(resolve, 20));
+      return { args: JSON.parse($('command').dataset.args), codes: $('status').dataset.exitCodes, stdout: $('console').textContent,
+        cards: $('cards').children.length, reads: readsSeen, sent: [...new Set(filesSent)].sort() };
+    });
+    const want = got.args.map((args) => {  // the Linux program over the library itself, linked in
+      const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'brumlet-linux-'));
+      fs.symlinkSync(path.join(library, 'Lib'), path.join(folder, 'Lib'));
+      const run = spawnSync(linux, args, { cwd: folder, env: { ...process.env, LC_ALL: 'C' } });
+      const files = fs.readdirSync(folder).filter((name) => name !== 'Lib')
+        .map((name) => [`${path.dirname(args[1])}/${name}`, fs.readFileSync(path.join(folder, name)).toString('hex')]);
+      fs.rmSync(folder, { recursive: true });
+      return { code: run.status, stdout: run.stdout.toString(), files };
+    });
+    const wantFiles = Object.fromEntries(want.flatMap((run) => run.files).sort());
+    check(JSON.stringify(got.args) === '[["--sfz","Lib/Drums/*.[sS][fF][zZ]"],["--sfz","Lib/Piano/*.[sS][fF][zZ]"]]', `SFZ: the runs are ${JSON.stringify(got.args)}`);
+    check(want.every((run) => run.code === 0) && got.codes === '0 0', `SFZ: exit codes ${got.codes}, Linux ${want.map((run) => run.code)}`);
+    check(got.stdout === want.map((run) => run.stdout).join(''), `SFZ: console text:\n${got.stdout}\n--- Linux:\n${want.map((run) => run.stdout).join('')}`);
+    check(JSON.stringify(Object.fromEntries(Object.entries(await downloadZip()).sort())) === JSON.stringify(wantFiles) &&
+      got.cards === Object.keys(wantFiles).length, `SFZ: ${got.cards} cards; the ZIP is not the Linux program's ${Object.keys(wantFiles)}`);
+    check(got.reads.every((name) => texts.includes(name)), `SFZ: the page read ${got.reads}`);
+    check(got.sent.join('|') === needed.join('|'), `SFZ: the worker was given ${got.sent}`);
+  }
+
   // Banks: two, each in a folder of the ZIP named after it; no preset chosen matches.
   if (hasBank('TimGM6mb.sf2')) {
     const two = await convert({ 'TimGM6mb.sf2': { bank: 'TimGM6mb.sf2' }, 'Copy.SF2': { bank: 'TimGM6mb.sf2' } }, { mode: 'bank', presets: '0:0' });
