@@ -69,6 +69,9 @@ TEST(SfzZones, EachOpcodeInThePlannersUnits) {
       {"ampeg_attack=0.5 ampeg_decay=2 ampeg_sustain=50 ampeg_release=1",
        "keys 0-127 root 60 env -1200/1200/63/0"},
       {"ampeg_sustain=0", "keys 0-127 root 60 env -12000/-12000/1440/-12000"},
+      // A decay that changes with the note, on key 70, the zone's nearest 60: 1 + 1.27 x 70 / 127 s.
+      {"lokey=70 hikey=80 ampeg_decay=1 ampeg_decaycc133=1.27",
+       "keys 70-80 root 60 env -12000/919/0/-12000 lost 10000000"},
       {"pitcheg_decay=1 pitcheg_depth=-1200", "keys 0-127 root 60 pitch env -1200@0 lost 00000010"},
       {"cutoff=1000 resonance=6", "keys 0-127 root 60 cutoff 8321 q 60 lost 00000001"},
       {"fil_type=hpf_2p cutoff=1000", "keys 0-127 root 60 lost 00000001"},

@@ -39,6 +39,8 @@ constexpr Named<double Region::*> kNumberFields[] = {
 constexpr Named<std::optional<double> Region::*> kOptionalNumberFields[] = {
     {"cutoff", &Region::cutoff},
     {"resonance", &Region::resonance},
+    {"ampeg_holdcc133", &Region::ampeg_hold_by_note},
+    {"ampeg_decaycc133", &Region::ampeg_decay_by_note},
 };
 
 constexpr Named<std::optional<std::int64_t> Region::*> kFrameFields[] = {

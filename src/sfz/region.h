@@ -144,6 +144,10 @@ struct Region {
   std::optional<std::int64_t> loop_end;
 
   EnvelopeOpcodes ampeg;
+  /// ampeg_holdcc133, ampeg_decaycc133: seconds the hold and decay gain at note 127, in
+  /// proportion below (controller 133 is the note number in SFZ 2), as exported banks write a
+  /// hold or decay that changes with the key.
+  std::optional<double> ampeg_hold_by_note, ampeg_decay_by_note;
   LfoOpcodes pitchlfo;
   EnvelopeOpcodes pitcheg;
   EnvelopeOpcodes fileg;

@@ -111,7 +111,19 @@ std::optional<sampler::Zone> RegionZone(const Region& region, const SampleFacts&
   zone.attenuation = AttenuationOf(region.volume + 20.0 * std::log10(region.amplitude / 100.0));
   zone.pan = std::clamp(Round(5.0 * region.pan), -500, 500);
 
-  zone.volume = EnvelopeOf(region.ampeg, true);
+  // A hold or decay that changes with the note, taken on the key nearest middle C the zone plays,
+  // the key whose envelope an instrument takes (a kit's one-key zone: its own key).
+  EnvelopeOpcodes ampeg = region.ampeg;
+  const double note = std::min(std::max(60, zone.keys.low), zone.keys.high);
+  if (region.ampeg_hold_by_note && *region.ampeg_hold_by_note != 0) {
+    ampeg.hold = ampeg.hold.value_or(0) + *region.ampeg_hold_by_note * note / 127;
+    zone.lost.set(static_cast<std::size_t>(Lost::kKeyEnvelopes));
+  }
+  if (region.ampeg_decay_by_note && *region.ampeg_decay_by_note != 0) {
+    ampeg.decay = ampeg.decay.value_or(0) + *region.ampeg_decay_by_note * note / 127;
+    zone.lost.set(static_cast<std::size_t>(Lost::kKeyEnvelopes));
+  }
+  zone.volume = EnvelopeOf(ampeg, true);
   // One modulation envelope drives pitch and filter in the planner: the pitch envelope's where it
   // moves the pitch, else the filter envelope's.
   const bool pitch_moves = region.pitcheg.depth.value_or(0) != 0;
