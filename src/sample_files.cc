@@ -85,6 +85,18 @@ std::optional<sfz::SampleFacts> SampleFiles::Facts(std::uint32_t sample, std::st
   if (!entry.opened) {
     entry.opened = true;
     Open(entry);
+    // A FLAC stream whose head does not say how long it is (written as it was recorded) is
+    // decoded now to count its frames, and kept.
+    if (entry.kind == Kind::kFlac && entry.facts && entry.facts->frames == 0) {
+      entry.facts->frames = kMostSampleFrames;
+      std::vector<std::int16_t> frames = Decode(entry, entry.problem);
+      if (entry.problem.empty()) {
+        entry.facts->frames = static_cast<std::int64_t>(frames.size());
+        Keep(sample, std::move(frames));
+      } else {
+        entry.facts.reset();
+      }
+    }
   }
   problem = entry.problem;
   return entry.facts;
@@ -196,8 +208,10 @@ std::vector<std::int16_t> SampleFiles::Decode(const Entry& entry, std::string& p
     file->Close(Site::kSourceClose);
   }
   // A stream that holds other than its head said: the frames the plan counted on, silence past
-  // what it holds.
-  frames.resize(static_cast<std::size_t>(facts.frames));
+  // what it holds (a FLAC stream of unknown length is counted by its decode).
+  if (entry.kind != Kind::kFlac || frames.size() > static_cast<std::size_t>(facts.frames)) {
+    frames.resize(static_cast<std::size_t>(facts.frames));
+  }
   return frames;
 }
 

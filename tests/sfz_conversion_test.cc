@@ -102,8 +102,10 @@ Bytes Tone(std::uint16_t channels, std::size_t frames) {
   return Wav(FmtData(channels, 22050, 16), {Chunk("data", data)});
 }
 
-Bytes FlacTone(bool damaged) {
+// A FLAC stream, damaged, or of a length its head does not give (as a recorder writes it).
+Bytes FlacTone(bool damaged, bool length_unknown = false) {
   StreamDef def;
+  if (length_unknown) def.total = 0;
   def.frames.push_back(Frame({Wave(4096, 16)}, {}, 16));
   Bytes bytes = Flac(def);
   if (damaged) bytes[bytes.size() - 100] ^= 1;
@@ -144,7 +146,7 @@ TEST(SfzConversion, WritesEachFileOrSaysWhyNot) {
                   "<region> sample=samples/high.flac lokey=60 pitch_keycenter=72\n"
                   "<region> sample=samples/low.wav lovel=101\n");
     p.AddFile("lib/samples/low.wav", Tone(2, 3000));
-    p.AddFile("lib/samples/high.flac", FlacTone(false));
+    p.AddFile("lib/samples/high.flac", FlacTone(false, true));
     p.AddTextFile("lib/Broken.sfz",
                   "<region> sample=samples/low.wav\n\n#include \"parts/inc.sfz\"");
     p.AddTextFile("lib/parts/inc.sfz", "<region> sample=missing.wav lokey=70");
