@@ -19,7 +19,7 @@
 #include "sf2/preset_plan.h"
 #include "sine_instruments.h"
 #include "soundfont.h"
-#include "spectrum.h"
+#include "band_levels.h"
 #include "xi_reader.h"
 #include "xm_module.h"
 

@@ -49,7 +49,7 @@
 #include "levels.h"
 #include "neutralised_bank.h"
 #include "sf2_reader.h"
-#include "spectrum.h"
+#include "band_levels.h"
 #include "tool_options.h"
 
 namespace brumlet::measure {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "spectrum.h"
+#include "band_levels.h"
 
 namespace brumlet::measure {
 namespace {
